@@ -1,0 +1,41 @@
+# Two entry points: `make demo` shows the tool at work, `make test` runs every test
+# in a normal and a sanitizer build. Both install missing Debian packages first.
+PACKAGES := build-essential cmake pkg-config libgdk-pixbuf-2.0-dev libpng-dev \
+            libjpeg-dev zlib1g-dev libgtest-dev
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: demo test deps build-release build-debug build-sanitize bench clean
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  SUDO=""; [ "$$(id -u)" -eq 0 ] || SUDO=sudo; \
+	  $$SUDO apt-get update && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y $$missing; \
+	fi
+
+build-release: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+	cmake --build build -j $(JOBS)
+
+build-debug: deps
+	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-test -j $(JOBS)
+
+build-sanitize: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBRASSWICK_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS)
+
+demo: build-release
+	./scripts/demo.sh build/brasswick
+
+test: build-debug build-sanitize
+	cd build-test && ctest --output-on-failure -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+bench: build-release
+	./build/image_bench
+
+clean:
+	rm -rf build build-test build-asan

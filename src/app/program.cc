@@ -1,0 +1,102 @@
+#include "app/program.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdio>
+
+#include "app/console.h"
+#include "cli/cli_api.h"
+#include "cli/runtime_registry.h"
+#include "color/css_color_names.h"
+#include "color/palette.h"
+#include "color/render.h"
+#include "commands/command_procedures.h"
+
+namespace brasswick {
+
+extern const unsigned char kCommandTableJson[];
+extern const std::size_t kCommandTableJson_size;
+
+namespace {
+
+// Without a terminal on standard output nobody can answer a prompt: standard input is
+// put on /dev/null (not closed, so no file opened later can take its place), and the
+// overwrite prompt then answers no at once.
+void OpenConsole() {
+  if (isatty(STDOUT_FILENO)) return;
+  int null_fd = open("/dev/null", O_RDONLY);
+  if (null_fd < 0) return;
+  dup2(null_fd, STDIN_FILENO);
+  if (null_fd != STDIN_FILENO) close(null_fd);
+}
+
+bool LoadCommandTable() {
+  if (CliInitFromBuffer(kCommandTableJson, static_cast<int64_t>(kCommandTableJson_size),
+                        CliEncoding::kAutomatic, false)) {
+    return true;
+  }
+  const CliError& error = GetCliError();
+  SetExitCode(error.code);
+  std::string line = error.message;
+  if (line.empty() && error.code != 0) line = "Error " + std::to_string(error.code);
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+  return false;
+}
+
+}  // namespace
+
+void RegisterProgramRuntimes() {
+  RuntimeRegistry& registry = GlobalRuntimeRegistry();
+  registry.Clear();
+  registry.RegisterProcedure("ExportSpritesheetRT()", ExportSpritesheetRT);
+  registry.RegisterProcedure("ColorImageRT()", ColorImageRT);
+  registry.RegisterProcedure("ExtractJSROMRT()", ExtractJSROMRT);
+  registry.RegisterProcedure("VersionRT()", VersionRT);
+  registry.RegisterProcedure("CopyP8RT()", CopyP8RT);
+  registry.RegisterProcedure("ExportMapRT()", ExportMapRT);
+  registry.RegisterFormatter("FormatCopyDestRT()", FormatCopyDestRT);
+  registry.RegisterProcedure("SetLabelRT()", SetLabelRT);
+  registry.RegisterProcedure("ExportSpritesRT()", ExportSpritesRT);
+  registry.RegisterProcedure("EditHTMLRT()", EditHTMLRT);
+  registry.RegisterProcedure("ExportLabelRT()", ExportLabelRT);
+  registry.RegisterProcedure("SetTitleRT()", SetTitleRT);
+  registry.RegisterConstant("#SW_Title", kProgramTitle);
+  registry.RegisterConstant("#SW_Version", kProgramVersion);
+}
+
+bool RunCommandLine(const std::vector<std::string>& arguments) {
+  std::vector<std::string> words(arguments);
+  if (words.empty() && !CliDefaultCommandline().empty()) {
+    SplitCommandline(CliDefaultCommandline(), words);
+  }
+  if (CliExecute(words)) return true;
+  // The framework's own failure (0 when only help was printed); a command's recorded
+  // failure is already in ExitCode.
+  if (ExitCode() == 0) SetExitCode(GetCliError().code);
+  return false;
+}
+
+int RunProgram(int argc, char** argv) {
+  // The "C" locale is kept on purpose: numbers on the command line always use ".".
+  RegisterProgramRuntimes();
+  SetExitCode(0);
+  SetTransparentIndex(-1);
+  InitPalettes();
+  LoadCssColorNames();
+  if (argc > 0 && argv[0]) SetCliProgramPath(argv[0]);
+  SetCliLocateAction(LocateResult);
+  OpenConsole();
+  if (LoadCommandTable()) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    RunCommandLine(arguments);
+  }
+  std::fflush(stdout);
+  std::fflush(stderr);
+  return static_cast<int>(ExitCode() & 0xFF);
+}
+
+}  // namespace brasswick

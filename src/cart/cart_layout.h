@@ -1,0 +1,77 @@
+// The byte layouts of a cartridge's picture data. The "gfx", "map" and "label" sections
+// of a .p8 hold bytes as lines of hex digit pairs; these functions turn them into byte
+// buffers and back, and fix how the sprite sheet and the map share memory.
+//
+// Sprite sheet: 128 x 128 pixels, 8192 bytes, 64 bytes a pixel row; byte k of row y
+// holds pixel 2k in its high nibble and pixel 2k + 1 in its low nibble (the digit order
+// of the gfx text). Sprite n covers columns (n % 16) * 8.. and rows (n / 16) * 8...
+// Map: 128 x 64 cells, one sprite number a byte. Rows 0-31 come from the "map" section;
+// rows 32-63 are the sheet's bytes 4096-8191 in console memory order, where a byte's
+// low nibble is its left pixel (gfx digits a then b make the map byte 0xBA).
+// Label: laid out like the sheet, 8192 bytes in the "label" section.
+#ifndef BRASSWICK_CART_CART_LAYOUT_H_
+#define BRASSWICK_CART_CART_LAYOUT_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "cart/cart_document.h"
+
+namespace brasswick {
+
+inline constexpr int64_t kSheetByteCount = 8192;
+inline constexpr int64_t kSheetHalfByteCount = 4096;
+inline constexpr int64_t kMapByteCount = 8192;
+inline constexpr int64_t kMapHalfByteCount = 4096;
+inline constexpr int64_t kLabelByteCount = 8192;
+
+using ByteBuffer = std::vector<uint8_t>;
+
+// The total number of characters in all of the section's lines, divided by two
+// (integer division on the total); 0 for no section.
+int64_t SectionByteCount(const CartSection* section);
+
+// Decodes the section's digit pairs into buffer and gives the number of bytes written.
+// Pairs are taken at character positions 1-2, 3-4, ... of each line (an odd last
+// character is ignored); the first `skip` pairs are passed over. A pair (reversed
+// first when swap is set) is read as hex from the left up to the first non-hex
+// character ("7z" gives 7, "z7" gives 0). At most min(count, buffer.size()) bytes are
+// written. Gives 0 for no section, an empty buffer or count below 1, and when the
+// section holds fewer than count bytes (by SectionByteCount) unless pad is set; with
+// pad the remaining bytes up to count are zeroed and counted as written.
+int64_t DecodeSectionHex(const CartSection* section, std::span<uint8_t> buffer, int64_t count,
+                         int64_t skip, bool swap, bool pad);
+
+// `size` bytes of the named section starting after `offset` bytes; size 0 means the
+// whole section. None when the section is missing, the name empty, the section holds
+// fewer bytes than asked (unless allow_short, which zero-fills a tail as long as at
+// least one byte is there), or its digit pairs run short of what it claims to hold.
+std::optional<ByteBuffer> ReadSectionBytes(const CartDocument& document, std::string_view name,
+                                           int64_t size, int64_t offset, bool allow_short);
+
+// Replaces the lines of the named section (created at the end when missing) by the
+// bytes as lower-case hex pairs, bytes_per_line a line. bytes_per_line below 1 picks it
+// from the section: gfx 64, map 128, label 64 (followed by one empty line), sfx 84,
+// anything else 64. False, with the document unchanged, for no data.
+bool WriteSectionBytes(CartDocument& document, std::string_view name,
+                       std::span<const uint8_t> bytes, int64_t bytes_per_line = -1);
+
+// The sprite sheet from "gfx": 8192 bytes, or the first 4096 with upper_half_only. A
+// short section is zero-filled; none when "gfx" is missing or holds no byte.
+std::optional<ByteBuffer> SheetBytes(const CartDocument& document, bool upper_half_only);
+
+// The map: 8192 bytes with the shared half (needs "map" and "gfx" sections, short ones
+// zero-filled), or 4096 from "map" alone (short zero-filled, at least one byte).
+std::optional<ByteBuffer> MapBytes(const CartDocument& document, bool with_shared_half);
+
+// True when every pixel of sprite n (0-255) in the sheet is colour 0; false for n out
+// of range. Bytes beyond the end of a short buffer count as 0.
+bool IsSpriteBlank(std::span<const uint8_t> sheet, int64_t n);
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_CART_CART_LAYOUT_H_

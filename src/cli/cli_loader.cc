@@ -1,0 +1,266 @@
+// CliInitFromBuffer and CliLoadText: from bytes or text to the loaded CliConfig.
+#include "cli/cli_loader.h"
+
+#include <charconv>
+#include <cstdint>
+#include <string>
+
+#include "cli/cli_api.h"
+#include "cli/cli_command_reader.h"
+#include "cli/cli_config.h"
+#include "cli/cli_members.h"
+#include "cli/cli_text.h"
+#include "cli/runtime_registry.h"
+#include "runtime/json_document.h"
+
+namespace brasswick {
+
+namespace {
+
+constexpr char kBufferFormatInvalid[] = "CLI config buffer format is invalid";
+
+void AppendUtf8(std::string& out, uint32_t code_point) {
+  if (code_point < 0x80) {
+    out.push_back(static_cast<char>(code_point));
+  } else if (code_point < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+  } else if (code_point < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+  }
+}
+
+// Zero units become spaces so that an embedded NUL cannot cut the document short.
+std::string DecodeUtf16Le(const uint8_t* bytes, int64_t length) {
+  std::string text;
+  int64_t units = length / 2;
+  for (int64_t i = 0; i < units; ++i) {
+    uint32_t unit = bytes[2 * i] | (static_cast<uint32_t>(bytes[2 * i + 1]) << 8);
+    if (unit == 0) unit = ' ';
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
+      uint32_t next = bytes[2 * i + 2] | (static_cast<uint32_t>(bytes[2 * i + 3]) << 8);
+      if (next >= 0xDC00 && next <= 0xDFFF) {
+        AppendUtf8(text, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
+        ++i;
+        continue;
+      }
+    }
+    if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;  // unpaired surrogate
+    AppendUtf8(text, unit);
+  }
+  return text;
+}
+
+std::string DecodeBytes(const uint8_t* bytes, int64_t length, bool latin1) {
+  std::string text;
+  text.reserve(static_cast<size_t>(length));
+  for (int64_t i = 0; i < length; ++i) {
+    uint8_t byte = bytes[i];
+    if (byte == 0) {
+      text.push_back(' ');
+    } else if (latin1 && byte >= 0x80) {
+      AppendUtf8(text, byte);
+    } else {
+      text.push_back(static_cast<char>(byte));
+    }
+  }
+  return text;
+}
+
+// A JSON number as a runtime text: decimal with up to ten digits after the point.
+std::string NumberText(const JsonValue* value) {
+  if (!value->is_float()) return std::to_string(value->integer_value());
+  char buffer[400];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof(buffer), value->double_value(),
+                                 std::chars_format::fixed, 10);
+  if (ec != std::errc()) return "";
+  std::string text(buffer, end);
+  if (text.find('.') != std::string::npos) {
+    while (!text.empty() && text.back() == '0') text.pop_back();
+    if (!text.empty() && text.back() == '.') text.pop_back();
+  }
+  return text;
+}
+
+void ReadSettings(const JsonValue* root) {
+  CliConfig& config = Cli().config;
+  config.no_console = ReadConfigBool(root, "NoConsole", false);
+  config.case_sensitive = ReadConfigBool(root, "CaseSensitive", false);
+  config.allow_partial_commands = ReadConfigBool(root, "AllowPartialCommands", true);
+  config.uppercase_positionals = ReadConfigBool(root, "UppercasePositionals", false);
+  config.min_command_chars = ReadConfigInt(root, "MinCommandChars", 3);
+  if (config.min_command_chars < 0) config.min_command_chars = 0;
+  config.allow_partial_switches = ReadConfigBool(root, "AllowPartialSwitches", true);
+  config.allow_slash_switches = ReadConfigBool(root, "AllowSlashSwitches", false);
+  config.auto_add_help = ReadConfigBool(root, "AutoAddHelp", true);
+  config.console_columns = ReadConfigInt(root, "ConsoleColumns", 78);
+  if (config.console_columns < 1) config.console_columns = 78;
+  config.executable_name = ReadConfigString(root, "ExecutableName", "");
+  config.default_commandline = ReadConfigString(root, "DefaultCommandline", "");
+  config.indent_width = ReadConfigInt(root, "IndentWidth", 2);
+}
+
+bool HasHelpAlias() {
+  std::string help = "help";
+  for (const auto& command : Cli().config.commands) {
+    for (const std::string& alias : command->aliases) {
+      std::string normalized = TrimText(alias);
+      if (!Cli().config.case_sensitive) normalized = LowerText(normalized);
+      if (normalized == help) return true;
+    }
+  }
+  return false;
+}
+
+void ReadDeprecated(const JsonValue* root) {
+  std::string names = RemoveChar(ReadConfigString(root, "deprecated", ""), ' ');
+  for (const std::string& piece : SplitText(names, ',')) {
+    std::string name = LowerText(TrimText(piece));
+    if (!name.empty()) Cli().config.deprecated_names.insert(name);
+  }
+}
+
+void ReadRuntimes(const JsonValue* root) {
+  auto& table = Cli().config.string_runtimes;
+  for (JsonMemberWalk walk(ConfigMember(root, "runtimes")); walk.Next();) {
+    const std::string& name = walk.name();
+    if (table.count(name) != 0 || GlobalRuntimeRegistry().Find(name) != nullptr) {
+      RecordCliError(32, "Runtime '" + name + "' defined more than once");
+      return;
+    }
+    const JsonValue* value = walk.value();
+    std::string text;
+    switch (JsonKindOf(value)) {
+      case JsonKind::kString:
+        text = JsonStringOf(value);
+        break;
+      case JsonKind::kNumber:
+        text = NumberText(value);
+        break;
+      case JsonKind::kBoolean:
+        text = JsonBooleanOf(value) ? "1" : "0";
+        break;
+      default:
+        break;
+    }
+    table.emplace(name, text);
+  }
+}
+
+void ResolveHook(const JsonValue* root, std::string_view key, CliProcedure& hook) {
+  const RuntimeEntry* entry = nullptr;
+  std::string name;
+  if (!ResolveConfigRuntime(root, key, RuntimeEntry::Kind::kProcedure, &entry, &name)) {
+    RecordCliError(24, "Missing " + std::string(key) + " runtime '" + name + "'");
+  } else if (entry != nullptr) {
+    hook = entry->procedure;
+  }
+}
+
+}  // namespace
+
+bool CliInitFromBuffer(const uint8_t* bytes, int64_t length, CliEncoding encoding,
+                       bool single_quotes) {
+  ResetCliState();
+  if (bytes == nullptr || length < 1) {
+    RecordCliError(6, "CLI memory range is invalid");
+    return false;
+  }
+  if (encoding == CliEncoding::kAutomatic) {
+    if (length < 4) {
+      RecordCliError(5, kBufferFormatInvalid);
+      return false;
+    }
+    bool utf32 = (bytes[0] == 0xFF && bytes[1] == 0xFE && bytes[2] == 0 && bytes[3] == 0) ||
+                 (bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0xFE && bytes[3] == 0xFF);
+    bool utf16_be = bytes[0] == 0xFE && bytes[1] == 0xFF;
+    if (utf32 || utf16_be) {
+      RecordCliError(5, kBufferFormatInvalid);
+      return false;
+    }
+    encoding = bytes[0] == 0xFF && bytes[1] == 0xFE ? CliEncoding::kUtf16Le : CliEncoding::kUtf8;
+  }
+  std::string text;
+  switch (encoding) {
+    case CliEncoding::kAscii:
+      text = DecodeBytes(bytes, length, true);
+      break;
+    case CliEncoding::kUtf8:
+      text = DecodeBytes(bytes, length, false);
+      break;
+    case CliEncoding::kUtf16Le:
+      text = DecodeUtf16Le(bytes, length);
+      break;
+    default:
+      RecordCliError(5, kBufferFormatInvalid);
+      return false;
+  }
+  return CliLoadText(text, single_quotes);
+}
+
+bool CliLoadText(const std::string& source, bool single_quotes) {
+  ResetCliState();
+  if (source.empty()) {
+    RecordCliError(1, "JSON text is empty");
+    return false;
+  }
+  std::string text = source;
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  for (char& c : text) {
+    if (c == '`' || (single_quotes && c == '\'')) c = '"';
+  }
+
+  JsonError parse_error;
+  std::unique_ptr<JsonDocument> document = ParseJsonText(text, kJsonNoCase, &parse_error);
+  if (document == nullptr) {
+    RecordCliError(10, "JSON syntax error\nLine " + std::to_string(parse_error.line) + ": " +
+                           parse_error.message);
+    return false;
+  }
+  const JsonValue* root = JsonRoot(document.get());
+  if (JsonKindOf(root) != JsonKind::kObject) {
+    RecordCliError(20, "No main JSON object defined");
+    return false;
+  }
+  const JsonValue* commands = ConfigMember(root, "commands");
+  if (JsonKindOf(commands) != JsonKind::kArray) {
+    RecordCliError(21, "No 'commands' array defined");
+    return false;
+  }
+
+  ReadSettings(root);
+  for (size_t i = 0; i < JsonArrayLength(commands) && !CliFailed(); ++i) {
+    ReadCliCommand(JsonElement(commands, i));
+  }
+
+  CliConfig& config = Cli().config;
+  if (!CliFailed()) {
+    if (config.commands.empty()) {
+      RecordCliError(21, "No commands defined");
+    } else {
+      if (config.auto_add_help && config.single_command == nullptr && !HasHelpAlias()) {
+        AddHelpCommand();
+      }
+      config.initialized = true;
+    }
+  }
+  if (!CliFailed()) ReadDeprecated(root);
+  if (!CliFailed()) ReadRuntimes(root);
+  if (!CliFailed()) {
+    config.header = ReadConfigString(root, "header", "");
+    config.footer = ReadConfigString(root, "footer", "");
+    config.help_all_footer = ReadConfigString(root, "HelpAllFooter", "");
+    ResolveHook(root, "precall", config.precall);
+    ResolveHook(root, "postcall", config.postcall);
+  }
+  return !CliFailed();
+}
+
+}  // namespace brasswick

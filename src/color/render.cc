@@ -1,0 +1,116 @@
+#include "color/render.h"
+
+#include <cstring>
+#include <span>
+
+#include "cart/cart_layout.h"
+#include "color/palette.h"
+
+namespace brasswick {
+namespace {
+
+int64_t g_transparent_index = -1;
+
+// Above this the 256 enlarged sprite images are refused before any is made.
+constexpr int64_t kSpriteMemoryBudget = int64_t{4} << 30;
+
+// Draws 64-bytes-a-row sheet-layout bytes (high nibble = left pixel) into a new
+// 128-wide image of the given height.
+ImagePtr DrawSheetLayout(std::span<const uint8_t> bytes, int height) {
+  ImagePtr image = CreateImage(128, height, 32);
+  if (!image || image->channels() != 4) return nullptr;
+  const PixelTable pixels = CurrentPixelTable();
+  for (int y = 0; y < height; ++y) {
+    uint8_t* out = image->Row(y);
+    const uint8_t* row = bytes.data() + static_cast<std::size_t>(y) * 64;
+    for (int k = 0; k < 64; ++k) {
+      std::memcpy(out, pixels[row[k] >> 4].data(), 4);
+      std::memcpy(out + 4, pixels[row[k] & 0x0F].data(), 4);
+      out += 8;
+    }
+  }
+  return image;
+}
+
+ImagePtr FinishScaled(ImagePtr image, int64_t factor) {
+  if (!image || !UpscaleImage(*image, factor)) return nullptr;
+  return image;
+}
+
+}  // namespace
+
+void SetTransparentIndex(int64_t value) {
+  g_transparent_index = (value >= 0 && value <= 15) ? value : -1;
+}
+
+int64_t TransparentIndex() { return g_transparent_index; }
+
+PixelTable CurrentPixelTable() {
+  PixelTable table{};
+  for (int i = 0; i < kPaletteSize; ++i) {
+    if (i == g_transparent_index) continue;  // stays 0, 0, 0, 0
+    ColorValue color = PaletteColor(i);
+    table[i] = {static_cast<uint8_t>(ColorRed(color)), static_cast<uint8_t>(ColorGreen(color)),
+                static_cast<uint8_t>(ColorBlue(color)), 255};
+  }
+  return table;
+}
+
+int64_t RendererScale(int64_t scale) {
+  if (scale < 1) return 1;
+  if (scale >= 128) return scale / 128;
+  return scale;
+}
+
+ImagePtr RenderSheet(const CartDocument& document, bool upper_half_only, int64_t scale) {
+  std::optional<ByteBuffer> bytes = SheetBytes(document, upper_half_only);
+  if (!bytes) return nullptr;
+  return FinishScaled(DrawSheetLayout(*bytes, upper_half_only ? 64 : 128), RendererScale(scale));
+}
+
+ImagePtr RenderLabel(const CartDocument& document, int64_t scale) {
+  std::optional<ByteBuffer> bytes = ReadSectionBytes(document, "label", 0, 0, false);
+  if (!bytes) return nullptr;
+  bytes->resize(kLabelByteCount, 0);
+  return FinishScaled(DrawSheetLayout(*bytes, 128), RendererScale(scale));
+}
+
+ImagePtr SliceSprite(const RgbaImage& sheet, int n, int64_t factor) {
+  if (n < 0 || n >= kSpriteCount) return nullptr;
+  ImagePtr sprite = CopyImageRegion(sheet, (n % 16) * kSpriteSize, (n / 16) * kSpriteSize,
+                                    kSpriteSize, kSpriteSize);
+  return FinishScaled(std::move(sprite), factor);
+}
+
+int SliceSprites(const CartDocument& document, std::vector<ImagePtr>& sprites, int64_t scale) {
+  sprites.clear();
+  scale = RendererScale(scale);
+  if (scale > kMaxImageSide / kSpriteSize) return 0;
+  const int64_t side = kSpriteSize * scale;
+  if (kSpriteCount * side * side * 4 > kSpriteMemoryBudget) return 0;
+
+  ImagePtr sheet = RenderSheet(document, false, 1);
+  if (!sheet) return 0;
+  sprites.reserve(kSpriteCount);
+  for (int n = 0; n < kSpriteCount; ++n) {
+    ImagePtr sprite = SliceSprite(*sheet, n, scale);
+    if (!sprite) {
+      sprites.clear();
+      return 0;
+    }
+    sprites.push_back(std::move(sprite));
+  }
+  return kSpriteCount;
+}
+
+bool UpscaleImage(RgbaImage& image, int64_t factor) {
+  if (factor < 2) return true;
+  const int64_t width = image.width();
+  const int64_t height = image.height();
+  if (width < 1 || height < 1) return false;
+  if (factor > kMaxImageSide / width || factor > kMaxImageSide / height) return false;
+  return ResizeImage(image, static_cast<int>(width * factor), static_cast<int>(height * factor),
+                     ResizeMode::kRaw);
+}
+
+}  // namespace brasswick

@@ -1,0 +1,69 @@
+// Turns the cartridge's indexed pixel data into RGBA images through the active palette
+// row and the transparent index, and enlarges images by whole factors.
+//
+// Pixel colour rule: index i becomes PaletteColor(i) with alpha 255, except that the
+// transparent index becomes 0 in all four channels.
+// Scale argument of RenderSheet, RenderLabel and SliceSprites: below 1 counts as 1, 128
+// or more is divided by 128 (128-255 give 1, 256 gives 2). RenderMap only applies the
+// first half. Factors of 2 or more enlarge by nearest neighbour; when the enlarged
+// image would pass 32767 pixels a side or cannot be allocated, the renderer gives
+// nothing rather than an image of the wrong size.
+#ifndef BRASSWICK_COLOR_RENDER_H_
+#define BRASSWICK_COLOR_RENDER_H_
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "cart/cart_document.h"
+#include "runtime/image.h"
+
+namespace brasswick {
+
+inline constexpr int kSpriteCount = 256;
+inline constexpr int kSpriteSize = 8;
+
+// Sets the transparent index to value when 0 <= value <= 15, else to -1 (none).
+void SetTransparentIndex(int64_t value);
+int64_t TransparentIndex();
+
+// The pixel colour rule for all 16 indices under the current palette row and
+// transparent index: red, green, blue, alpha bytes.
+using PixelTable = std::array<std::array<uint8_t, 4>, 16>;
+PixelTable CurrentPixelTable();
+
+// The scale argument rule of the sheet, label and sprite renderers.
+int64_t RendererScale(int64_t scale);
+
+// The sprite sheet (128 x 128, or 128 x 64 with upper_half_only), enlarged by the
+// scale. None when the document has no sheet bytes or the image cannot be made.
+ImagePtr RenderSheet(const CartDocument& document, bool upper_half_only, int64_t scale);
+
+// The 128 x 128 label from the whole "label" section (a short one is drawn with colour 0
+// for its missing tail). None when the section is missing or empty.
+ImagePtr RenderLabel(const CartDocument& document, int64_t scale);
+
+// Sprite n (0-255) of a rendered 128 x 128 sheet as its own image, enlarged by factor
+// (not the scale argument rule). None for n out of range or when it cannot be made.
+ImagePtr SliceSprite(const RgbaImage& sheet, int n, int64_t factor);
+
+// Fills sprites with the 256 sprite images (8 * scale square) and gives 256, or clears
+// it and gives 0 when the sheet cannot be rendered, an image cannot be made, or the
+// 256 enlarged images together would need more than 4 GiB.
+int SliceSprites(const CartDocument& document, std::vector<ImagePtr>& sprites, int64_t scale);
+
+// The map, 1024 pixels wide and 8 per cell row: 64 cell rows with the shared half, 32
+// without, fewer when 1 <= row_limit < that. Each cell shows the sprite its byte names,
+// transparent pixels staying transparent. None when the map bytes or the sheet bytes
+// are missing, or the image cannot be made.
+ImagePtr RenderMap(const CartDocument& document, bool with_shared_half, int64_t row_limit,
+                   int64_t scale);
+
+// Enlarges in place by nearest neighbour, each pixel becoming a factor x factor block.
+// A factor below 2 leaves the image as it is (true). False, image unchanged, when the
+// result would be larger than 32767 a side or cannot be allocated.
+bool UpscaleImage(RgbaImage& image, int64_t factor);
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_COLOR_RENDER_H_

@@ -1,0 +1,113 @@
+// The copy command: a .p8 copied to a destination, with named sections deleted or
+// cleared on the way. An unchanged copy is byte for byte.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/console.h"
+#include "cart/cart_document.h"
+#include "cli/cli_api.h"
+#include "color/output_paths.h"
+#include "commands/command_procedures.h"
+#include "runtime/file_system.h"
+
+namespace brasswick {
+namespace {
+
+// The destination the destFile value stands for (after FormatCopyDestRT).
+std::string CopyDestination(const std::string& dest_value, const std::string& source_path) {
+  if (dest_value == source_path) return source_path;
+  std::string destination;
+  if (dest_value.empty()) {
+    destination = InsertBeforeExtension(source_path, ".copy");
+  } else if (DottedExtension(dest_value).empty()) {
+    destination = dest_value + ".p8";
+  } else {
+    destination = dest_value;
+  }
+  return ResolvePath(destination, FolderOf(source_path));
+}
+
+// "__map__", "map" and "MAP" all name the map section; "___" names nothing.
+std::string SectionArgument(const std::string& value) {
+  size_t first = value.find_first_not_of('_');
+  if (first == std::string::npos) return std::string();
+  size_t last = value.find_last_not_of('_');
+  return value.substr(first, last - first + 1);
+}
+
+std::vector<std::string> AllValues(const char* name) {
+  std::vector<std::string> values;
+  if (!IsArgSet(name)) return values;
+  // Repeated switches collect their values in order; an index past the end gives the
+  // marker default, which a real value cannot equal (it holds a NUL).
+  static const std::string kEnd("\0end", 4);
+  for (int64_t i = 0;; ++i) {
+    std::string value = GetArgValue(name, i, kEnd);
+    if (value == kEnd) break;
+    values.push_back(value);
+  }
+  return values;
+}
+
+}  // namespace
+
+std::string FormatCopyDestRT(const std::string& value) {
+  if (value == "-") return ResolvePath(GetArgValue("sourceFile"), "");
+  return value;
+}
+
+int CopyP8RT() {
+  PrintBannerIfVerbose();
+  std::string source_path = ResolvePath(GetArgValue("sourceFile"), "");
+  PrintVerbose("Loading p8 file...");
+  std::optional<CartDocument> document = LoadCartDocument(source_path);
+  if (!document) {
+    RecordFailure(129, "Failed to load p8 file:\n" + source_path);
+    return 0;
+  }
+  std::string dest_path = CopyDestination(GetArgValue("destFile"), source_path);
+
+  bool changed = false;
+  for (const std::string& value : AllValues("delete")) {
+    std::string name = SectionArgument(value);
+    if (name.empty()) continue;
+    PrintVerbose("Deleting section '" + name + "'...");
+    if (!HasSection(*document, name)) continue;
+    if (DeleteSection(*document, name)) {
+      changed = true;
+    } else {
+      RecordFailure(139, "Could not delete section '" + name + "'");
+    }
+  }
+  for (const std::string& value : AllValues("clear")) {
+    std::string name = SectionArgument(value);
+    if (name.empty()) continue;
+    PrintVerbose("Clearing section '" + name + "'...");
+    if (!HasSection(*document, name)) continue;
+    if (ClearSection(*document, name)) {
+      changed = true;
+    } else {
+      RecordFailure(140, "Could not clear section '" + name + "'");
+    }
+  }
+  if (ExitCode() != 0) return 0;
+
+  PrintVerbose("Saving p8 file...");
+  if (changed) {
+    if (!SaveCartDocument(*document, dest_path)) {
+      RecordFailure(141, "Failed to save destination file:\n" + dest_path);
+      return 0;
+    }
+  } else if (dest_path != source_path) {
+    if (!CopyFileBytes(source_path, dest_path)) {
+      RecordFailure(144, "Failed to copy file to:\n" + dest_path);
+      return 0;
+    }
+  }
+  PrintVerbose("Saved: " + dest_path);
+  RunFinishingActions(dest_path, "Opening saved file...", "Locating saved file...");
+  return 0;
+}
+
+}  // namespace brasswick

@@ -1,0 +1,11 @@
+#include "app/console.h"
+#include "commands/command_procedures.h"
+
+namespace brasswick {
+
+int VersionRT() {
+  PrintBanner();
+  return 0;
+}
+
+}  // namespace brasswick

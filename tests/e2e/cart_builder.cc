@@ -1,0 +1,61 @@
+#include "e2e/cart_builder.h"
+
+namespace brasswick::testing {
+
+std::string HexDigit(int value) { return std::string(1, "0123456789abcdef"[value & 15]); }
+
+CartPictures::CartPictures()
+    : sheet(128, std::vector<int>(128, 0)),
+      label(128, std::vector<int>(128, 0)),
+      map(32, std::vector<int>(128, 0)) {}
+
+void CartPictures::Randomize(uint32_t seed) {
+  std::mt19937 random(seed);
+  for (auto& row : sheet)
+    for (int& pixel : row) pixel = static_cast<int>(random() % 16);
+  for (auto& row : label)
+    for (int& pixel : row) pixel = static_cast<int>(random() % 16);
+  for (auto& row : map)
+    for (int& cell : row) cell = static_cast<int>(random() % 256);
+}
+
+int CartPictures::MapCell(int x, int y) const {
+  if (y < 32) return map[y][x];
+  int sheet_row = 64 + 2 * (y - 32) + (x >= 64 ? 1 : 0);
+  int column = (x % 64) * 2;
+  int left = sheet[sheet_row][column];
+  int right = sheet[sheet_row][column + 1];
+  return (right << 4) | left;
+}
+
+int CartPictures::MapPixel(int x, int y) const {
+  int sprite = MapCell(x / 8, y / 8);
+  return sheet[(sprite / 16) * 8 + y % 8][(sprite % 16) * 8 + x % 8];
+}
+
+std::string CartPictures::ToP8(bool with_label, bool with_map) const {
+  std::string text = "pico-8 cartridge // http://www.pico-8.com\nversion 41\n__lua__\nprint(1)\n";
+  text += "__gfx__\n";
+  for (const auto& row : sheet) {
+    for (int pixel : row) text += HexDigit(pixel);
+    text += "\n";
+  }
+  if (with_label) {
+    text += "__label__\n";
+    for (const auto& row : label) {
+      for (int pixel : row) text += HexDigit(pixel);
+      text += "\n";
+    }
+    text += "\n";
+  }
+  if (with_map) {
+    text += "__map__\n";
+    for (const auto& row : map) {
+      for (int cell : row) text += HexDigit(cell >> 4) + HexDigit(cell);
+      text += "\n";
+    }
+  }
+  return text;
+}
+
+}  // namespace brasswick::testing

@@ -1,0 +1,123 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace brasswick::testing {
+
+TempDir::TempDir() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/brasswick-test-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
+}
+
+TempDir::~TempDir() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
+
+void WriteTestFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadTestFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+bool PathExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+namespace {
+
+std::string DrainFd(int fd) {
+  std::string data;
+  char chunk[4096];
+  for (;;) {
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n > 0) {
+      data.append(chunk, static_cast<size_t>(n));
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;
+    }
+  }
+  return data;
+}
+
+}  // namespace
+
+ProcessResult RunBrasswick(const std::vector<std::string>& args, const RunOptions& options) {
+  ProcessResult result;
+  // Output goes to temporary files so that neither pipe can fill and block the child.
+  TempDir capture;
+  std::string out_path = capture.File("stdout");
+  std::string err_path = capture.File("stderr");
+  pid_t pid = fork();
+  if (pid < 0) return result;
+  if (pid == 0) {
+    if (!options.working_folder.empty() && chdir(options.working_folder.c_str()) != 0) _exit(125);
+    for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
+    if (options.close_stdin) {
+      close(0);
+    } else {
+      int null_fd = open("/dev/null", O_RDONLY);
+      dup2(null_fd, 0);
+    }
+    int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out_fd, 1);
+    dup2(err_fd, 2);
+    std::vector<char*> argv;
+    std::string binary = BRASSWICK_BINARY;
+    argv.push_back(binary.data());
+    std::vector<std::string> copies(args);
+    for (auto& arg : copies) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status)) {
+    result.exit_code = WEXITSTATUS(status);
+  } else if (WIFSIGNALED(status)) {
+    result.exit_code = 128 + WTERMSIG(status);
+  }
+  int out_fd = open(out_path.c_str(), O_RDONLY);
+  int err_fd = open(err_path.c_str(), O_RDONLY);
+  if (out_fd >= 0) {
+    result.out = DrainFd(out_fd);
+    close(out_fd);
+  }
+  if (err_fd >= 0) {
+    result.err = DrainFd(err_fd);
+    close(err_fd);
+  }
+  return result;
+}
+
+}  // namespace brasswick::testing

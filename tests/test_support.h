@@ -1,0 +1,49 @@
+// Helpers shared by the tests: temporary folders, small file I/O, and running the
+// built brasswick binary as a process.
+#ifndef BRASSWICK_TESTS_TEST_SUPPORT_H_
+#define BRASSWICK_TESTS_TEST_SUPPORT_H_
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace brasswick::testing {
+
+// A fresh folder under the system's temporary folder, removed with its content.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  // path() + "/" + name
+  std::string File(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+void WriteTestFile(const std::string& path, const std::string& bytes);
+// The file's bytes; empty when it cannot be read.
+std::string ReadTestFile(const std::string& path);
+bool PathExists(const std::string& path);
+
+struct ProcessResult {
+  int exit_code = -1;  // exit status, or 128 + signal number
+  std::string out;
+  std::string err;
+};
+
+struct RunOptions {
+  std::string working_folder;               // "" keeps the current folder
+  std::map<std::string, std::string> env;   // extra or replaced environment variables
+  bool close_stdin = false;                 // else standard input is /dev/null
+};
+
+// Runs the built brasswick binary with the arguments (program name excluded).
+ProcessResult RunBrasswick(const std::vector<std::string>& args, const RunOptions& options = {});
+
+}  // namespace brasswick::testing
+
+#endif  // BRASSWICK_TESTS_TEST_SUPPORT_H_
