@@ -36,9 +36,9 @@ struct ProcessResult {
 };
 
 struct RunOptions {
-  std::string working_folder;               // "" keeps the current folder
-  std::map<std::string, std::string> env;   // extra or replaced environment variables
-  bool close_stdin = false;                 // else standard input is /dev/null
+  std::string working_folder;              // "" keeps the current folder
+  std::map<std::string, std::string> env;  // extra or replaced environment variables
+  bool close_stdin = false;                // else standard input is /dev/null
 };
 
 // Runs the built brasswick binary with the arguments (program name excluded).

@@ -29,9 +29,8 @@ int ColorImageRT() {
   if (fit_size > 0) {
     std::string size_text = std::to_string(fit_size);
     PrintVerbose("Fitting to " + size_text + "x" + size_text + "...");
-    if (fit_size > kMaxImageSide ||
-        !ResizeImage(*image, static_cast<int>(fit_size), static_cast<int>(fit_size),
-                     ResizeMode::kSmooth)) {
+    if (fit_size > kMaxImageSide || !ResizeImage(*image, static_cast<int>(fit_size),
+                                                 static_cast<int>(fit_size), ResizeMode::kSmooth)) {
       RecordFailure(131, "Failed to save image file:\n" + output_path);
       return 0;
     }

@@ -54,6 +54,11 @@ std::vector<std::string> AllValues(const char* name) {
 
 std::string FormatCopyDestRT(const std::string& value) {
   if (value == "-") return ResolvePath(GetArgValue("sourceFile"), "");
+  // An empty destination names the ".copy" file beside the source. It is formed here,
+  // before the value is checked, so that it is not refused as blank and an existing copy
+  // is confirmed before it is overwritten.
+  if (value.empty())
+    return InsertBeforeExtension(ResolvePath(GetArgValue("sourceFile"), ""), ".copy");
   return value;
 }
 

@@ -111,9 +111,8 @@ void SelectMapCells(CropRect& crop) {
     double width = GetArgNumber("cells", 2, 128) * 8;
     double height = GetArgNumber("cells", 3, 64) * 8;
     crop = {RoundHalfEven(x), RoundHalfEven(y), RoundHalfEven(width), RoundHalfEven(height)};
-    if (crop.x < 0 || crop.y < 0 || crop.x >= kMapWidth || crop.y >= kMapHeight ||
-        crop.width < 1 || crop.height < 1 || crop.width > kMapWidth - crop.x ||
-        crop.height > kMapHeight - crop.y) {
+    if (crop.x < 0 || crop.y < 0 || crop.x >= kMapWidth || crop.y >= kMapHeight || crop.width < 1 ||
+        crop.height < 1 || crop.width > kMapWidth - crop.x || crop.height > kMapHeight - crop.y) {
       RecordFailure(135, "Out of map range (128x64 cells)");
     }
   } else if (IsArgSet("half")) {
@@ -142,12 +141,8 @@ void SelectSheetSprites(CropRect& crop) {
   }
 }
 
-ImagePtr RenderWholeMap(const CartDocument& document) {
-  return RenderMap(document, true, 0, 1);
-}
-ImagePtr RenderWholeSheet(const CartDocument& document) {
-  return RenderSheet(document, false, 1);
-}
+ImagePtr RenderWholeMap(const CartDocument& document) { return RenderMap(document, true, 0, 1); }
+ImagePtr RenderWholeSheet(const CartDocument& document) { return RenderSheet(document, false, 1); }
 ImagePtr RenderWholeLabel(const CartDocument& document) { return RenderLabel(document, 1); }
 
 // A label section that is there but unreadable is a different fault from none at all.
@@ -162,28 +157,38 @@ void ReportLabelFailure(const CartDocument& document) {
 }  // namespace
 
 int ExportMapRT() {
-  static const ExportKind kMap{".map.png",        "Generating map image...",
-                               "Failed to generate map image", "Cropping and scaling...",
-                               "Failed to generate sub-map image", RenderWholeMap,
+  static const ExportKind kMap{".map.png",
+                               "Generating map image...",
+                               "Failed to generate map image",
+                               "Cropping and scaling...",
+                               "Failed to generate sub-map image",
+                               RenderWholeMap,
                                SelectMapCells};
   RunExport(kMap);
   return 0;
 }
 
 int ExportSpritesheetRT() {
-  static const ExportKind kSheet{".spritesheet.png", "Generating spritesheet image...",
-                                 "Failed to generate spritesheet image", "Cropping and scaling...",
-                                 "Failed to generate sub-sheet image", RenderWholeSheet,
+  static const ExportKind kSheet{".spritesheet.png",
+                                 "Generating spritesheet image...",
+                                 "Failed to generate spritesheet image",
+                                 "Cropping and scaling...",
+                                 "Failed to generate sub-sheet image",
+                                 RenderWholeSheet,
                                  SelectSheetSprites};
   RunExport(kSheet);
   return 0;
 }
 
 int ExportLabelRT() {
-  static const ExportKind kLabel{".label.png",   "Generating label image...",
-                                 "Failed to generate label image", "Scaling...",
-                                 "",             RenderWholeLabel,
-                                 nullptr,        ReportLabelFailure};
+  static const ExportKind kLabel{".label.png",
+                                 "Generating label image...",
+                                 "Failed to generate label image",
+                                 "Scaling...",
+                                 "",
+                                 RenderWholeLabel,
+                                 nullptr,
+                                 ReportLabelFailure};
   RunExport(kLabel);
   return 0;
 }

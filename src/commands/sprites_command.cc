@@ -95,10 +95,9 @@ int ExportSpritesRT() {
   }
 
   std::vector<int64_t> numbers;
-  int64_t parsed = ParseNumberRange(range_text, numbers,
-                                    kRangeRemoveDuplicates | kRangeSortAscending,
-                                    std::numeric_limits<int64_t>::min(),
-                                    std::numeric_limits<int64_t>::max());
+  int64_t parsed =
+      ParseNumberRange(range_text, numbers, kRangeRemoveDuplicates | kRangeSortAscending,
+                       std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max());
   if (parsed < 1) {
     RecordFailure(137, "Sprite index error: " + LastRangeParse().error);
     return 0;

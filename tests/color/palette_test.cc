@@ -87,7 +87,7 @@ TEST_F(PaletteTest, ColorSpecForms) {
   EXPECT_EQ(ColorFromSpec("127"), kNoColor);
   EXPECT_EQ(ColorFromSpec("144"), kNoColor);
   EXPECT_EQ(ColorFromSpec("99999999999999999999999999"), kNoColor);
-  EXPECT_EQ(ColorFromSpec(" 8"), kNoColor);  // blanks are part of the spec
+  EXPECT_EQ(ColorFromSpec(" 8"), kNoColor);  // blanks belong to the colour text
   EXPECT_EQ(ColorFromSpec("-1"), kNoColor);
   EXPECT_EQ(ColorFromSpec("\""), kNoColor);
   EXPECT_EQ(ColorFromSpec(""), kNoColor);

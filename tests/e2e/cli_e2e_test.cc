@@ -88,7 +88,8 @@ TEST(CommandLine, CommandHelpListsArgumentsInGroups) {
   EXPECT_NE(result.out.find("    {required}\n      P8FILE         input .p8 source file\n"),
             std::string::npos)
       << result.out;
-  EXPECT_NE(result.out.find("    [optional]\n      OUTPUTFILE     output image file\n      -----------\n"),
+  EXPECT_NE(result.out.find(
+                "    [optional]\n      OUTPUTFILE     output image file\n      -----------\n"),
             std::string::npos)
       << result.out;
   EXPECT_NE(result.out.find("      transparent    color index (0-15) to treat as transparent\n"),

@@ -165,12 +165,20 @@ TEST_F(CopyCommand, DestinationsAreRelativeToTheSourceFolder) {
   EXPECT_EQ(FilesIn(Path("dir")), (std::set<std::string>{"game.p8", "out.p8", "sub.txt", "v1.2"}));
 }
 
-TEST_F(CopyCommand, AnEmptyDestinationIsRefusedAsBlank) {
+TEST_F(CopyCommand, AnEmptyDestinationWritesACopyBesideTheSource) {
   WriteTestFile(Path("game.p8"), kCart);
   ProcessResult result = Run({"game.p8", ""});
-  EXPECT_EQ(result.exit_code, 45);
-  EXPECT_EQ(result.err, "'destFile' cannot be blank\n");
-  EXPECT_EQ(FilesIn(root_), (std::set<std::string>{"game.p8"}));
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(ReadTestFile(Path("game.copy.p8")), kCart);
+  // A source without extension gets ".copy" at the end.
+  WriteTestFile(Path("game"), kCart);
+  EXPECT_EQ(Run({"game", ""}).exit_code, 0);
+  EXPECT_EQ(ReadTestFile(Path("game.copy")), kCart);
+  // An existing copy is overwritten only when confirmed.
+  ProcessResult again = Run({"game.p8", ""});
+  EXPECT_EQ(again.exit_code, 61);
+  EXPECT_EQ(again.out, "File already exists: " + Path("game.copy.p8") +
+                           "\nOverwrite?  (Y = yes, N = no, L = locate file)\n");
 }
 
 TEST_F(CopyCommand, DeletingTheMapSectionByAnyOfItsNames) {
@@ -243,6 +251,17 @@ TEST_F(CopyCommand, AChangedCopyIsWrittenAnew) {
   EXPECT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(ReadTestFile(Path("out.p8")), Join(Concat({kHeader, kLua, {"__sfx__"}, kGfx}), "\r\n"));
   EXPECT_EQ(ReadTestFile(Path("game.p8")), crlf);
+}
+
+TEST_F(CopyCommand, CopyingOntoItselfUnderAnotherSpellingKeepsTheContent) {
+  std::filesystem::create_directory(Path("dir"));
+  WriteTestFile(Path("dir/game.p8"), kCart);
+  RunOptions options;
+  options.working_folder = Path("dir");
+  ProcessResult result = RunBrasswick({"copy", "game.p8", "../dir/game.p8", "--yes"}, options);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(ReadTestFile(Path("dir/game.p8")), kCart);
+  EXPECT_EQ(FilesIn(Path("dir")), (std::set<std::string>{"game.p8"}));
 }
 
 TEST_F(CopyCommand, FailedSavesLeaveEverythingAsItWas) {

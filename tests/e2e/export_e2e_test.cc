@@ -112,12 +112,11 @@ TEST_F(ExportTest, MapHalfAndCellsSelectTheirRectangle) {
 }
 
 TEST_F(ExportTest, MapCellsOutOfRangeFailAndWriteNothing) {
-  for (const std::vector<std::string>& cells :
-       {std::vector<std::string>{"120", "0", "16", "8"},
-        {"0", "0", "0", "8"},
-        {"-1", "0", "1", "1"},
-        {"0", "63.9", "1", "1"},
-        {"0", "0", "99999999999999999999", "1"}}) {
+  for (const std::vector<std::string>& cells : {std::vector<std::string>{"120", "0", "16", "8"},
+                                                {"0", "0", "0", "8"},
+                                                {"-1", "0", "1", "1"},
+                                                {"0", "63.9", "1", "1"},
+                                                {"0", "0", "99999999999999999999", "1"}}) {
     std::vector<std::string> words = {"map", cart_, "out.png", "--cells"};
     words.insert(words.end(), cells.begin(), cells.end());
     ProcessResult result = RunBrasswick(words);
@@ -140,7 +139,8 @@ TEST_F(ExportTest, SheetAndItsSubSelections) {
   ASSERT_TRUE(last);
   EXPECT_EQ(last->width(), 8);
   EXPECT_EQ(last->height(), 8);
-  ExpectIndexedImage(*last, 1, [&](int x, int y) { return pictures_.SheetPixel(120 + x, 120 + y); });
+  ExpectIndexedImage(*last, 1,
+                     [&](int x, int y) { return pictures_.SheetPixel(120 + x, 120 + y); });
 
   ASSERT_EQ(RunBrasswick({"sheet", cart_, "pair.png", "--sub", "17", "2", "1"}).exit_code, 0);
   ImagePtr pair = Load("pair.png");
@@ -324,7 +324,8 @@ TEST_F(ExportTest, VerboseTellsEachStepAndSilentHidesEverything) {
             "brasswick 1.1\n\nLoading p8 file...\nGenerating label image...\nScaling...\nSaving "
             "image...\nExported: " +
                 dir_.File("game.label.png") + "\n");
-  ProcessResult quiet = RunBrasswick({"map", cart_, "--verbose", "--silent", "--transparent", "99"});
+  ProcessResult quiet =
+      RunBrasswick({"map", cart_, "--verbose", "--silent", "--transparent", "99"});
   EXPECT_EQ(quiet.exit_code, 134);
   EXPECT_EQ(quiet.out, "");
   EXPECT_EQ(quiet.err, "");
