@@ -3,15 +3,10 @@
 #include <algorithm>
 #include <string>
 
+#include "runtime/text_codes.h"
+
 namespace brasswick {
 namespace {
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // A pair read as a hex number up to its first non-hex character.
 uint8_t PairValue(char first, char second) {

@@ -1,6 +1,7 @@
 // IsArgSet, GetArgValue and GetArgInt: how command procedures read their arguments.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/cli_api.h"
 #include "cli/cli_binding.h"
@@ -21,10 +22,32 @@ bool IsArgSet(std::string_view name) {
   return arg->count > 0;
 }
 
+namespace {
+
+// The selected command's argument of that name (switch or positional) when it was
+// given, else null.
+const CliArg* FindGivenArg(std::string_view name) {
+  const CliState& state = Cli();
+  if (state.invocation.selected == nullptr) return nullptr;
+  CliArg* arg = nullptr;
+  if (FindArgs(name, state.config.allow_partial_switches, *state.invocation.selected, true, true,
+               &arg) != 1 ||
+      arg->count <= 0) {
+    return nullptr;
+  }
+  return arg;
+}
+
+}  // namespace
+
+std::vector<std::string> GetArgValues(std::string_view name) {
+  const CliArg* arg = FindGivenArg(name);
+  return arg ? arg->values : std::vector<std::string>();
+}
+
 std::string GetArgValue(std::string_view spec, int64_t index, std::string_view default_value) {
   const CliState& state = Cli();
   const std::string fallback(default_value);
-  if (state.invocation.selected == nullptr) return fallback;
   std::string_view name = spec;
   std::string_view value_name;
   size_t dot = spec.find('.');
@@ -32,12 +55,8 @@ std::string GetArgValue(std::string_view spec, int64_t index, std::string_view d
     name = spec.substr(0, dot);
     value_name = spec.substr(dot + 1);
   }
-  CliArg* arg = nullptr;
-  if (FindArgs(name, state.config.allow_partial_switches, *state.invocation.selected, true, true,
-               &arg) != 1 ||
-      arg->count <= 0) {
-    return fallback;
-  }
+  const CliArg* arg = FindGivenArg(name);
+  if (arg == nullptr) return fallback;
   if (!value_name.empty()) {
     const bool fold = !state.config.case_sensitive;
     std::string wanted = fold ? LowerText(value_name) : std::string(value_name);

@@ -41,6 +41,9 @@ bool IsArgSet(std::string_view name);
 std::string GetArgValue(std::string_view spec, int64_t index = 0,
                         std::string_view default_value = "");
 int64_t GetArgInt(std::string_view spec, int64_t index, int64_t default_value);
+// Every value bound to the argument, in order (all occurrences of a repeated switch);
+// empty when it was not given.
+std::vector<std::string> GetArgValues(std::string_view name);
 
 // The action behind the "L" key of the overwrite prompt (the program's --locate).
 void SetCliLocateAction(std::function<void(const std::string& path)> action);

@@ -12,30 +12,13 @@
 #include "cli/cli_text.h"
 #include "cli/runtime_registry.h"
 #include "runtime/json_document.h"
+#include "runtime/text_codes.h"
 
 namespace brasswick {
 
 namespace {
 
 constexpr char kBufferFormatInvalid[] = "CLI config buffer format is invalid";
-
-void AppendUtf8(std::string& out, uint32_t code_point) {
-  if (code_point < 0x80) {
-    out.push_back(static_cast<char>(code_point));
-  } else if (code_point < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else if (code_point < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  }
-}
 
 // Zero units become spaces so that an embedded NUL cannot cut the document short.
 std::string DecodeUtf16Le(const uint8_t* bytes, int64_t length) {

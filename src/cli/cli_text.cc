@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "runtime/text_codes.h"
+
 namespace brasswick {
 
 namespace {
@@ -167,22 +169,11 @@ std::u32string DecodeUtf8(std::string_view text) {
 std::string EncodeUtf8(std::u32string_view text) {
   std::string result;
   for (char32_t c : text) {
+    // Bytes that were not valid UTF-8 on the way in stand as U+DC80..U+DCFF.
     if (c >= 0xDC80 && c <= 0xDCFF) {
       result.push_back(static_cast<char>(c - 0xDC00));
-    } else if (c < 0x80) {
-      result.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      result.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      result.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      result.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     } else {
-      result.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      result.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      result.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      AppendUtf8(result, c);
     }
   }
   return result;

@@ -4,16 +4,10 @@
 
 #include "color/css_color_names.h"
 #include "color/palette.h"
+#include "runtime/text_codes.h"
 
 namespace brasswick {
 namespace {
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Leading hex digits as a number; longer runs keep their last 32 bits, which is all a
 // colour can hold.

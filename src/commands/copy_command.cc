@@ -2,6 +2,7 @@
 // cleared on the way. An unchanged copy is byte for byte.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/console.h"
@@ -36,18 +37,24 @@ std::string SectionArgument(const std::string& value) {
   return value.substr(first, last - first + 1);
 }
 
-std::vector<std::string> AllValues(const char* name) {
-  std::vector<std::string> values;
-  if (!IsArgSet(name)) return values;
-  // Repeated switches collect their values in order; an index past the end gives the
-  // marker default, which a real value cannot equal (it holds a NUL).
-  static const std::string kEnd("\0end", 4);
-  for (int64_t i = 0;; ++i) {
-    std::string value = GetArgValue(name, i, kEnd);
-    if (value == kEnd) break;
-    values.push_back(value);
+// Applies edit to each section named by the switch. A section the file lacks is no
+// failure; a failed edit is recorded and the others still run. True when one changed.
+bool EditSections(CartDocument& document, const char* switch_name, const char* doing,
+                  bool (*edit)(CartDocument&, std::string_view), int failure_code) {
+  bool changed = false;
+  for (const std::string& value : GetArgValues(switch_name)) {
+    std::string name = SectionArgument(value);
+    if (name.empty()) continue;
+    PrintVerbose(std::string(doing) + " section '" + name + "'...");
+    if (!HasSection(document, name)) continue;
+    if (edit(document, name)) {
+      changed = true;
+    } else {
+      RecordFailure(failure_code,
+                    "Could not " + std::string(switch_name) + " section '" + name + "'");
+    }
   }
-  return values;
+  return changed;
 }
 
 }  // namespace
@@ -73,29 +80,9 @@ int CopyP8RT() {
   }
   std::string dest_path = CopyDestination(GetArgValue("destFile"), source_path);
 
-  bool changed = false;
-  for (const std::string& value : AllValues("delete")) {
-    std::string name = SectionArgument(value);
-    if (name.empty()) continue;
-    PrintVerbose("Deleting section '" + name + "'...");
-    if (!HasSection(*document, name)) continue;
-    if (DeleteSection(*document, name)) {
-      changed = true;
-    } else {
-      RecordFailure(139, "Could not delete section '" + name + "'");
-    }
-  }
-  for (const std::string& value : AllValues("clear")) {
-    std::string name = SectionArgument(value);
-    if (name.empty()) continue;
-    PrintVerbose("Clearing section '" + name + "'...");
-    if (!HasSection(*document, name)) continue;
-    if (ClearSection(*document, name)) {
-      changed = true;
-    } else {
-      RecordFailure(140, "Could not clear section '" + name + "'");
-    }
-  }
+  // All deletions run before all clearings, whatever the order on the command line.
+  bool changed = EditSections(*document, "delete", "Deleting", DeleteSection, 139);
+  changed |= EditSections(*document, "clear", "Clearing", ClearSection, 140);
   if (ExitCode() != 0) return 0;
 
   PrintVerbose("Saving p8 file...");
