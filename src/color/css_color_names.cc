@@ -1,6 +1,6 @@
 #include "color/css_color_names.h"
 
-#include "color/color_spec.h"
+#include "color/color_text.h"
 
 namespace brasswick {
 namespace {

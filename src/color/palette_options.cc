@@ -6,7 +6,7 @@
 
 #include "app/console.h"
 #include "cli/cli_api.h"
-#include "color/color_spec.h"
+#include "color/color_text.h"
 #include "color/palette.h"
 
 namespace brasswick {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/console.h"
-#include "color/color_spec.h"
+#include "color/color_text.h"
 #include "color/css_color_names.h"
 #include "color/palette_options.h"
 

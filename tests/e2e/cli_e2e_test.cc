@@ -187,6 +187,16 @@ TEST(CommandLine, UsageErrorsGiveTheirMessageAndCode) {
   }
 }
 
+TEST(CommandLine, CommandsNotBuiltYetSaySo) {
+  TempDir dir;
+  WriteTestFile(dir.File("cart.p8.png"), "x");
+  ProcessResult result = RunBrasswick({"settitle", dir.File("cart.p8.png"), "--title", "Hi"});
+  EXPECT_EQ(result.exit_code, 100);
+  EXPECT_EQ(result.err, "The 'settitle' command is not built yet\n");
+  EXPECT_EQ(RunBrasswick({"setlabel", dir.File("cart.p8.png"), dir.File("cart.p8.png")}).exit_code,
+            100);
+}
+
 TEST(CommandLine, SilentHidesUsageErrorsButNotTheCode) {
   ProcessResult result = RunBrasswick({"map", "missing.p8", "--silent"});
   EXPECT_EQ(result.exit_code, 46);

@@ -7,8 +7,8 @@
 //   "$..."           hex N taken as the ColorValue itself (digits read blue-green-red);
 //   anything else    a CSS colour name (LookupCssColorName).
 // Hex numbers are read up to the first non-hex character ("" reads as 0).
-#ifndef BRASSWICK_COLOR_COLOR_SPEC_H_
-#define BRASSWICK_COLOR_COLOR_SPEC_H_
+#ifndef BRASSWICK_COLOR_COLOR_TEXT_H_
+#define BRASSWICK_COLOR_COLOR_TEXT_H_
 
 #include <string_view>
 
@@ -21,4 +21,4 @@ ColorValue ColorFromSpec(std::string_view text);
 
 }  // namespace brasswick
 
-#endif  // BRASSWICK_COLOR_COLOR_SPEC_H_
+#endif  // BRASSWICK_COLOR_COLOR_TEXT_H_

@@ -1,4 +1,4 @@
-#include "color/color_spec.h"
+#include "color/color_text.h"
 
 #include <cstdint>
 
