@@ -18,12 +18,6 @@ void WriteLine(std::FILE* stream, std::string_view text) {
   std::fflush(stream);
 }
 
-// The folder part of a path, up to and including its last "/".
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 }  // namespace
 
 int64_t ExitCode() { return exit_code; }

@@ -48,11 +48,6 @@ std::string DirectoryForm(std::string_view path) {
          "/";
 }
 
-std::string FolderOf(std::string_view path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
-}
-
 std::string FileStem(std::string_view path) {
   std::string_view name = FileNameOf(path);
   std::size_t dot = name.rfind('.');

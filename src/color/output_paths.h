@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/file_system.h"
 #include "runtime/image.h"
 
 namespace brasswick {
@@ -21,8 +22,6 @@ std::string ResolvePath(std::string_view path, std::string_view base = "");
 // The path with all trailing "/" replaced by exactly one; empty stays empty.
 std::string DirectoryForm(std::string_view path);
 
-// The folder part of a path up to and including its last "/" ("" when there is none).
-std::string FolderOf(std::string_view path);
 // The file name (after the last "/") without its extension.
 std::string FileStem(std::string_view path);
 // "." and the extension, or "" when the file name has no ".".

@@ -37,8 +37,8 @@ struct ExportKind {
   void (*report_render_failure)(const CartDocument& document) = nullptr;
 };
 
-// Loads the input and applies the palette and transparency switches. None (with the
-// failure recorded) when the run cannot go on.
+// Prints the banner and loads the input cartridge. None (with the failure recorded) when
+// it cannot be loaded; input_path receives the resolved path either way.
 std::optional<CartDocument> LoadExportInput(std::string& input_path) {
   PrintBannerIfVerbose();
   input_path = ResolvePath(GetArgValue("p8File"), "");
@@ -105,7 +105,8 @@ constexpr int64_t kSheetSide = 128;
 
 void SelectMapCells(CropRect& crop) {
   if (IsArgSet("cells")) {
-    // Range checks run on the unrounded products so that huge values cannot overflow.
+    // Huge values are clamped by the rounding, and the right and bottom edges are checked
+    // as differences, so no arithmetic here can overflow.
     double x = GetArgNumber("cells", 0, 0) * 8;
     double y = GetArgNumber("cells", 1, 0) * 8;
     double width = GetArgNumber("cells", 2, 128) * 8;

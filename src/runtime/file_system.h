@@ -59,6 +59,9 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 // Copies a file byte for byte through AtomicFileWriter.
 bool CopyFileBytes(const std::string& from, const std::string& to);
 
+// The folder part of a path up to and including its last "/" ("" when there is none).
+std::string FolderOf(std::string_view path);
+
 // The current working folder, ending in "/"; empty when unknown.
 std::string CurrentDirectory();
 // The HOME environment variable, or empty when unset.
