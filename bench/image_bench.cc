@@ -9,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "runtime/file_system.h"
-#include "runtime/image.h"
+#include "runtime/image/image.h"
+#include "runtime/platform/file_system.h"
 
 namespace {
 

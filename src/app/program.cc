@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "app/console.h"
+#include "app/console/console.h"
 #include "cli/cli_api.h"
 #include "cli/runtime_registry.h"
 #include "color/css_color_names.h"
@@ -47,6 +47,10 @@ bool LoadCommandTable() {
 }
 
 }  // namespace
+
+std::string_view EmbeddedCommandTable() {
+  return std::string_view(reinterpret_cast<const char*>(kCommandTableJson), kCommandTableJson_size);
+}
 
 void RegisterProgramRuntimes() {
   RuntimeRegistry& registry = GlobalRuntimeRegistry();

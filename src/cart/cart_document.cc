@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "runtime/file_system.h"
+#include "runtime/platform/file_system.h"
 
 namespace brasswick {
 namespace {

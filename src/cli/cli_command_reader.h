@@ -3,7 +3,7 @@
 #ifndef BRASSWICK_CLI_CLI_COMMAND_READER_H_
 #define BRASSWICK_CLI_CLI_COMMAND_READER_H_
 
-#include "runtime/json_document.h"
+#include "runtime/json/json_document.h"
 
 namespace brasswick {
 

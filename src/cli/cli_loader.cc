@@ -11,7 +11,7 @@
 #include "cli/cli_members.h"
 #include "cli/cli_text.h"
 #include "cli/runtime_registry.h"
-#include "runtime/json_document.h"
+#include "runtime/json/json_document.h"
 #include "runtime/text_codes.h"
 
 namespace brasswick {

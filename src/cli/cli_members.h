@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "cli/runtime_registry.h"
-#include "runtime/json_document.h"
+#include "runtime/json/json_document.h"
 
 namespace brasswick {
 

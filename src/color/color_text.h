@@ -12,7 +12,7 @@
 
 #include <string_view>
 
-#include "runtime/color_value.h"
+#include "runtime/image/color_value.h"
 
 namespace brasswick {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/color_value.h"
+#include "runtime/image/color_value.h"
 
 namespace brasswick {
 

@@ -1,6 +1,6 @@
 #include "color/output_paths.h"
 
-#include "runtime/file_system.h"
+#include "runtime/platform/file_system.h"
 
 namespace brasswick {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/file_system.h"
-#include "runtime/image.h"
+#include "runtime/image/image.h"
+#include "runtime/platform/file_system.h"
 
 namespace brasswick {
 

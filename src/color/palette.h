@@ -3,7 +3,7 @@
 #ifndef BRASSWICK_COLOR_PALETTE_H_
 #define BRASSWICK_COLOR_PALETTE_H_
 
-#include "runtime/color_value.h"
+#include "runtime/image/color_value.h"
 
 namespace brasswick {
 

@@ -4,7 +4,7 @@
 #define BRASSWICK_COLOR_PALETTE_FIT_H_
 
 #include "color/palette.h"
-#include "runtime/image.h"
+#include "runtime/image/image.h"
 
 namespace brasswick {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "cart/cart_document.h"
-#include "runtime/image.h"
+#include "runtime/image/image.h"
 
 namespace brasswick {
 

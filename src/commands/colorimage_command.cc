@@ -1,37 +1,39 @@
 // The colorimage command: any PNG, JPEG or BMP picture recoloured to a 16-colour palette.
 #include <string>
 
-#include "app/console.h"
+#include "app/console/console.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
 #include "color/palette_fit.h"
-#include "color/palette_options.h"
 #include "color/render.h"
+#include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
-#include "runtime/image.h"
+#include "commands/failure_codes.h"
+#include "commands/palette_options.h"
+#include "runtime/image/image.h"
 
 namespace brasswick {
 
 int ColorImageRT() {
   PrintBannerIfVerbose();
-  std::string input_path = ResolvePath(GetArgValue("imageFile"), "");
-  std::string output_value = GetArgValue("outputFile");
+  std::string input_path = ResolvePath(GetArgValue(arg::kImageFile), "");
+  std::string output_value = GetArgValue(arg::kOutputFile);
   std::string output_path = output_value.empty() ? input_path : ResolvePath(output_value, "");
 
   PrintVerbose("Loading image file...");
   ImagePtr image = LoadImageFile(input_path);
   if (!image) {
-    RecordFailure(132, "Failed to load image file:\n" + input_path);
+    RecordFailure(kLoadImageFailed, LoadImageFailedMessage(input_path));
     return 0;
   }
 
-  int64_t fit_size = GetArgInt("fit", 0, 0);
+  int64_t fit_size = GetArgInt(arg::kFit, 0, 0);
   if (fit_size > 0) {
     std::string size_text = std::to_string(fit_size);
     PrintVerbose("Fitting to " + size_text + "x" + size_text + "...");
     if (fit_size > kMaxImageSide || !ResizeImage(*image, static_cast<int>(fit_size),
                                                  static_cast<int>(fit_size), ResizeMode::kSmooth)) {
-      RecordFailure(131, "Failed to save image file:\n" + output_path);
+      RecordFailure(kSaveImageFailed, SaveImageFailedMessage(output_path));
       return 0;
     }
   }
@@ -40,19 +42,19 @@ int ColorImageRT() {
   if (!ApplyPaletteOptions()) return 0;
   FitImageToPalette(*image);
 
-  int64_t scale = GetArgInt("scale", 0, 0);
+  int64_t scale = GetArgInt(arg::kScale, 0, 0);
   if (scale > 1) {
     PrintVerbose("Scaling up...");
     // An enlargement that cannot be made must not quietly save the picture unscaled.
     if (!UpscaleImage(*image, scale)) {
-      RecordFailure(131, "Failed to save image file:\n" + output_path);
+      RecordFailure(kSaveImageFailed, SaveImageFailedMessage(output_path));
       return 0;
     }
   }
 
   PrintVerbose("Saving image...");
   if (!SaveImageByExtension(*image, output_path)) {
-    RecordFailure(131, "Failed to save image file:\n" + output_path);
+    RecordFailure(kSaveImageFailed, SaveImageFailedMessage(output_path));
     return 0;
   }
   PrintVerbose("Saved: " + output_path);

@@ -5,9 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "app/console.h"
 #include "cli/cli_api.h"
-#include "color/render.h"
 
 namespace brasswick {
 
@@ -23,17 +21,6 @@ int64_t RoundHalfEven(double value) {
   if (!(rounded > -9.2e18)) return std::numeric_limits<int64_t>::min();
   if (!(rounded < 9.2e18)) return std::numeric_limits<int64_t>::max();
   return static_cast<int64_t>(rounded);
-}
-
-bool ApplyTransparentOption() {
-  if (ExitCode() != 0 || !IsArgSet("transparent")) return ExitCode() == 0;
-  int64_t index = GetArgInt("transparent", 0, 0);
-  if (index < 0 || index > 15) {
-    RecordFailure(134, "Transparent color out of range (0-15)");
-    return false;
-  }
-  SetTransparentIndex(index);
-  return true;
 }
 
 }  // namespace brasswick

@@ -14,10 +14,6 @@ double GetArgNumber(std::string_view spec, int64_t index, double default_value);
 // Rounds to the nearest integer, halves to even, clamped into the 64-bit range.
 int64_t RoundHalfEven(double value);
 
-// The "--transparent" switch: records failure 134 when it is outside 0-15, else makes
-// it the transparent index. False when a failure was recorded.
-bool ApplyTransparentOption();
-
 }  // namespace brasswick
 
 #endif  // BRASSWICK_COMMANDS_COMMAND_ARGS_H_

@@ -5,12 +5,15 @@
 #include <string_view>
 #include <vector>
 
-#include "app/console.h"
+#include "app/console/console.h"
 #include "cart/cart_document.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
+#include "commands/cartridge_input.h"
+#include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
-#include "runtime/file_system.h"
+#include "commands/failure_codes.h"
+#include "runtime/platform/file_system.h"
 
 namespace brasswick {
 namespace {
@@ -39,8 +42,8 @@ std::string SectionArgument(const std::string& value) {
 
 // Applies edit to each section named by the switch. A section the file lacks is no
 // failure; a failed edit is recorded and the others still run. True when one changed.
-bool EditSections(CartDocument& document, const char* switch_name, const char* doing,
-                  bool (*edit)(CartDocument&, std::string_view), int failure_code) {
+bool EditSections(CartDocument& document, std::string_view switch_name, const char* doing,
+                  bool (*edit)(CartDocument&, std::string_view), int64_t failure_code) {
   bool changed = false;
   for (const std::string& value : GetArgValues(switch_name)) {
     std::string name = SectionArgument(value);
@@ -60,40 +63,37 @@ bool EditSections(CartDocument& document, const char* switch_name, const char* d
 }  // namespace
 
 std::string FormatCopyDestRT(const std::string& value) {
-  if (value == "-") return ResolvePath(GetArgValue("sourceFile"), "");
+  if (value == "-") return ResolvePath(GetArgValue(arg::kSourceFile), "");
   // An empty destination names the ".copy" file beside the source. It is formed here,
   // before the value is checked, so that it is not refused as blank and an existing copy
   // is confirmed before it is overwritten.
   if (value.empty())
-    return InsertBeforeExtension(ResolvePath(GetArgValue("sourceFile"), ""), ".copy");
+    return InsertBeforeExtension(ResolvePath(GetArgValue(arg::kSourceFile), ""), ".copy");
   return value;
 }
 
 int CopyP8RT() {
   PrintBannerIfVerbose();
-  std::string source_path = ResolvePath(GetArgValue("sourceFile"), "");
-  PrintVerbose("Loading p8 file...");
-  std::optional<CartDocument> document = LoadCartDocument(source_path);
-  if (!document) {
-    RecordFailure(129, "Failed to load p8 file:\n" + source_path);
-    return 0;
-  }
-  std::string dest_path = CopyDestination(GetArgValue("destFile"), source_path);
+  std::string source_path = ResolvePath(GetArgValue(arg::kSourceFile), "");
+  std::optional<CartDocument> document = LoadInputCartridge(source_path);
+  if (!document) return 0;
+  std::string dest_path = CopyDestination(GetArgValue(arg::kDestFile), source_path);
 
   // All deletions run before all clearings, whatever the order on the command line.
-  bool changed = EditSections(*document, "delete", "Deleting", DeleteSection, 139);
-  changed |= EditSections(*document, "clear", "Clearing", ClearSection, 140);
+  bool changed =
+      EditSections(*document, arg::kDelete, "Deleting", DeleteSection, kDeleteSectionFailed);
+  changed |= EditSections(*document, arg::kClear, "Clearing", ClearSection, kClearSectionFailed);
   if (ExitCode() != 0) return 0;
 
   PrintVerbose("Saving p8 file...");
   if (changed) {
     if (!SaveCartDocument(*document, dest_path)) {
-      RecordFailure(141, "Failed to save destination file:\n" + dest_path);
+      RecordFailure(kSaveDestinationFailed, "Failed to save destination file:\n" + dest_path);
       return 0;
     }
   } else if (dest_path != source_path) {
     if (!CopyFileBytes(source_path, dest_path)) {
-      RecordFailure(144, "Failed to copy file to:\n" + dest_path);
+      RecordFailure(kCopyFileFailed, "Failed to copy file to:\n" + dest_path);
       return 0;
     }
   }

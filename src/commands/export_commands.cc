@@ -3,15 +3,18 @@
 #include <optional>
 #include <string>
 
-#include "app/console.h"
+#include "app/console/console.h"
 #include "cart/cart_document.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
-#include "color/palette_options.h"
 #include "color/render.h"
+#include "commands/cartridge_input.h"
+#include "commands/command_arg_names.h"
 #include "commands/command_args.h"
 #include "commands/command_procedures.h"
-#include "runtime/image.h"
+#include "commands/failure_codes.h"
+#include "commands/palette_options.h"
+#include "runtime/image/image.h"
 
 namespace brasswick {
 namespace {
@@ -37,23 +40,13 @@ struct ExportKind {
   void (*report_render_failure)(const CartDocument& document) = nullptr;
 };
 
-// Prints the banner and loads the input cartridge. None (with the failure recorded) when
-// it cannot be loaded; input_path receives the resolved path either way.
-std::optional<CartDocument> LoadExportInput(std::string& input_path) {
-  PrintBannerIfVerbose();
-  input_path = ResolvePath(GetArgValue("p8File"), "");
-  PrintVerbose("Loading p8 file...");
-  std::optional<CartDocument> document = LoadCartDocument(input_path);
-  if (!document) RecordFailure(129, "Failed to load p8 file:\n" + input_path);
-  return document;
-}
-
 void RunExport(const ExportKind& kind) {
-  std::string input_path;
-  std::optional<CartDocument> document = LoadExportInput(input_path);
+  PrintBannerIfVerbose();
+  std::string input_path = ResolvePath(GetArgValue(arg::kP8File), "");
+  std::optional<CartDocument> document = LoadInputCartridge(input_path);
   if (!document) return;
   std::string output_path =
-      DefaultOutputPath(input_path, GetArgValue("outputFile"), kind.suffix, true);
+      DefaultOutputPath(input_path, GetArgValue(arg::kOutputFile), kind.suffix, true);
   ApplyPaletteOptions();
   ApplyTransparentOption();
   if (ExitCode() != 0) return;
@@ -64,7 +57,7 @@ void RunExport(const ExportKind& kind) {
     if (kind.report_render_failure) {
       kind.report_render_failure(*document);
     } else {
-      RecordFailure(130, kind.generate_failure);
+      RecordFailure(kGenerateImageFailed, kind.generate_failure);
     }
     return;
   }
@@ -78,21 +71,21 @@ void RunExport(const ExportKind& kind) {
     ImagePtr region = CopyImageRegion(*image, static_cast<int>(crop.x), static_cast<int>(crop.y),
                                       static_cast<int>(crop.width), static_cast<int>(crop.height));
     if (!region) {
-      RecordFailure(130, kind.crop_failure);
+      RecordFailure(kGenerateImageFailed, kind.crop_failure);
       return;
     }
     image = std::move(region);
   }
 
   // An enlargement that cannot be made must not quietly save the picture unscaled.
-  if (!UpscaleImage(*image, GetArgInt("scale", 0, 0))) {
-    RecordFailure(130, kind.generate_failure);
+  if (!UpscaleImage(*image, GetArgInt(arg::kScale, 0, 0))) {
+    RecordFailure(kGenerateImageFailed, kind.generate_failure);
     return;
   }
 
   PrintVerbose("Saving image...");
   if (!SaveImageByExtension(*image, output_path)) {
-    RecordFailure(131, "Failed to save image file:\n" + output_path);
+    RecordFailure(kSaveImageFailed, SaveImageFailedMessage(output_path));
     return;
   }
   PrintVerbose("Exported: " + output_path);
@@ -104,40 +97,40 @@ constexpr int64_t kMapHeight = 512;
 constexpr int64_t kSheetSide = 128;
 
 void SelectMapCells(CropRect& crop) {
-  if (IsArgSet("cells")) {
+  if (IsArgSet(arg::kCells)) {
     // Huge values are clamped by the rounding, and the right and bottom edges are checked
     // as differences, so no arithmetic here can overflow.
-    double x = GetArgNumber("cells", 0, 0) * 8;
-    double y = GetArgNumber("cells", 1, 0) * 8;
-    double width = GetArgNumber("cells", 2, 128) * 8;
-    double height = GetArgNumber("cells", 3, 64) * 8;
+    double x = GetArgNumber(arg::kCells, 0, 0) * 8;
+    double y = GetArgNumber(arg::kCells, 1, 0) * 8;
+    double width = GetArgNumber(arg::kCells, 2, 128) * 8;
+    double height = GetArgNumber(arg::kCells, 3, 64) * 8;
     crop = {RoundHalfEven(x), RoundHalfEven(y), RoundHalfEven(width), RoundHalfEven(height)};
     if (crop.x < 0 || crop.y < 0 || crop.x >= kMapWidth || crop.y >= kMapHeight || crop.width < 1 ||
         crop.height < 1 || crop.width > kMapWidth - crop.x || crop.height > kMapHeight - crop.y) {
-      RecordFailure(135, "Out of map range (128x64 cells)");
+      RecordFailure(kMapCellsOutOfRange, "Out of map range (128x64 cells)");
     }
-  } else if (IsArgSet("half")) {
+  } else if (IsArgSet(arg::kHalf)) {
     crop.height = 256;
   }
 }
 
 void SelectSheetSprites(CropRect& crop) {
-  if (IsArgSet("sub")) {
-    int64_t first = GetArgInt("sub", 0, 0);
+  if (IsArgSet(arg::kSub)) {
+    int64_t first = GetArgInt(arg::kSub, 0, 0);
     if (first < 0 || first > 255) {
-      RecordFailure(136, "Out of sprite number range (0-255)");
+      RecordFailure(kSpriteOutOfRange, "Out of sprite number range (0-255)");
       return;
     }
     crop.x = (first % 16) * 8;
     crop.y = (first / 16) * 8;
-    crop.width = RoundHalfEven(GetArgNumber("sub", 1, 0) * 8);
-    crop.height = RoundHalfEven(GetArgNumber("sub", 2, 0) * 8);
+    crop.width = RoundHalfEven(GetArgNumber(arg::kSub, 1, 0) * 8);
+    crop.height = RoundHalfEven(GetArgNumber(arg::kSub, 2, 0) * 8);
     if (crop.width < 1 || crop.height < 1) {
-      RecordFailure(136, "Width and Height must be positive");
+      RecordFailure(kSpriteOutOfRange, "Width and Height must be positive");
     } else if (crop.width > kSheetSide - crop.x || crop.height > kSheetSide - crop.y) {
-      RecordFailure(136, "Out of spritesheet range (16x16 sprites)");
+      RecordFailure(kSpriteOutOfRange, "Out of spritesheet range (16x16 sprites)");
     }
-  } else if (IsArgSet("half")) {
+  } else if (IsArgSet(arg::kHalf)) {
     crop.height = 64;
   }
 }
@@ -149,9 +142,9 @@ ImagePtr RenderWholeLabel(const CartDocument& document) { return RenderLabel(doc
 // A label section that is there but unreadable is a different fault from none at all.
 void ReportLabelFailure(const CartDocument& document) {
   if (HasSection(document, "label")) {
-    RecordFailure(130, "Failed to generate label image");
+    RecordFailure(kGenerateImageFailed, "Failed to generate label image");
   } else {
-    RecordFailure(138, "P8 file does not have a 'label' section");
+    RecordFailure(kNoLabelSection, "P8 file does not have a 'label' section");
   }
 }
 

@@ -4,17 +4,20 @@
 #include <string>
 #include <vector>
 
-#include "app/console.h"
+#include "app/console/console.h"
 #include "cart/cart_document.h"
 #include "cart/cart_layout.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
-#include "color/palette_options.h"
 #include "color/render.h"
+#include "commands/cartridge_input.h"
+#include "commands/command_arg_names.h"
 #include "commands/command_args.h"
 #include "commands/command_procedures.h"
+#include "commands/failure_codes.h"
 #include "commands/number_range.h"
-#include "runtime/image.h"
+#include "commands/palette_options.h"
+#include "runtime/image/image.h"
 
 namespace brasswick {
 namespace {
@@ -78,28 +81,24 @@ std::optional<int64_t> LastSpriteToExport(const CartDocument& document) {
 
 int ExportSpritesRT() {
   PrintBannerIfVerbose();
-  std::string input_path = ResolvePath(GetArgValue("p8File"), "");
+  std::string input_path = ResolvePath(GetArgValue(arg::kP8File), "");
 
-  std::string range_text = GetArgValue("numbers");
-  bool all_mode = !IsArgSet("numbers") || range_text == "*" || range_text == "-";
-  if (all_mode) range_text = IsArgSet("half") ? "0-127" : "0-255";
+  std::string range_text = GetArgValue(arg::kNumbers);
+  bool all_mode = !IsArgSet(arg::kNumbers) || range_text == "*" || range_text == "-";
+  if (all_mode) range_text = IsArgSet(arg::kHalf) ? "0-127" : "0-255";
 
   std::string pattern =
-      DefaultOutputPath(input_path, GetArgValue("outputFile"), ".sprite.%d.png", false);
+      DefaultOutputPath(input_path, GetArgValue(arg::kOutputFile), ".sprite.%d.png", false);
 
-  PrintVerbose("Loading p8 file...");
-  std::optional<CartDocument> document = LoadCartDocument(input_path);
-  if (!document) {
-    RecordFailure(129, "Failed to load p8 file:\n" + input_path);
-    return 0;
-  }
+  std::optional<CartDocument> document = LoadInputCartridge(input_path);
+  if (!document) return 0;
 
   std::vector<int64_t> numbers;
   int64_t parsed =
       ParseNumberRange(range_text, numbers, kRangeRemoveDuplicates | kRangeSortAscending,
                        std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max());
   if (parsed < 1) {
-    RecordFailure(137, "Sprite index error: " + LastRangeParse().error);
+    RecordFailure(kSpriteListInvalid, "Sprite index error: " + LastRangeParse().error);
     return 0;
   }
 
@@ -113,7 +112,7 @@ int ExportSpritesRT() {
   ApplyTransparentOption();
   if (ExitCode() != 0) return 0;
 
-  int64_t scale = GetArgInt("scale", 0, 0);
+  int64_t scale = GetArgInt(arg::kScale, 0, 0);
   std::optional<int64_t> last_to_export;
   if (all_mode) last_to_export = LastSpriteToExport(*document);
 
@@ -121,21 +120,22 @@ int ExportSpritesRT() {
   std::vector<ImagePtr> sprites;
   int sprite_count = SliceSprites(*document, sprites, scale);
   if (sprite_count == 0) {
-    RecordFailure(130, "Failed to generate sprite images");
+    RecordFailure(kGenerateImageFailed, "Failed to generate sprite images");
     return 0;
   }
 
   std::string first_file;
   for (int64_t n : numbers) {
     if (n < 0 || n >= sprite_count) {
-      RecordFailure(136, "Out of sprite number range (0-" + std::to_string(sprite_count - 1) + ")");
+      RecordFailure(kSpriteOutOfRange,
+                    "Out of sprite number range (0-" + std::to_string(sprite_count - 1) + ")");
       break;
     }
     if (last_to_export && n > *last_to_export) continue;
     std::string file_name = SpriteFileName(pattern, n, width);
     PrintVerbose("Saving sprite " + std::to_string(n) + "...");
     if (!SaveImageByExtension(*sprites[static_cast<size_t>(n)], file_name)) {
-      RecordFailure(131, "Failed to save image file:\n" + file_name);
+      RecordFailure(kSaveImageFailed, SaveImageFailedMessage(file_name));
       break;
     }
     if (first_file.empty()) first_file = file_name;

@@ -1,7 +1,7 @@
 // Commands whose work is not built yet. They fail loudly rather than pretend to work.
 #include <string>
 
-#include "app/console.h"
+#include "app/console/console.h"
 #include "commands/command_procedures.h"
 
 namespace brasswick {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/console.h"
-#include "color/palette_options.h"
+#include "color/custom_palette.h"
+#include "color/palette.h"
 
 namespace brasswick {
 namespace {
@@ -11,10 +11,7 @@ namespace {
 class PaletteFitTest : public ::testing::Test {
  protected:
   void SetUp() override { InitPalettes(); }
-  void TearDown() override {
-    InitPalettes();
-    SetExitCode(0);
-  }
+  void TearDown() override { InitPalettes(); }
 };
 
 TEST_F(PaletteFitTest, NearestByPlainRgbDistance) {
@@ -26,13 +23,11 @@ TEST_F(PaletteFitTest, NearestByPlainRgbDistance) {
 
 TEST_F(PaletteFitTest, HalfwayGoesToTheLowerIndex) {
   // Index 4 and index 9 are both at distance 1 from #110000; all others are white.
-  ASSERT_TRUE(ApplyPaletteSettings(
-      true, "#fff,#fff,#fff,#fff,#100000,#fff,#fff,#fff,#fff,#120000,#fff,#fff,#fff,#fff,#fff,#fff",
-      false));
+  ASSERT_TRUE(FillCustomPalette(
+      "#fff,#fff,#fff,#fff,#100000,#fff,#fff,#fff,#fff,#120000,#fff,#fff,#fff,#fff,#fff,#fff"));
   EXPECT_EQ(NearestPaletteIndex(MakeColor(0x11, 0, 0)), 4);
-  ASSERT_TRUE(ApplyPaletteSettings(
-      true, "#fff,#fff,#fff,#fff,#120000,#fff,#fff,#fff,#fff,#100000,#fff,#fff,#fff,#fff,#fff,#fff",
-      false));
+  ASSERT_TRUE(FillCustomPalette(
+      "#fff,#fff,#fff,#fff,#120000,#fff,#fff,#fff,#fff,#100000,#fff,#fff,#fff,#fff,#fff,#fff"));
   EXPECT_EQ(NearestPaletteIndex(MakeColor(0x11, 0, 0)), 4);
   EXPECT_EQ(NearestPaletteColor(MakeColor(0x11, 0, 0)), MakeColor(0x12, 0, 0));
   // An explicit row overrides the active one.
@@ -55,7 +50,7 @@ TEST_F(PaletteFitTest, FitsPixelsKeepingAlpha) {
 
   // With the alternate row active every pixel becomes an alternate colour.
   for (int y = 0; y < 2; ++y) std::copy(pixels[y], pixels[y] + 12, image->Row(y));
-  ASSERT_TRUE(ApplyPaletteSettings(false, "", true));
+  SelectPaletteRow(kAlternateRow);
   ImagePtr copy = FitImageCopyToPalette(*image);
   ASSERT_TRUE(copy);
   EXPECT_TRUE(std::equal(pixels[0], pixels[0] + 12, image->Row(0)));  // original untouched

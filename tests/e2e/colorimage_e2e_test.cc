@@ -13,7 +13,7 @@
 
 #include "e2e/cart_builder.h"
 #include "gtest/gtest.h"
-#include "runtime/image.h"
+#include "runtime/image/image.h"
 #include "test_support.h"
 
 namespace brasswick {

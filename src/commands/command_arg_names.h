@@ -1,0 +1,60 @@
+// The argument names the command procedures read, as the command table spells them.
+// Each command's names stand together in one list so that a test can hold them against
+// that command's table entry: a misspelt name would otherwise read as never given.
+#ifndef BRASSWICK_COMMANDS_COMMAND_ARG_NAMES_H_
+#define BRASSWICK_COMMANDS_COMMAND_ARG_NAMES_H_
+
+#include <span>
+#include <string_view>
+
+namespace brasswick {
+namespace arg {
+
+inline constexpr std::string_view kP8File = "p8File";
+inline constexpr std::string_view kImageFile = "imageFile";
+inline constexpr std::string_view kSourceFile = "sourceFile";
+inline constexpr std::string_view kDestFile = "destFile";
+inline constexpr std::string_view kOutputFile = "outputFile";
+inline constexpr std::string_view kScale = "scale";
+inline constexpr std::string_view kCells = "cells";
+inline constexpr std::string_view kSub = "sub";
+inline constexpr std::string_view kHalf = "half";
+inline constexpr std::string_view kNumbers = "numbers";
+inline constexpr std::string_view kFit = "fit";
+inline constexpr std::string_view kClear = "clear";
+inline constexpr std::string_view kDelete = "delete";
+inline constexpr std::string_view kPalette = "palette";
+inline constexpr std::string_view kAlternate = "alternate";
+inline constexpr std::string_view kTransparent = "transparent";
+
+}  // namespace arg
+
+inline constexpr std::string_view kMapArgNames[] = {
+    arg::kP8File, arg::kOutputFile, arg::kScale,     arg::kCells,
+    arg::kHalf,   arg::kPalette,    arg::kAlternate, arg::kTransparent};
+inline constexpr std::string_view kSheetArgNames[] = {
+    arg::kP8File, arg::kOutputFile, arg::kScale,     arg::kSub,
+    arg::kHalf,   arg::kPalette,    arg::kAlternate, arg::kTransparent};
+inline constexpr std::string_view kLabelArgNames[] = {
+    arg::kP8File, arg::kOutputFile, arg::kScale, arg::kPalette, arg::kAlternate, arg::kTransparent};
+inline constexpr std::string_view kSpritesArgNames[] = {
+    arg::kP8File, arg::kOutputFile, arg::kNumbers,   arg::kScale,
+    arg::kHalf,   arg::kPalette,    arg::kAlternate, arg::kTransparent};
+inline constexpr std::string_view kColorImageArgNames[] = {
+    arg::kImageFile, arg::kOutputFile, arg::kScale, arg::kFit, arg::kPalette, arg::kAlternate};
+inline constexpr std::string_view kCopyArgNames[] = {arg::kSourceFile, arg::kDestFile, arg::kClear,
+                                                     arg::kDelete};
+
+struct CommandArgNames {
+  std::string_view command;  // the command's first name in the table
+  std::span<const std::string_view> names;
+};
+
+inline constexpr CommandArgNames kCommandArgNames[] = {
+    {"map", kMapArgNames},         {"sheet", kSheetArgNames},           {"label", kLabelArgNames},
+    {"sprites", kSpritesArgNames}, {"colorimage", kColorImageArgNames}, {"copy", kCopyArgNames},
+};
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_COMMANDS_COMMAND_ARG_NAMES_H_

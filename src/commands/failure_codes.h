@@ -1,0 +1,49 @@
+// The failure codes the command procedures record (they become the exit status), and
+// the messages that several commands share. Codes below 129 are the framework's own.
+#ifndef BRASSWICK_COMMANDS_FAILURE_CODES_H_
+#define BRASSWICK_COMMANDS_FAILURE_CODES_H_
+
+#include <cstdint>
+#include <string>
+
+namespace brasswick {
+
+inline constexpr int64_t kLoadCartridgeFailed = 129;
+inline constexpr int64_t kGenerateImageFailed = 130;
+inline constexpr int64_t kSaveImageFailed = 131;
+inline constexpr int64_t kLoadImageFailed = 132;
+inline constexpr int64_t kReencodeLabelFailed = 133;
+inline constexpr int64_t kColorOptionOutOfRange = 134;
+inline constexpr int64_t kMapCellsOutOfRange = 135;
+inline constexpr int64_t kSpriteOutOfRange = 136;
+inline constexpr int64_t kSpriteListInvalid = 137;
+inline constexpr int64_t kNoLabelSection = 138;
+inline constexpr int64_t kDeleteSectionFailed = 139;
+inline constexpr int64_t kClearSectionFailed = 140;
+inline constexpr int64_t kSaveDestinationFailed = 141;
+inline constexpr int64_t kSaveHtmlFailed = 142;
+inline constexpr int64_t kLoadHtmlFailed = 143;
+inline constexpr int64_t kCopyFileFailed = 144;
+inline constexpr int64_t kSetLabelOrTitleFailed = 145;
+inline constexpr int64_t kAllocateBufferFailed = 146;
+inline constexpr int64_t kLoadHeadersFailed = 147;
+inline constexpr int64_t kMissingHeadEnd = 148;
+inline constexpr int64_t kLoadJavaScriptFailed = 150;
+inline constexpr int64_t kWriteRomFailed = 151;
+
+// "Failed to load p8 file:" with the path on the next line (code 129).
+inline std::string LoadP8FailedMessage(const std::string& path) {
+  return "Failed to load p8 file:\n" + path;
+}
+// "Failed to save image file:" with the path on the next line (code 131).
+inline std::string SaveImageFailedMessage(const std::string& path) {
+  return "Failed to save image file:\n" + path;
+}
+// "Failed to load image file:" with the path on the next line (code 132).
+inline std::string LoadImageFailedMessage(const std::string& path) {
+  return "Failed to load image file:\n" + path;
+}
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_COMMANDS_FAILURE_CODES_H_

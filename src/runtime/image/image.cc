@@ -1,0 +1,128 @@
+// RgbaImage and the whole-image operations: allocation, creation, copies, crops,
+// resizing, and loading by content.
+#include "runtime/image/image.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <cstring>
+#include <limits>
+
+#include "runtime/image/image_codecs.h"
+#include "runtime/platform/file_system.h"
+
+namespace brasswick {
+
+namespace {
+
+bool ValidSide(int side) { return side >= 1 && side <= kMaxImageSide; }
+
+// gdk_pixbuf_new allocates with a try-allocator and gives null when memory runs out;
+// the sides are limited first so that its own size arithmetic cannot overflow.
+GdkPixbuf* NewPixbuf(int width, int height, bool has_alpha) {
+  if (!ValidSide(width) || !ValidSide(height)) return nullptr;
+  const uint64_t channels = has_alpha ? 4 : 3;
+  const uint64_t row_bytes = ((static_cast<uint64_t>(width) * channels) + 3) & ~uint64_t{3};
+  if (row_bytes > static_cast<uint64_t>(std::numeric_limits<int>::max())) return nullptr;
+  if (row_bytes * static_cast<uint64_t>(height) >
+      static_cast<uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
+    return nullptr;
+  }
+  return gdk_pixbuf_new(GDK_COLORSPACE_RGB, has_alpha, 8, width, height);
+}
+
+}  // namespace
+
+RgbaImage::RgbaImage(GdkPixbuf* pixbuf, int source_depth)
+    : pixbuf_(pixbuf), source_depth_(source_depth) {
+  CacheLayout();
+}
+
+RgbaImage::~RgbaImage() {
+  if (pixbuf_ != nullptr) g_object_unref(pixbuf_);
+}
+
+void RgbaImage::ReplacePixbuf(GdkPixbuf* pixbuf) {
+  if (pixbuf == pixbuf_) return;
+  if (pixbuf_ != nullptr) g_object_unref(pixbuf_);
+  pixbuf_ = pixbuf;
+  CacheLayout();
+}
+
+void RgbaImage::CacheLayout() {
+  if (pixbuf_ == nullptr) {
+    pixels_ = nullptr;
+    width_ = height_ = channels_ = rowstride_ = 0;
+    return;
+  }
+  // Reading the pixels through the non-const accessor would copy a read-only
+  // pixbuf; ours are always created writable.
+  pixels_ = gdk_pixbuf_get_pixels(pixbuf_);
+  width_ = gdk_pixbuf_get_width(pixbuf_);
+  height_ = gdk_pixbuf_get_height(pixbuf_);
+  channels_ = gdk_pixbuf_get_n_channels(pixbuf_);
+  rowstride_ = gdk_pixbuf_get_rowstride(pixbuf_);
+}
+
+ImagePtr AllocateImage(int width, int height, bool has_alpha, int source_depth) {
+  GdkPixbuf* pixbuf = NewPixbuf(width, height, has_alpha);
+  if (pixbuf == nullptr) return nullptr;
+  return std::make_unique<RgbaImage>(pixbuf, source_depth);
+}
+
+ImagePtr CreateImage(int width, int height, int depth) {
+  if (depth != 24 && depth != 32) return nullptr;
+  ImagePtr image = AllocateImage(width, height, depth == 32, depth);
+  if (!image) return nullptr;
+  const size_t row_bytes = static_cast<size_t>(image->width()) * image->channels();
+  for (int y = 0; y < image->height(); ++y) {
+    uint8_t* row = image->Row(y);
+    std::memset(row, 0, row_bytes);
+    if (depth == 32) {
+      for (size_t i = 3; i < row_bytes; i += 4) row[i] = 255;
+    }
+  }
+  return image;
+}
+
+ImagePtr CopyImage(const RgbaImage& image) {
+  return CopyImageRegion(image, 0, 0, image.width(), image.height());
+}
+
+ImagePtr CopyImageRegion(const RgbaImage& image, int x, int y, int width, int height) {
+  if (width < 1 || height < 1 || x < 0 || y < 0) return nullptr;
+  if (x > image.width() - width || y > image.height() - height) return nullptr;
+  ImagePtr copy = AllocateImage(width, height, image.channels() == 4, image.source_depth());
+  if (!copy) return nullptr;
+  const size_t channels = static_cast<size_t>(image.channels());
+  const size_t row_bytes = static_cast<size_t>(width) * channels;
+  for (int row = 0; row < height; ++row) {
+    std::memcpy(copy->Row(row), image.Row(y + row) + static_cast<size_t>(x) * channels, row_bytes);
+  }
+  return copy;
+}
+
+bool ResizeImage(RgbaImage& image, int width, int height, ResizeMode mode) {
+  if (!ValidSide(width) || !ValidSide(height) || image.pixbuf() == nullptr) return false;
+  if (width == image.width() && height == image.height()) return true;
+  const GdkInterpType interp = mode == ResizeMode::kRaw ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
+  GdkPixbuf* scaled = gdk_pixbuf_scale_simple(image.pixbuf(), width, height, interp);
+  if (scaled == nullptr) return false;
+  image.ReplacePixbuf(scaled);
+  return true;
+}
+
+ImagePtr LoadImageFromMemory(const uint8_t* data, size_t size) {
+  if (data == nullptr) return nullptr;
+  if (HasPngSignature(data, size)) return DecodePng(data, size);
+  if (HasJpegSignature(data, size)) return DecodeJpeg(data, size);
+  if (HasBmpSignature(data, size)) return DecodeBmp(data, size);
+  return nullptr;
+}
+
+ImagePtr LoadImageFile(const std::string& path) {
+  std::optional<std::string> bytes = ReadWholeFile(path);
+  if (!bytes) return nullptr;
+  return LoadImageFromMemory(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
+}
+
+}  // namespace brasswick

@@ -1,0 +1,151 @@
+// Image services: RgbaImage on a GdkPixbuf, loading PNG/JPEG/BMP by content, creating,
+// copying, cropping, resizing, drawing pixel by pixel, and saving PNG/JPEG/BMP.
+// Nothing here prints; every failure is reported by the result.
+#ifndef BRASSWICK_RUNTIME_IMAGE_IMAGE_H_
+#define BRASSWICK_RUNTIME_IMAGE_IMAGE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runtime/image/color_value.h"
+
+typedef struct _GdkPixbuf GdkPixbuf;
+
+namespace brasswick {
+
+// Width and height above this are refused before any pixel memory is allocated.
+inline constexpr int kMaxImageSide = 32767;
+
+enum class ImageFormat { kPng, kJpeg, kBmp, kJpeg2000 };
+enum class ResizeMode { kRaw, kSmooth };
+enum class DrawingMode { kDefault, kAlphaChannel, kAllChannels };
+
+// An image of 8-bit channels, RGB (depth 24) or RGBA (depth 32). source_depth is the
+// bit depth of the file it came from (PNG: 24 RGB, 32 RGBA, else the sample depth of
+// palette and grey files; BMP: bits per pixel; JPEG: 24; created: the depth asked
+// for). Copies, crops and resizes carry it over; saving uses it by default.
+class RgbaImage {
+ public:
+  // Takes ownership of one reference to an 8-bit RGB or RGBA pixbuf.
+  RgbaImage(GdkPixbuf* pixbuf, int source_depth);
+  ~RgbaImage();
+  RgbaImage(const RgbaImage&) = delete;
+  RgbaImage& operator=(const RgbaImage&) = delete;
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  int depth() const { return channels_ == 4 ? 32 : 24; }
+  int channels() const { return channels_; }
+  int source_depth() const { return source_depth_; }
+  void set_source_depth(int depth) { source_depth_ = depth; }
+  int rowstride() const { return rowstride_; }
+  uint8_t* pixels() { return pixels_; }
+  const uint8_t* pixels() const { return pixels_; }
+  uint8_t* Row(int y) { return pixels_ + static_cast<std::ptrdiff_t>(y) * rowstride_; }
+  const uint8_t* Row(int y) const { return pixels_ + static_cast<std::ptrdiff_t>(y) * rowstride_; }
+  GdkPixbuf* pixbuf() const { return pixbuf_; }
+  // Replaces the pixel buffer (used by resizing); takes ownership of one reference.
+  void ReplacePixbuf(GdkPixbuf* pixbuf);
+
+ private:
+  void CacheLayout();
+
+  GdkPixbuf* pixbuf_ = nullptr;
+  uint8_t* pixels_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+  int channels_ = 0;
+  int rowstride_ = 0;
+  int source_depth_ = 0;
+};
+
+using ImagePtr = std::unique_ptr<RgbaImage>;
+
+// Loading: the decoder is chosen by the content (PNG, JPEG or BMP signature). None when
+// no decoder accepts the data, the data is damaged or the picture is too large.
+ImagePtr LoadImageFile(const std::string& path);
+ImagePtr LoadImageFromMemory(const uint8_t* data, size_t size);
+
+// A new image filled with opaque black; depth 24 or 32. None for sizes below 1 or
+// above kMaxImageSide, or when memory runs out.
+ImagePtr CreateImage(int width, int height, int depth);
+ImagePtr CopyImage(const RgbaImage& image);
+// A deep copy of the rectangle; none unless it lies inside the image and is not empty.
+ImagePtr CopyImageRegion(const RgbaImage& image, int x, int y, int width, int height);
+// Raw: nearest neighbour; Smooth: bilinear. In place; the current size changes nothing.
+// False (image unchanged) for sizes outside 1..kMaxImageSide or when memory runs out.
+bool ResizeImage(RgbaImage& image, int width, int height, ResizeMode mode);
+inline void FreeImage(ImagePtr& image) { image.reset(); }
+inline int ImageWidth(const RgbaImage& image) { return image.width(); }
+inline int ImageHeight(const RgbaImage& image) { return image.height(); }
+inline int ImageDepth(const RgbaImage& image) { return image.depth(); }
+
+// Saving. quality is 0-10 (JPEG quality x 10); depth 0 means the image's source_depth.
+// Depth must be 1, 2, 4, 8, 16, 24 or 32. The file is written through the atomic
+// writer: on failure an existing file at path is left exactly as it was.
+inline constexpr int kDefaultQuality = 7;
+bool SaveImageFile(const RgbaImage& image, const std::string& path, ImageFormat format,
+                   int quality = kDefaultQuality, int depth = 0);
+std::optional<std::vector<uint8_t>> EncodeImageToMemory(const RgbaImage& image, ImageFormat format,
+                                                        int quality = kDefaultQuality,
+                                                        int depth = 0);
+
+// Drawing on one output image. Plot and Point are inline buffer accesses; coordinates
+// outside the output are ignored by Plot and read as 0 by Point.
+//   Default:      RGB written, alpha kept; Point gives RGB with alpha byte 0;
+//                 DrawImage composites a source with alpha over the output.
+//   AlphaChannel: only alpha written (from bits 24-31); on a 24-bit output nothing is
+//                 drawn; Point gives the full RGBA value.
+//   AllChannels:  all four bytes written/copied; on a 24-bit output acts as Default;
+//                 Point gives the full RGBA value.
+class ImageDrawing {
+ public:
+  ImageDrawing() = default;
+  explicit ImageDrawing(RgbaImage& image) { BeginDrawing(image); }
+
+  bool BeginDrawing(RgbaImage& image);
+  void EndDrawing() { output_ = nullptr; }
+  void SetDrawingMode(DrawingMode mode) { mode_ = mode; }
+  DrawingMode drawing_mode() const { return mode_; }
+  int OutputWidth() const { return output_ ? output_->width() : 0; }
+  int OutputHeight() const { return output_ ? output_->height() : 0; }
+
+  void Plot(int x, int y, ColorValue color) {
+    if (!output_ || x < 0 || y < 0 || x >= output_->width() || y >= output_->height()) return;
+    uint8_t* p = output_->Row(y) + x * output_->channels();
+    if (mode_ == DrawingMode::kAlphaChannel) {
+      if (output_->channels() == 4) p[3] = static_cast<uint8_t>(ColorAlpha(color));
+      return;
+    }
+    p[0] = static_cast<uint8_t>(ColorRed(color));
+    p[1] = static_cast<uint8_t>(ColorGreen(color));
+    p[2] = static_cast<uint8_t>(ColorBlue(color));
+    if (mode_ == DrawingMode::kAllChannels && output_->channels() == 4) {
+      p[3] = static_cast<uint8_t>(ColorAlpha(color));
+    }
+  }
+
+  ColorValue Point(int x, int y) const {
+    if (!output_ || x < 0 || y < 0 || x >= output_->width() || y >= output_->height()) return 0;
+    const uint8_t* p = output_->Row(y) + x * output_->channels();
+    int alpha = 0;
+    if (mode_ != DrawingMode::kDefault) alpha = output_->channels() == 4 ? p[3] : 255;
+    return MakeColor(p[0], p[1], p[2], alpha);
+  }
+
+  void Box(int x, int y, int width, int height, ColorValue color);
+  void Circle(int center_x, int center_y, int radius, ColorValue color);
+  void DrawImage(const RgbaImage& source, int x, int y);
+
+ private:
+  RgbaImage* output_ = nullptr;
+  DrawingMode mode_ = DrawingMode::kDefault;
+};
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_RUNTIME_IMAGE_IMAGE_H_

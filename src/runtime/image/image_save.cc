@@ -1,0 +1,69 @@
+// SaveImageFile and EncodeImageToMemory: the depth check, the choice of encoder, the
+// decision whether alpha is kept, and the atomic write of the encoded bytes.
+#include <algorithm>
+#include <string_view>
+
+#include "runtime/image/encoder_input.h"
+#include "runtime/image/image.h"
+#include "runtime/image/image_codecs.h"
+#include "runtime/platform/file_system.h"
+
+namespace brasswick {
+
+namespace {
+
+bool ValidSaveDepth(int depth) {
+  switch (depth) {
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> EncodeImageToMemory(const RgbaImage& image, ImageFormat format,
+                                                        int quality, int depth) {
+  if (image.pixels() == nullptr) return std::nullopt;
+  if (depth == 0) depth = image.source_depth();
+  if (!ValidSaveDepth(depth)) return std::nullopt;
+  if (format == ImageFormat::kJpeg2000) return std::nullopt;
+  // Only PNG and BMP have a 32-bit writer; everything else gets white-composited data.
+  const bool keep_alpha = depth == 32 && format != ImageFormat::kJpeg;
+  EncoderInput input(image, keep_alpha);
+  std::vector<uint8_t> out;
+  bool ok = false;
+  switch (format) {
+    case ImageFormat::kPng:
+      ok = EncodePng(input, depth, out);
+      break;
+    case ImageFormat::kJpeg:
+      ok = EncodeJpeg(input, std::clamp(quality, 0, 10) * 10, out);
+      break;
+    case ImageFormat::kBmp:
+      ok = EncodeBmp(input, depth, out);
+      break;
+    case ImageFormat::kJpeg2000:
+      ok = false;
+      break;
+  }
+  if (!ok) return std::nullopt;
+  return out;
+}
+
+bool SaveImageFile(const RgbaImage& image, const std::string& path, ImageFormat format, int quality,
+                   int depth) {
+  std::optional<std::vector<uint8_t>> bytes = EncodeImageToMemory(image, format, quality, depth);
+  if (!bytes) return false;
+  return WriteFileAtomic(
+      path, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+}
+
+}  // namespace brasswick

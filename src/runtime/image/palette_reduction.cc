@@ -1,0 +1,151 @@
+#include "runtime/image/palette_reduction.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/image/encoder_input.h"
+
+namespace brasswick {
+
+namespace {
+
+uint32_t Pack(const uint8_t* p, int channels) {
+  const uint32_t alpha = channels == 4 ? p[3] : 255;
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (alpha << 24);
+}
+
+Rgba Unpack(uint32_t v) {
+  return Rgba{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+              static_cast<uint8_t>(v >> 24)};
+}
+
+// The distinct colours of the input when there are at most `limit`, else empty.
+// An open-addressing set of a fixed size: the scan stops as soon as the limit is passed.
+std::vector<Rgba> FewDistinctColors(EncoderInput& input, int limit) {
+  constexpr size_t kSlots = 1024;  // more than four times the largest limit
+  std::vector<uint32_t> keys(kSlots);
+  std::vector<bool> used(kSlots);
+  std::vector<Rgba> found;
+  const int channels = input.channels();
+  uint32_t last = 0;
+  bool have_last = false;
+  for (int y = 0; y < input.height(); ++y) {
+    const uint8_t* p = input.Row(y);
+    for (int x = 0; x < input.width(); ++x, p += channels) {
+      const uint32_t color = Pack(p, channels);
+      if (have_last && color == last) continue;
+      last = color;
+      have_last = true;
+      size_t slot = (color * 2654435761u) % kSlots;
+      while (used[slot] && keys[slot] != color) slot = (slot + 1) % kSlots;
+      if (used[slot]) continue;
+      if (static_cast<int>(found.size()) == limit) return {};
+      used[slot] = true;
+      keys[slot] = color;
+      found.push_back(Unpack(color));
+    }
+  }
+  return found;
+}
+
+int Distance(const Rgba& a, const Rgba& b) {
+  int sum = 0;
+  for (size_t c = 0; c < 4; ++c) {
+    const int d = a[c] - b[c];
+    sum += d * d;
+  }
+  return sum;
+}
+
+}  // namespace
+
+PaletteReduction::PaletteReduction(EncoderInput& input, int depth) : depth_(depth) {
+  const int size = 1 << depth;
+  if (depth == 1) {
+    colors_ = {Rgba{0, 0, 0, 255}, Rgba{255, 255, 255, 255}};
+    return;
+  }
+  colors_ = FewDistinctColors(input, size);
+  if (colors_.empty()) {
+    const int64_t pixels = int64_t{input.width()} * input.height();
+    colors_ = LearnColorTable(input, size, NeuQuantSampleStep(pixels));
+  }
+  // Unused entries repeat the first colour, so they are never a closer match.
+  const Rgba filler = colors_.empty() ? Rgba{0, 0, 0, 255} : colors_.front();
+  colors_.resize(static_cast<size_t>(size), filler);
+  by_green_.resize(colors_.size());
+  for (size_t i = 0; i < by_green_.size(); ++i) by_green_[i] = static_cast<int>(i);
+  std::stable_sort(by_green_.begin(), by_green_.end(),
+                   [this](int a, int b) { return colors_[a][1] < colors_[b][1]; });
+}
+
+int PaletteReduction::Nearest(const Rgba& color) const {
+  // Start at the first entry whose green is not below the pixel's and widen both ways;
+  // a side stops once its green difference alone exceeds the best distance.
+  const auto start =
+      std::lower_bound(by_green_.begin(), by_green_.end(), color[1],
+                       [this](int index, uint8_t green) { return colors_[index][1] < green; });
+  int best_index = by_green_.front();
+  int best = Distance(colors_[static_cast<size_t>(best_index)], color);
+  ptrdiff_t up = start - by_green_.begin();
+  ptrdiff_t down = up - 1;
+  const ptrdiff_t count = static_cast<ptrdiff_t>(by_green_.size());
+  while (up < count || down >= 0) {
+    if (up < count) {
+      const int index = by_green_[static_cast<size_t>(up)];
+      const int dg = colors_[static_cast<size_t>(index)][1] - color[1];
+      if (dg * dg > best) {
+        up = count;
+      } else {
+        const int d = Distance(colors_[static_cast<size_t>(index)], color);
+        if (d < best || (d == best && index < best_index)) {
+          best = d;
+          best_index = index;
+        }
+        ++up;
+      }
+    }
+    if (down >= 0) {
+      const int index = by_green_[static_cast<size_t>(down)];
+      const int dg = color[1] - colors_[static_cast<size_t>(index)][1];
+      if (dg * dg > best) {
+        down = -1;
+      } else {
+        const int d = Distance(colors_[static_cast<size_t>(index)], color);
+        if (d < best || (d == best && index < best_index)) {
+          best = d;
+          best_index = index;
+        }
+        --down;
+      }
+    }
+  }
+  return best_index;
+}
+
+int PaletteReduction::IndexOf(const uint8_t* pixel, int channels) {
+  if (depth_ == 1) {
+    const int luminance = 299 * pixel[0] + 587 * pixel[1] + 114 * pixel[2];
+    return luminance >= 128 * 1000 ? 1 : 0;
+  }
+  const uint32_t packed = Pack(pixel, channels);
+  if (cached_index_ >= 0 && packed == cached_color_) return cached_index_;
+  cached_color_ = packed;
+  cached_index_ = Nearest(Unpack(packed));
+  return cached_index_;
+}
+
+void PaletteReduction::PackedRow(EncoderInput& input, int y, int bit_depth, uint8_t* out) {
+  const int channels = input.channels();
+  const uint8_t* p = input.Row(y);
+  std::memset(out, 0, PackedRowBytes(input.width(), bit_depth));
+  const int per_byte = 8 / bit_depth;
+  for (int x = 0; x < input.width(); ++x, p += channels) {
+    const int index = IndexOf(p, channels);
+    const int shift = 8 - bit_depth * (x % per_byte + 1);
+    out[x / per_byte] |= static_cast<uint8_t>(index << shift);
+  }
+}
+
+}  // namespace brasswick

@@ -1,0 +1,351 @@
+// The recursive-descent parser behind ParseJsonText.
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "runtime/json/json_document.h"
+#include "runtime/text_codes.h"
+
+namespace brasswick {
+
+namespace {
+
+constexpr char kEndOfInput[] = "Unexpected end of input";
+constexpr char kInvalidEscape[] = "Invalid escape sequence";
+constexpr char kInvalidNumber[] = "Invalid numeric value";
+constexpr char kExpectedColon[] = "Expected a ':' character";
+constexpr char kUnexpectedChar[] = "Unexpected character";
+constexpr char kMemberNameExpected[] = "A member name (string) is expected";
+constexpr char kOutOfMemory[] = "Out of memory";
+
+thread_local JsonError last_error;
+
+bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : text_(text) {}
+
+  // Parses the whole text into root; false on the first error.
+  bool ParseDocument(JsonValue* root) {
+    int c = NextNonBlank();
+    if (failed_) return false;
+    ParseValue(root, c, 0);
+    if (failed_) return false;
+    c = Read();
+    while (IsBlank(c)) c = Read();
+    if (c != 0) Fail(kUnexpectedChar);
+    return !failed_;
+  }
+
+  const JsonError& error() const { return error_; }
+
+ private:
+  static bool IsBlank(int c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+
+  // The next byte, or 0 at the end of input (a zero byte also ends the input). Line
+  // and column advance once per byte actually consumed; the column counts characters,
+  // so UTF-8 continuation bytes do not move it.
+  int Read() {
+    if (pushed_back_ >= 0) {
+      int c = pushed_back_;
+      pushed_back_ = -1;
+      return c;
+    }
+    if (position_ >= text_.size() || text_[position_] == '\0') return 0;
+    int c = static_cast<unsigned char>(text_[position_++]);
+    if (c == '\r') {
+      ++line_;
+      column_ = 0;
+      pending_cr_ = true;
+    } else if (c == '\n') {
+      if (!pending_cr_) {
+        ++line_;
+        column_ = 0;
+      }
+      pending_cr_ = false;
+    } else if ((c & 0xC0) != 0x80) {
+      ++column_;
+    }
+    return c;
+  }
+
+  // Like Read, where the end of input is an error.
+  int ReadRequired() {
+    int c = Read();
+    if (c == 0) Fail(kEndOfInput);
+    return c;
+  }
+
+  void PushBack(int c) {
+    if (c != 0) pushed_back_ = c;
+  }
+
+  int NextNonBlank() {
+    int c = Read();
+    while (IsBlank(c)) c = Read();
+    if (c == 0) Fail(kEndOfInput);
+    return c;
+  }
+
+  void Fail(const char* message) {
+    if (failed_) return;
+    failed_ = true;
+    error_.message = message;
+    error_.line = line_;
+    error_.column = column_ == 0 ? 1 : column_;
+  }
+
+  // Parses a value whose first character c has been read.
+  void ParseValue(JsonValue* node, int c, int depth) {
+    if (failed_) return;
+    if (c == '"') {
+      std::string text;
+      ParseStringBody(text);
+      if (!failed_) node->SetString(std::move(text));
+    } else if (c == '-' || IsDigit(c)) {
+      ParseNumber(node, c);
+    } else if (c == '[') {
+      if (depth >= kJsonMaxDepth) return Fail(kOutOfMemory);
+      ParseArray(node, depth + 1);
+    } else if (c == '{') {
+      if (depth >= kJsonMaxDepth) return Fail(kOutOfMemory);
+      ParseObject(node, depth + 1);
+    } else if (c == 't') {
+      if (ExpectLiteral("rue")) node->SetBoolean(true);
+    } else if (c == 'f') {
+      if (ExpectLiteral("alse")) node->SetBoolean(false);
+    } else if (c == 'n') {
+      if (ExpectLiteral("ull")) node->SetNull();
+    } else {
+      Fail(kUnexpectedChar);
+    }
+  }
+
+  bool ExpectLiteral(const char* rest) {
+    for (const char* p = rest; *p != '\0'; ++p) {
+      int c = ReadRequired();
+      if (failed_) return false;
+      if (c != *p) {
+        Fail(kUnexpectedChar);
+        return false;
+      }
+    }
+    return true;
+  }
+
+  void ParseArray(JsonValue* node, int depth) {
+    node->SetArray();
+    int c = NextNonBlank();
+    if (failed_ || c == ']') return;
+    while (!failed_) {
+      JsonValue* element = node->AppendElement();
+      ParseValue(element, c, depth);
+      if (failed_) return;
+      c = NextNonBlank();
+      if (failed_ || c == ']') return;
+      if (c != ',') return Fail(kUnexpectedChar);
+      c = NextNonBlank();
+    }
+  }
+
+  void ParseObject(JsonValue* node, int depth) {
+    node->SetObject();
+    int c = NextNonBlank();
+    if (failed_ || c == '}') return;
+    if (c != '"') return Fail(kMemberNameExpected);
+    while (!failed_) {
+      std::string name;
+      ParseStringBody(name);
+      if (failed_) return;
+      JsonValue* member = node->SetMember(name);
+      c = NextNonBlank();
+      if (failed_) return;
+      if (c != ':') return Fail(kExpectedColon);
+      c = NextNonBlank();
+      ParseValue(member, c, depth);
+      if (failed_) return;
+      c = NextNonBlank();
+      if (failed_ || c == '}') return;
+      if (c != ',') return Fail(kUnexpectedChar);
+      c = NextNonBlank();
+      if (failed_) return;
+      if (c != '"') return Fail(kMemberNameExpected);
+    }
+  }
+
+  // Reads the rest of a string after its opening quote into out.
+  void ParseStringBody(std::string& out) {
+    bool terminated = false;  // an escaped code unit 0 ends the text
+    uint32_t pending_high = 0;
+    auto flush_high = [&]() {
+      if (pending_high != 0 && !terminated) AppendUtf8(out, pending_high);
+      pending_high = 0;
+    };
+    while (true) {
+      int c = ReadRequired();
+      if (failed_) return;
+      if (c == '"') break;
+      if (c != '\\') {
+        flush_high();
+        if (!terminated) out.push_back(static_cast<char>(c));
+        continue;
+      }
+      c = ReadRequired();
+      if (failed_) return;
+      uint32_t unit = 0;
+      switch (c) {
+        case '"':
+        case '/':
+        case '\\':
+          unit = static_cast<uint32_t>(c);
+          break;
+        case 'b':
+          unit = 8;
+          break;
+        case 'f':
+          unit = 12;
+          break;
+        case 'n':
+          unit = 10;
+          break;
+        case 'r':
+          unit = 13;
+          break;
+        case 't':
+          unit = 9;
+          break;
+        case 'u':
+          for (int i = 0; i < 4; ++i) {
+            int digit = ReadRequired();
+            if (failed_) return;
+            int value = HexDigitValue(digit);
+            if (value < 0) return Fail(kInvalidEscape);
+            unit = (unit << 4) | static_cast<uint32_t>(value);
+          }
+          break;
+        default:
+          return Fail(kInvalidEscape);
+      }
+      if (unit >= 0xDC00 && unit <= 0xDFFF && pending_high != 0) {
+        uint32_t combined = 0x10000 + ((pending_high - 0xD800) << 10) + (unit - 0xDC00);
+        pending_high = 0;
+        if (!terminated) AppendUtf8(out, combined);
+        continue;
+      }
+      flush_high();
+      if (unit >= 0xD800 && unit <= 0xDBFF) {
+        pending_high = unit;
+      } else if (unit == 0) {
+        terminated = true;
+      } else if (!terminated) {
+        AppendUtf8(out, unit);
+      }
+    }
+    flush_high();
+  }
+
+  // Reads one or more digits into text; the first non-digit is left in *next.
+  bool ReadDigits(std::string& text, int* next) {
+    int c = Read();
+    if (!IsDigit(c)) {
+      Fail(kInvalidNumber);
+      return false;
+    }
+    while (IsDigit(c)) {
+      text.push_back(static_cast<char>(c));
+      c = Read();
+    }
+    *next = c;
+    return true;
+  }
+
+  void ParseNumber(JsonValue* node, int first) {
+    std::string text;
+    bool is_float = false;
+    if (first == '-') {
+      text.push_back('-');
+    } else {
+      PushBack(first);
+    }
+    int c = 0;
+    if (!ReadDigits(text, &c)) return;
+    if (c == '.') {
+      is_float = true;
+      text.push_back('.');
+      if (!ReadDigits(text, &c)) return;
+    }
+    if (c == 'e' || c == 'E') {
+      is_float = true;
+      text.push_back('e');
+      c = Read();
+      if (c == '+' || c == '-') {
+        text.push_back(static_cast<char>(c));
+      } else {
+        PushBack(c);
+      }
+      if (!ReadDigits(text, &c)) return;
+    }
+    PushBack(c);
+
+    const char* begin = text.data();
+    const char* end = text.data() + text.size();
+    if (!is_float) {
+      int64_t value = 0;
+      auto [ptr, ec] = std::from_chars(begin, end, value);
+      if (ec == std::errc() && ptr == end) {
+        node->SetInteger(value);
+        return;
+      }
+      // Integers beyond 64 bits are kept approximately, as doubles.
+    }
+    double value = 0.0;
+    auto [ptr, ec] = std::from_chars(begin, end, value);
+    if (ec == std::errc::result_out_of_range) {
+      // from_chars leaves the value unset on overflow or underflow: pick the limit.
+      bool negative = text[0] == '-';
+      bool underflow = false;
+      size_t e = text.find('e');
+      if (e != std::string::npos && e + 1 < text.size() && text[e + 1] == '-') underflow = true;
+      value = underflow ? (negative ? -0.0 : 0.0)
+                        : (negative ? -std::numeric_limits<double>::infinity()
+                                    : std::numeric_limits<double>::infinity());
+    } else if (ec != std::errc() || ptr != end) {
+      return Fail(kInvalidNumber);
+    }
+    node->SetDouble(value);
+  }
+
+  std::string_view text_;
+  size_t position_ = 0;
+  int pushed_back_ = -1;
+  int32_t line_ = 1;
+  int32_t column_ = 0;
+  bool pending_cr_ = false;
+  bool failed_ = false;
+  JsonError error_;
+};
+
+}  // namespace
+
+std::unique_ptr<JsonDocument> ParseJsonText(std::string_view text, int flags, JsonError* error) {
+  last_error = JsonError{};
+  if (error != nullptr) *error = JsonError{};
+  auto document = std::make_unique<JsonDocument>((flags & kJsonNoCase) != 0);
+  Parser parser(text);
+  if (!parser.ParseDocument(document->root())) {
+    last_error = parser.error();
+    if (error != nullptr) *error = parser.error();
+    return nullptr;
+  }
+  return document;
+}
+
+const std::string& LastJsonErrorMessage() { return last_error.message; }
+int32_t LastJsonErrorLine() { return last_error.line; }
+int32_t LastJsonErrorColumn() { return last_error.column; }
+
+}  // namespace brasswick

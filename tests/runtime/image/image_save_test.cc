@@ -1,0 +1,107 @@
+// Saving to files: the depth check, formats without encoder, and failed writes that
+// must leave an existing file as it was.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include "runtime/image/image.h"
+#include "runtime/platform/file_system.h"
+#include "test_support.h"
+
+namespace brasswick {
+namespace {
+
+using testing::ReadTestFile;
+using testing::TempDir;
+using testing::WriteTestFile;
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  return names;
+}
+
+TEST(ImageSave, WritesEachFormatAndLoadsItBack) {
+  TempDir dir;
+  ImagePtr image = CreateImage(6, 4, 32);
+  for (auto [format, name] :
+       {std::pair{ImageFormat::kPng, "a.png"}, std::pair{ImageFormat::kJpeg, "a.jpg"},
+        std::pair{ImageFormat::kBmp, "a.bmp"}}) {
+    ASSERT_TRUE(SaveImageFile(*image, dir.File(name), format, 9)) << name;
+    ImagePtr back = LoadImageFile(dir.File(name));
+    ASSERT_TRUE(back) << name;
+    EXPECT_EQ(back->width(), 6);
+    EXPECT_EQ(back->height(), 4);
+  }
+  EXPECT_FALSE(LoadImageFile(dir.File("missing.png")));
+  EXPECT_FALSE(LoadImageFile(dir.path()));
+}
+
+TEST(ImageSave, RefusesDepthsOutsideTheSetAndJpeg2000) {
+  ImagePtr image = CreateImage(2, 2, 32);
+  for (int depth : {3, 5, 12, 33, -1}) {
+    EXPECT_FALSE(EncodeImageToMemory(*image, ImageFormat::kPng, 7, depth)) << depth;
+  }
+  image->set_source_depth(7);  // the default depth is checked too
+  EXPECT_FALSE(EncodeImageToMemory(*image, ImageFormat::kPng));
+  image->set_source_depth(32);
+  EXPECT_FALSE(EncodeImageToMemory(*image, ImageFormat::kJpeg2000));
+  TempDir dir;
+  EXPECT_FALSE(SaveImageFile(*image, dir.File("x.jpg2"), ImageFormat::kJpeg2000));
+  EXPECT_TRUE(FolderEntries(dir.path()).empty());
+}
+
+TEST(ImageSave, MissingFolderFailsAndWritesNothing) {
+  TempDir dir;
+  ImagePtr image = CreateImage(2, 2, 32);
+  EXPECT_FALSE(SaveImageFile(*image, dir.File("no/such/folder/x.png"), ImageFormat::kPng));
+  EXPECT_TRUE(FolderEntries(dir.path()).empty());
+}
+
+TEST(ImageSave, FailedWriteLeavesTheOldFileAndNoTemporary) {
+  TempDir dir;
+  const std::string path = dir.File("keep.png");
+  const std::string old_content = "old bytes, not an image";
+  WriteTestFile(path, old_content);
+  ImagePtr image = CreateImage(8, 8, 32);
+  SetWriteFailureForTesting(true);
+  const bool saved = SaveImageFile(*image, path, ImageFormat::kPng);
+  SetWriteFailureForTesting(false);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(ReadTestFile(path), old_content);
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"keep.png"});
+
+  // An encoder failure (no 16-bit BMP) leaves it too.
+  EXPECT_FALSE(SaveImageFile(*image, path, ImageFormat::kBmp, 7, 16));
+  EXPECT_EQ(ReadTestFile(path), old_content);
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"keep.png"});
+}
+
+TEST(ImageSave, AlphaIsKeptOnlyAtDepth32) {
+  ImagePtr image = CreateImage(1, 1, 32);
+  image->Row(0)[3] = 0;
+  std::optional<std::vector<uint8_t>> png = EncodeImageToMemory(*image, ImageFormat::kPng);
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->at(25), 6);
+  ImagePtr back = LoadImageFromMemory(png->data(), png->size());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->Row(0)[3], 0);
+  std::optional<std::vector<uint8_t>> bmp = EncodeImageToMemory(*image, ImageFormat::kBmp, 7, 32);
+  ASSERT_TRUE(bmp);
+  ImagePtr bmp_back = LoadImageFromMemory(bmp->data(), bmp->size());
+  ASSERT_TRUE(bmp_back);
+  // All fourth bytes zero: loads as an opaque 24-bit image of the stored colour.
+  EXPECT_EQ(bmp_back->depth(), 24);
+  std::optional<std::vector<uint8_t>> png16 = EncodeImageToMemory(*image, ImageFormat::kPng, 7, 16);
+  ASSERT_TRUE(png16);
+  EXPECT_EQ(png16->at(25), 2);
+  EXPECT_EQ(png16->at(24), 8);
+}
+
+}  // namespace
+}  // namespace brasswick

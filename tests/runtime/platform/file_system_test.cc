@@ -1,0 +1,123 @@
+#include "runtime/platform/file_system.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "gtest/gtest.h"
+#include "test_support.h"
+
+namespace brasswick {
+namespace {
+
+using testing::ReadTestFile;
+using testing::TempDir;
+using testing::WriteTestFile;
+
+int FilesIn(const std::string& folder) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    (void)entry;
+    ++count;
+  }
+  return count;
+}
+
+TEST(FileSystem, FileSizeTellsFilesFoldersAndMissingPathsApart) {
+  TempDir dir;
+  WriteTestFile(dir.File("five"), "12345");
+  EXPECT_EQ(FileSize(dir.File("five")), 5);
+  EXPECT_EQ(FileSize(dir.path()), kPathIsDirectory);
+  EXPECT_EQ(FileSize(dir.File("nothing")), kPathMissing);
+  EXPECT_EQ(FileSize(""), kPathMissing);
+  EXPECT_TRUE(FileExists(dir.File("five")));
+  EXPECT_FALSE(FileExists(dir.path()));
+  EXPECT_TRUE(DirectoryExists(dir.path()));
+}
+
+TEST(FileSystem, ReadWholeFileKeepsEveryByte) {
+  TempDir dir;
+  std::string bytes("a\0b\r\n\xff", 6);
+  WriteTestFile(dir.File("bin"), bytes);
+  EXPECT_EQ(ReadWholeFile(dir.File("bin")), bytes);
+  EXPECT_FALSE(ReadWholeFile(dir.File("missing")).has_value());
+  EXPECT_FALSE(ReadWholeFile(dir.path()).has_value());
+}
+
+TEST(FileSystem, AtomicWriteReplacesTargetAndLeavesNoTemporary) {
+  TempDir dir;
+  WriteTestFile(dir.File("out"), "old");
+  EXPECT_TRUE(WriteFileAtomic(dir.File("out"), "new content"));
+  EXPECT_EQ(ReadTestFile(dir.File("out")), "new content");
+  EXPECT_EQ(FilesIn(dir.path()), 1);
+}
+
+TEST(FileSystem, AtomicWriteKeepsPermissionBitsOfTheTarget) {
+  TempDir dir;
+  WriteTestFile(dir.File("script"), "old");
+  chmod(dir.File("script").c_str(), 0750);
+  ASSERT_TRUE(WriteFileAtomic(dir.File("script"), "new"));
+  struct stat info;
+  ASSERT_EQ(stat(dir.File("script").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0750u);
+}
+
+TEST(FileSystem, FailedCommitLeavesTargetUntouched) {
+  TempDir dir;
+  WriteTestFile(dir.File("keep"), "precious");
+  SetWriteFailureForTesting(true);
+  EXPECT_FALSE(WriteFileAtomic(dir.File("keep"), "replacement"));
+  SetWriteFailureForTesting(false);
+  EXPECT_EQ(ReadTestFile(dir.File("keep")), "precious");
+  EXPECT_EQ(FilesIn(dir.path()), 1);
+}
+
+TEST(FileSystem, AbandonedWriterRemovesItsTemporary) {
+  TempDir dir;
+  {
+    AtomicFileWriter writer;
+    ASSERT_TRUE(writer.Open(dir.File("half")));
+    ASSERT_TRUE(writer.Write("partial"));
+  }
+  EXPECT_EQ(FilesIn(dir.path()), 0);
+}
+
+TEST(FileSystem, WriteIntoMissingFolderFails) {
+  TempDir dir;
+  EXPECT_FALSE(WriteFileAtomic(dir.File("no/such/folder/file"), "x"));
+  EXPECT_FALSE(WriteFileAtomic(dir.path() + "/", "x"));
+  EXPECT_FALSE(WriteFileAtomic("", "x"));
+}
+
+TEST(FileSystem, CopyIsByteExact) {
+  TempDir dir;
+  std::string bytes("line\r\nno final newline\x00\x01", 24);
+  WriteTestFile(dir.File("src"), bytes);
+  EXPECT_TRUE(CopyFileBytes(dir.File("src"), dir.File("dst")));
+  EXPECT_EQ(ReadTestFile(dir.File("dst")), bytes);
+  EXPECT_FALSE(CopyFileBytes(dir.File("missing"), dir.File("dst2")));
+  EXPECT_FALSE(testing::PathExists(dir.File("dst2")));
+}
+
+TEST(FileSystem, CurrentDirectoryEndsInSlash) {
+  std::string folder = CurrentDirectory();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.back(), '/');
+  EXPECT_TRUE(DirectoryExists(folder));
+}
+
+TEST(FileSystem, LaunchDetachedStartsProgramsWithoutAShell) {
+  TempDir dir;
+  // A path with a space and shell syntax must arrive as one argument, untouched.
+  std::string marker = dir.File("made by; touch");
+  EXPECT_TRUE(LaunchDetached("touch", {marker}));
+  for (int i = 0; i < 200 && !testing::PathExists(marker); ++i) usleep(10000);
+  EXPECT_TRUE(testing::PathExists(marker));
+  EXPECT_FALSE(testing::PathExists(dir.File("made by")));
+  EXPECT_FALSE(LaunchDetached("brasswick-no-such-program", {}));
+  EXPECT_FALSE(LaunchDetached("touch", {marker}, dir.File("missing-folder")));
+}
+
+}  // namespace
+}  // namespace brasswick
