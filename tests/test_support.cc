@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -42,6 +43,11 @@ std::string ReadTestFile(const std::string& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+bool GiveToTestUser(const std::string& path) {
+  if (geteuid() != 0) return true;
+  return chown(path.c_str(), kTestUserId, kTestUserId) == 0;
 }
 
 bool PathExists(const std::string& path) {
@@ -90,6 +96,11 @@ ProcessResult RunBrasswick(const std::vector<std::string>& args, const RunOption
     int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out_fd, 1);
     dup2(err_fd, 2);
+    if (options.unprivileged && geteuid() == 0) {
+      if (setgroups(0, nullptr) != 0 || setgid(kTestUserId) != 0 || setuid(kTestUserId) != 0) {
+        _exit(126);
+      }
+    }
     std::vector<char*> argv;
     std::string binary = BRASSWICK_BINARY;
     argv.push_back(binary.data());

@@ -39,7 +39,17 @@ struct RunOptions {
   std::string working_folder;              // "" keeps the current folder
   std::map<std::string, std::string> env;  // extra or replaced environment variables
   bool close_stdin = false;                // else standard input is /dev/null
+  // Runs as an ordinary user (uid and gid 65534) when the tests run as root, so that
+  // file permissions bind as they do for users. Files the run needs must be given to
+  // that user (GiveToTestUser) or be open to everyone.
+  bool unprivileged = false;
 };
+
+// The user an unprivileged run takes when the tests run as root.
+inline constexpr int kTestUserId = 65534;
+// Makes path (and, for a folder, nothing below it) owned by the unprivileged test user
+// when running as root. False when it cannot.
+bool GiveToTestUser(const std::string& path);
 
 // Runs the built brasswick binary with the arguments (program name excluded).
 ProcessResult RunBrasswick(const std::vector<std::string>& args, const RunOptions& options = {});
