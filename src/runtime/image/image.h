@@ -93,6 +93,9 @@ bool SaveImageFile(const RgbaImage& image, const std::string& path, ImageFormat 
 std::optional<std::vector<uint8_t>> EncodeImageToMemory(const RgbaImage& image, ImageFormat format,
                                                         int quality = kDefaultQuality,
                                                         int depth = 0);
+// Whether the format has a writer for that depth: PNG 1, 2, 4, 8, 16, 24, 32; BMP 1, 4,
+// 8, 24, 32; JPEG any of the PNG depths (it always writes 24-bit RGB); JPEG 2000 none.
+bool FormatWritesDepth(ImageFormat format, int depth);
 
 // Drawing on one output image. Plot and Point are inline buffer accesses; coordinates
 // outside the output are ignored by Plot and read as 0 by Point.

@@ -29,6 +29,19 @@ bool ValidSaveDepth(int depth) {
 
 }  // namespace
 
+bool FormatWritesDepth(ImageFormat format, int depth) {
+  switch (format) {
+    case ImageFormat::kPng:
+    case ImageFormat::kJpeg:
+      return ValidSaveDepth(depth);
+    case ImageFormat::kBmp:
+      return depth == 1 || depth == 4 || depth == 8 || depth == 24 || depth == 32;
+    case ImageFormat::kJpeg2000:
+      return false;
+  }
+  return false;
+}
+
 std::optional<std::vector<uint8_t>> EncodeImageToMemory(const RgbaImage& image, ImageFormat format,
                                                         int quality, int depth) {
   if (image.pixels() == nullptr) return std::nullopt;
