@@ -1,6 +1,7 @@
 #include "runtime/platform/file_system.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -9,7 +10,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <new>
 
 namespace brasswick {
 namespace {
@@ -20,6 +24,99 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// The last name a chain of symbolic links leads to, each link's text read relative to
+// the folder that holds it; the path itself when it is not a link. None for a chain
+// longer than the system would follow (a loop).
+std::optional<std::string> FollowLinks(const std::string& path) {
+  constexpr int kMaxLinks = 40;
+  std::string current = path;
+  for (int hops = 0; hops <= kMaxLinks; ++hops) {
+    struct stat info;
+    if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    char text[PATH_MAX];
+    ssize_t n = readlink(current.c_str(), text, sizeof text);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof text) return std::nullopt;
+    std::string next(text, static_cast<size_t>(n));
+    current = next[0] == '/' ? next : FolderOf(current) + next;
+  }
+  return std::nullopt;
+}
+
+// What the signal handlers need to remove temporaries in flight, set up before any
+// signal can need it: fixed buffers, since the handler may not allocate. A writer that
+// finds every slot taken still works; only its cleanup on a signal is lost.
+constexpr int kCleanupSlots = 8;
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignalCount = sizeof kCleanupSignals / sizeof kCleanupSignals[0];
+char temporary_paths[kCleanupSlots][PATH_MAX + 1];
+volatile sig_atomic_t slot_in_use[kCleanupSlots];
+int slots_taken = 0;
+struct sigaction previous_actions[kSignalCount];
+bool handler_installed[kSignalCount];
+
+void RemoveTemporariesAndReraise(int signal_number) {
+  int saved_errno = errno;
+  for (int slot = 0; slot < kCleanupSlots; ++slot) {
+    if (slot_in_use[slot]) unlink(temporary_paths[slot]);
+  }
+  // The signal then does what it did before: for most, end the process.
+  for (int i = 0; i < kSignalCount; ++i) {
+    if (kCleanupSignals[i] == signal_number)
+      sigaction(signal_number, &previous_actions[i], nullptr);
+  }
+  sigset_t unblock;
+  sigemptyset(&unblock);
+  sigaddset(&unblock, signal_number);
+  raise(signal_number);
+  sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+  errno = saved_errno;
+}
+
+void BlockCleanupSignals(sigset_t& held, sigset_t& previous) {
+  sigemptyset(&held);
+  for (int signal_number : kCleanupSignals) sigaddset(&held, signal_number);
+  pthread_sigmask(SIG_BLOCK, &held, &previous);
+}
+
+// Called with the signals blocked. The handlers are in place only while a temporary
+// exists, and a signal the process ignores is left ignored.
+int RegisterTemporary(const char* path) {
+  size_t length = std::strlen(path);
+  if (length > PATH_MAX) return -1;
+  int slot = 0;
+  while (slot < kCleanupSlots && slot_in_use[slot]) ++slot;
+  if (slot == kCleanupSlots) return -1;
+  std::memcpy(temporary_paths[slot], path, length + 1);
+  slot_in_use[slot] = 1;
+  if (slots_taken++ == 0) {
+    for (int i = 0; i < kSignalCount; ++i) {
+      handler_installed[i] = false;
+      if (sigaction(kCleanupSignals[i], nullptr, &previous_actions[i]) != 0) continue;
+      if (!(previous_actions[i].sa_flags & SA_SIGINFO) &&
+          previous_actions[i].sa_handler == SIG_IGN) {
+        continue;
+      }
+      struct sigaction handler = {};
+      handler.sa_handler = RemoveTemporariesAndReraise;
+      sigemptyset(&handler.sa_mask);
+      for (int other : kCleanupSignals) sigaddset(&handler.sa_mask, other);
+      handler_installed[i] = sigaction(kCleanupSignals[i], &handler, nullptr) == 0;
+    }
+  }
+  return slot;
+}
+
+// Called with the signals blocked.
+void UnregisterTemporary(int slot) {
+  slot_in_use[slot] = 0;
+  if (--slots_taken == 0) {
+    for (int i = 0; i < kSignalCount; ++i) {
+      if (handler_installed[i]) sigaction(kCleanupSignals[i], &previous_actions[i], nullptr);
+      handler_installed[i] = false;
+    }
+  }
+}
 
 }  // namespace
 
@@ -55,27 +152,99 @@ AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 
 bool AtomicFileWriter::Open(const std::string& target_path) {
   Abort();
+  failed_ = false;
   if (target_path.empty() || target_path.back() == '/') return false;
-  target_path_ = target_path;
-  std::string folder = FolderOf(target_path);
-  std::string name = target_path.substr(folder.size());
+  std::optional<std::string> resolved = FollowLinks(target_path);
+  if (!resolved || resolved->back() == '/') return false;
+  target_path_ = *resolved;
+
+  struct stat info;
+  if (stat(target_path_.c_str(), &info) != 0) {
+    // Nothing there yet (or the folder is missing, which the temporary will tell).
+    return OpenTemporary();
+  }
+  if (S_ISDIR(info.st_mode)) return false;
+  if (!S_ISREG(info.st_mode)) {
+    // A device, FIFO or socket is the user's chosen sink, not a file to replace.
+    // Non-blocking, so that a FIFO nobody reads fails now instead of waiting forever.
+    int fd = open(target_path_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat opened;
+    int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &opened) != 0 || S_ISREG(opened.st_mode) || S_ISDIR(opened.st_mode) ||
+        flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+      close(fd);
+      return false;
+    }
+    stream_ = fdopen(fd, "wb");
+    if (!stream_) {
+      close(fd);
+      return false;
+    }
+    mode_ = Mode::kDirect;
+    return true;
+  }
+  // A file the user may not write is refused, as truncating it would be.
+  if (faccessat(AT_FDCWD, target_path_.c_str(), W_OK, AT_EACCESS) != 0) return false;
+  if (OpenTemporary()) return true;
+  if (errno != EACCES && errno != EPERM) return false;
+  // The folder takes no temporary but the file may be written: hold every byte so that
+  // the file is rewritten in one pass only once the whole content is known.
+  held_bytes_ = nullptr;
+  held_size_ = 0;
+  stream_ = open_memstream(&held_bytes_, &held_size_);
+  if (!stream_) return false;
+  mode_ = Mode::kInPlace;
+  return true;
+}
+
+bool AtomicFileWriter::OpenTemporary() {
+  std::string folder = FolderOf(target_path_);
+  std::string name = target_path_.substr(folder.size());
   // A hidden name in the target's folder, so the final rename never crosses file systems.
   std::string pattern = folder + "." + name + ".tmp-XXXXXX";
-  std::unique_ptr<char[]> buffer(new char[pattern.size() + 1]);
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[pattern.size() + 1]);
+  if (!buffer) {
+    errno = ENOMEM;
+    return false;
+  }
   pattern.copy(buffer.get(), pattern.size());
   buffer[pattern.size()] = '\0';
+  // The signals are held off from creating the temporary until the handlers know it, so
+  // that none can slip in between and leave it behind.
+  sigset_t held, previous;
+  BlockCleanupSignals(held, previous);
   int fd = mkstemp(buffer.get());
-  if (fd < 0) return false;
+  int saved_errno = errno;
+  if (fd >= 0) cleanup_slot_ = RegisterTemporary(buffer.get());
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (fd < 0) {
+    errno = saved_errno;
+    return false;
+  }
   temp_path_ = buffer.get();
+  mode_ = Mode::kTemporary;
   stream_ = fdopen(fd, "wb");
   if (!stream_) {
     close(fd);
-    unlink(temp_path_.c_str());
-    temp_path_.clear();
+    ReleaseTemporary();
+    mode_ = Mode::kClosed;
+    errno = ENOMEM;
     return false;
   }
-  failed_ = false;
   return true;
+}
+
+void AtomicFileWriter::ReleaseTemporary() {
+  if (!temp_path_.empty()) unlink(temp_path_.c_str());
+  temp_path_.clear();
+  if (cleanup_slot_ >= 0) {
+    sigset_t held, previous;
+    BlockCleanupSignals(held, previous);
+    UnregisterTemporary(cleanup_slot_);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    cleanup_slot_ = -1;
+  }
 }
 
 bool AtomicFileWriter::Write(std::string_view bytes) {
@@ -88,27 +257,88 @@ bool AtomicFileWriter::Write(std::string_view bytes) {
 
 bool AtomicFileWriter::Commit() {
   if (!stream_) return false;
-  bool ok = !failed_ && !write_failure_for_testing && std::fflush(stream_) == 0 &&
-            !std::ferror(stream_) && fsync(fileno(stream_)) == 0;
+  bool ok =
+      !failed_ && !write_failure_for_testing && std::fflush(stream_) == 0 && !std::ferror(stream_);
+  switch (mode_) {
+    case Mode::kTemporary:
+      return CommitTemporary(ok);
+    case Mode::kInPlace:
+      return CommitInPlace(ok);
+    case Mode::kDirect:
+      // Devices and FIFOs have nothing to sync; their close reports what failed.
+      ok = (std::fclose(stream_) == 0) && ok;
+      stream_ = nullptr;
+      mode_ = Mode::kClosed;
+      return ok;
+    case Mode::kClosed:
+      break;
+  }
+  return false;
+}
+
+bool AtomicFileWriter::CommitTemporary(bool ok) {
+  int fd = fileno(stream_);
+  ok = ok && fsync(fd) == 0;
   if (ok) {
-    // Keep the permission bits of the file being replaced; a new file gets the usual
-    // mode for the user's umask rather than mkstemp's private 0600.
     struct stat info;
     mode_t mode;
     if (stat(target_path_.c_str(), &info) == 0) {
+      // The replacement is the same file to its users: same owner, group and mode.
+      // Root can always keep them; an ordinary user keeps the group when it is theirs.
+      if (geteuid() == 0) {
+        ok = fchown(fd, info.st_uid, info.st_gid) == 0;
+      } else if (info.st_gid != getegid()) {
+        (void)!fchown(fd, static_cast<uid_t>(-1), info.st_gid);
+      }
+      // After fchown, which clears the set-user and set-group bits.
       mode = info.st_mode & 07777;
     } else {
+      // A new file gets the usual mode for the user's umask, not mkstemp's private 0600.
       mode_t mask = umask(0);
       umask(mask);
       mode = 0666 & ~mask;
     }
-    ok = fchmod(fileno(stream_), mode) == 0;
+    ok = ok && fchmod(fd, mode) == 0;
   }
   ok = (std::fclose(stream_) == 0) && ok;
   stream_ = nullptr;
-  if (ok) ok = rename(temp_path_.c_str(), target_path_.c_str()) == 0;
-  if (!ok) unlink(temp_path_.c_str());
-  temp_path_.clear();
+  mode_ = Mode::kClosed;
+  if (ok && rename(temp_path_.c_str(), target_path_.c_str()) == 0)
+    temp_path_.clear();
+  else
+    ok = false;
+  ReleaseTemporary();
+  return ok;
+}
+
+bool AtomicFileWriter::CommitInPlace(bool ok) {
+  // Closing the memory stream settles the buffer and its size.
+  ok = (std::fclose(stream_) == 0) && ok;
+  stream_ = nullptr;
+  mode_ = Mode::kClosed;
+  char* bytes = held_bytes_;
+  size_t size = held_size_;
+  held_bytes_ = nullptr;
+  held_size_ = 0;
+  std::unique_ptr<char, decltype(&std::free)> owner(bytes, &std::free);
+  if (!ok || bytes == nullptr) return false;
+  int fd = open(target_path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info;
+  ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  // Over the old bytes first and only then cut to length: a full disk then fails on the
+  // part beyond the old size rather than after the old content is already gone.
+  size_t done = 0;
+  while (ok && done < size) {
+    ssize_t n = pwrite(fd, bytes + done, size - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<size_t>(n);
+  }
+  ok = ok && ftruncate(fd, static_cast<off_t>(size)) == 0 && fsync(fd) == 0;
+  ok = (close(fd) == 0) && ok;
   return ok;
 }
 
@@ -117,10 +347,11 @@ void AtomicFileWriter::Abort() {
     std::fclose(stream_);
     stream_ = nullptr;
   }
-  if (!temp_path_.empty()) {
-    unlink(temp_path_.c_str());
-    temp_path_.clear();
-  }
+  std::free(held_bytes_);
+  held_bytes_ = nullptr;
+  held_size_ = 0;
+  ReleaseTemporary();
+  mode_ = Mode::kClosed;
 }
 
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {

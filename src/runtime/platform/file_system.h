@@ -25,10 +25,30 @@ bool DirectoryExists(const std::string& path);  // a folder
 // The whole content of a regular file, or none when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
-// Writes an output file without ever leaving a half-written target: the bytes go to a
-// temporary file in the target's folder, which is renamed over the target on Commit().
-// An existing target keeps its permission bits. Destroying the writer without a
-// successful Commit() removes the temporary file and leaves the target untouched.
+// Writes an output file without ever leaving a half-written regular file where that
+// can be avoided. What Open() does depends on what is at the target path:
+//  - A symbolic link (or a chain of them) is followed once, to the file it finally
+//    names; the links stay as they are and that file is written by the rules below. A
+//    dangling link creates the file it points to when that file's folder exists. More
+//    than 40 links in a chain fail.
+//  - Nothing, or a regular file: the bytes go to a temporary file in the same folder,
+//    renamed over the path on Commit(). An existing file keeps its permission bits, and
+//    its owner and group where the process may set them (always as root; an ordinary
+//    user keeps the group when it is one of theirs). A file with several hard links is
+//    split from its other names, which keep the old content.
+//  - A regular file the user may not write is refused: Open() fails.
+//  - A writable regular file in a folder where no temporary can be created (the folder
+//    is not writable): everything written is held in memory and Commit() rewrites the
+//    file in place, in one pass, once the whole content is known. A failure during that
+//    pass may leave the file damaged; this is the only case that is not atomic.
+//  - Anything else that is not a folder (a device, a FIFO, a socket) is opened and
+//    written directly, without a temporary; Open() fails when it cannot be opened for
+//    writing, and a FIFO with no reader fails at once instead of waiting for one.
+//  - A folder, an empty path or one ending in "/" fails.
+// While a temporary exists, SIGINT, SIGTERM and SIGHUP remove it before the signal takes
+// its previous action (which is left alone when it is to ignore the signal). Destroying
+// the writer without a successful Commit() removes the temporary, discards the held
+// bytes, and leaves a regular target untouched.
 class AtomicFileWriter {
  public:
   AtomicFileWriter() = default;
@@ -36,21 +56,34 @@ class AtomicFileWriter {
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
-  // Creates the temporary file; false when the folder is missing or not writable.
+  // Prepares the write as above; false (nothing created or changed) when the folder is
+  // missing, the target may not be written, or no temporary can be created.
   bool Open(const std::string& target_path);
-  // The stream to write to; null unless Open() succeeded.
+  // The stream to write to, owned by the writer; null unless Open() succeeded.
   std::FILE* stream() const { return stream_; }
   bool Write(std::string_view bytes);
-  // Flushes, syncs and renames over the target; false (target untouched) on any error,
-  // including an earlier failed write.
+  // Flushes, syncs and puts the bytes in place; false on any error, including an earlier
+  // failed write. A failed Commit() leaves a target written through a temporary as it
+  // was; a device or FIFO may have received part of the bytes.
   bool Commit();
-  // Removes the temporary file; the target stays as it was.
+  // Removes the temporary file and drops held bytes; a regular target stays as it was.
   void Abort();
 
  private:
-  std::string target_path_;
+  enum class Mode { kClosed, kTemporary, kInPlace, kDirect };
+
+  bool OpenTemporary();
+  void ReleaseTemporary();
+  bool CommitTemporary(bool ok);
+  bool CommitInPlace(bool ok);
+
+  Mode mode_ = Mode::kClosed;
+  std::string target_path_;  // the file finally written, links followed
   std::string temp_path_;
   std::FILE* stream_ = nullptr;
+  char* held_bytes_ = nullptr;  // the memory stream's buffer in kInPlace
+  size_t held_size_ = 0;
+  int cleanup_slot_ = -1;  // where the signal handlers find temp_path_
   bool failed_ = false;
 };
 
