@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,6 +97,10 @@ ProcessResult RunBrasswick(const std::vector<std::string>& args, const RunOption
     int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out_fd, 1);
     dup2(err_fd, 2);
+    if (options.address_space_limit != 0) {
+      struct rlimit limit = {options.address_space_limit, options.address_space_limit};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+    }
     if (options.unprivileged && geteuid() == 0) {
       if (setgroups(0, nullptr) != 0 || setgid(kTestUserId) != 0 || setuid(kTestUserId) != 0) {
         _exit(126);

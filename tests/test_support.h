@@ -43,6 +43,8 @@ struct RunOptions {
   // file permissions bind as they do for users. Files the run needs must be given to
   // that user (GiveToTestUser) or be open to everyone.
   bool unprivileged = false;
+  // The child's address-space limit in bytes (as "ulimit -v" sets it); 0 for none.
+  unsigned long long address_space_limit = 0;
 };
 
 // The user an unprivileged run takes when the tests run as root.

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <new>
+#include <string>
 
 #include "app/console/console.h"
 #include "cli/cli_api.h"
@@ -13,6 +15,7 @@
 #include "color/palette.h"
 #include "color/render.h"
 #include "commands/command_procedures.h"
+#include "commands/failure_codes.h"
 
 namespace brasswick {
 
@@ -46,6 +49,30 @@ bool LoadCommandTable() {
   return false;
 }
 
+// A command that runs out of memory ends as a failure of its own, not as an abort: the
+// unwinding removes any temporary file in flight, and the user learns why.
+void RecordOutOfMemory() { RecordFailure(kOutOfMemory, kOutOfMemoryMessage); }
+
+template <int (*Procedure)()>
+int Guarded() {
+  try {
+    return Procedure();
+  } catch (const std::bad_alloc&) {
+    RecordOutOfMemory();
+    return 0;
+  }
+}
+
+template <std::string (*Formatter)(const std::string&)>
+std::string GuardedFormatter(const std::string& value) {
+  try {
+    return Formatter(value);
+  } catch (const std::bad_alloc&) {
+    RecordOutOfMemory();
+    return value;
+  }
+}
+
 }  // namespace
 
 std::string_view EmbeddedCommandTable() {
@@ -55,18 +82,18 @@ std::string_view EmbeddedCommandTable() {
 void RegisterProgramRuntimes() {
   RuntimeRegistry& registry = GlobalRuntimeRegistry();
   registry.Clear();
-  registry.RegisterProcedure("ExportSpritesheetRT()", ExportSpritesheetRT);
-  registry.RegisterProcedure("ColorImageRT()", ColorImageRT);
-  registry.RegisterProcedure("ExtractJSROMRT()", ExtractJSROMRT);
-  registry.RegisterProcedure("VersionRT()", VersionRT);
-  registry.RegisterProcedure("CopyP8RT()", CopyP8RT);
-  registry.RegisterProcedure("ExportMapRT()", ExportMapRT);
-  registry.RegisterFormatter("FormatCopyDestRT()", FormatCopyDestRT);
-  registry.RegisterProcedure("SetLabelRT()", SetLabelRT);
-  registry.RegisterProcedure("ExportSpritesRT()", ExportSpritesRT);
-  registry.RegisterProcedure("EditHTMLRT()", EditHTMLRT);
-  registry.RegisterProcedure("ExportLabelRT()", ExportLabelRT);
-  registry.RegisterProcedure("SetTitleRT()", SetTitleRT);
+  registry.RegisterProcedure("ExportSpritesheetRT()", Guarded<ExportSpritesheetRT>);
+  registry.RegisterProcedure("ColorImageRT()", Guarded<ColorImageRT>);
+  registry.RegisterProcedure("ExtractJSROMRT()", Guarded<ExtractJSROMRT>);
+  registry.RegisterProcedure("VersionRT()", Guarded<VersionRT>);
+  registry.RegisterProcedure("CopyP8RT()", Guarded<CopyP8RT>);
+  registry.RegisterProcedure("ExportMapRT()", Guarded<ExportMapRT>);
+  registry.RegisterFormatter("FormatCopyDestRT()", GuardedFormatter<FormatCopyDestRT>);
+  registry.RegisterProcedure("SetLabelRT()", Guarded<SetLabelRT>);
+  registry.RegisterProcedure("ExportSpritesRT()", Guarded<ExportSpritesRT>);
+  registry.RegisterProcedure("EditHTMLRT()", Guarded<EditHTMLRT>);
+  registry.RegisterProcedure("ExportLabelRT()", Guarded<ExportLabelRT>);
+  registry.RegisterProcedure("SetTitleRT()", Guarded<SetTitleRT>);
   registry.RegisterConstant("#SW_Title", kProgramTitle);
   registry.RegisterConstant("#SW_Version", kProgramVersion);
 }
@@ -93,10 +120,15 @@ int RunProgram(int argc, char** argv) {
   if (argc > 0 && argv[0]) SetCliProgramPath(argv[0]);
   SetCliLocateAction(LocateResult);
   OpenConsole();
-  if (LoadCommandTable()) {
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
-    RunCommandLine(arguments);
+  try {
+    if (LoadCommandTable()) {
+      std::vector<std::string> arguments;
+      for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+      RunCommandLine(arguments);
+    }
+  } catch (const std::bad_alloc&) {
+    // Outside a command (the framework itself): the same code and message.
+    RecordOutOfMemory();
   }
   std::fflush(stdout);
   std::fflush(stderr);

@@ -9,6 +9,7 @@
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
+#include "commands/image_output.h"
 #include "commands/palette_options.h"
 #include "runtime/image/image.h"
 
@@ -31,8 +32,13 @@ int ColorImageRT() {
   if (fit_size > 0) {
     std::string size_text = std::to_string(fit_size);
     PrintVerbose("Fitting to " + size_text + "x" + size_text + "...");
-    if (fit_size > kMaxImageSide || !ResizeImage(*image, static_cast<int>(fit_size),
-                                                 static_cast<int>(fit_size), ResizeMode::kSmooth)) {
+    if (fit_size > kMaxImageSide) {
+      RecordFailure(kSaveImageFailed,
+                    SaveImageFailedMessage(output_path, PictureSizeReason(fit_size, fit_size)));
+      return 0;
+    }
+    if (!ResizeImage(*image, static_cast<int>(fit_size), static_cast<int>(fit_size),
+                     ResizeMode::kSmooth)) {
       RecordFailure(kSaveImageFailed, SaveImageFailedMessage(output_path));
       return 0;
     }
@@ -46,17 +52,13 @@ int ColorImageRT() {
   if (scale > 1) {
     PrintVerbose("Scaling up...");
     // An enlargement that cannot be made must not quietly save the picture unscaled.
-    if (!UpscaleImage(*image, scale)) {
-      RecordFailure(kSaveImageFailed, SaveImageFailedMessage(output_path));
+    if (!UpscaleForOutput(*image, scale, kSaveImageFailed, SaveImageFailedMessage(output_path))) {
       return 0;
     }
   }
 
   PrintVerbose("Saving image...");
-  if (!SaveImageByExtension(*image, output_path)) {
-    RecordFailure(kSaveImageFailed, SaveImageFailedMessage(output_path));
-    return 0;
-  }
+  if (!SaveOutputImage(*image, output_path)) return 0;
   PrintVerbose("Saved: " + output_path);
   RunFinishingActions(output_path, "Opening saved image...", "Locating saved image...");
   return 0;

@@ -18,20 +18,6 @@
 namespace brasswick {
 namespace {
 
-// The destination the destFile value stands for (after FormatCopyDestRT).
-std::string CopyDestination(const std::string& dest_value, const std::string& source_path) {
-  if (dest_value == source_path) return source_path;
-  std::string destination;
-  if (dest_value.empty()) {
-    destination = InsertBeforeExtension(source_path, ".copy");
-  } else if (DottedExtension(dest_value).empty()) {
-    destination = dest_value + ".p8";
-  } else {
-    destination = dest_value;
-  }
-  return ResolvePath(destination, FolderOf(source_path));
-}
-
 // "__map__", "map" and "MAP" all name the map section; "___" names nothing.
 std::string SectionArgument(const std::string& value) {
   size_t first = value.find_first_not_of('_');
@@ -62,14 +48,19 @@ bool EditSections(CartDocument& document, std::string_view switch_name, const ch
 
 }  // namespace
 
+// Every destination rule is applied here, before the value is checked and before an
+// existing file is confirmed, so that the question (and --yes) concerns exactly the file
+// that will be written: "-" is the source itself, an empty value the ".copy" file beside
+// it, a name without extension gets ".p8", and a relative one lies in the source's
+// folder. The result is spelt from the source as typed, so the question reads as the
+// user wrote it.
 std::string FormatCopyDestRT(const std::string& value) {
-  if (value == "-") return ResolvePath(GetArgValue(arg::kSourceFile), "");
-  // An empty destination names the ".copy" file beside the source. It is formed here,
-  // before the value is checked, so that it is not refused as blank and an existing copy
-  // is confirmed before it is overwritten.
-  if (value.empty())
-    return InsertBeforeExtension(ResolvePath(GetArgValue(arg::kSourceFile), ""), ".copy");
-  return value;
+  const std::string source = GetArgValue(arg::kSourceFile);
+  if (value == "-") return ResolvePath(source, "");
+  if (value.empty()) return InsertBeforeExtension(ResolvePath(source, ""), ".copy");
+  std::string destination = DottedExtension(value).empty() ? value + ".p8" : value;
+  if (destination[0] == '/' || destination[0] == '~') return destination;
+  return FolderOf(source) + destination;
 }
 
 int CopyP8RT() {
@@ -77,7 +68,8 @@ int CopyP8RT() {
   std::string source_path = ResolvePath(GetArgValue(arg::kSourceFile), "");
   std::optional<CartDocument> document = LoadInputCartridge(source_path);
   if (!document) return 0;
-  std::string dest_path = CopyDestination(GetArgValue(arg::kDestFile), source_path);
+  // The formatter has applied the destination rules; only the folder is left to add.
+  std::string dest_path = ResolvePath(GetArgValue(arg::kDestFile), "");
 
   // All deletions run before all clearings, whatever the order on the command line.
   bool changed =

@@ -13,6 +13,7 @@
 #include "commands/command_args.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
+#include "commands/image_output.h"
 #include "commands/palette_options.h"
 #include "runtime/image/image.h"
 
@@ -47,6 +48,7 @@ void RunExport(const ExportKind& kind) {
   if (!document) return;
   std::string output_path =
       DefaultOutputPath(input_path, GetArgValue(arg::kOutputFile), kind.suffix, true);
+  if (!CheckOutputIsNotInput(input_path, output_path)) return;
   ApplyPaletteOptions();
   ApplyTransparentOption();
   if (ExitCode() != 0) return;
@@ -78,16 +80,13 @@ void RunExport(const ExportKind& kind) {
   }
 
   // An enlargement that cannot be made must not quietly save the picture unscaled.
-  if (!UpscaleImage(*image, GetArgInt(arg::kScale, 0, 0))) {
-    RecordFailure(kGenerateImageFailed, kind.generate_failure);
+  if (!UpscaleForOutput(*image, GetArgInt(arg::kScale, 0, 0), kGenerateImageFailed,
+                        kind.generate_failure)) {
     return;
   }
 
   PrintVerbose("Saving image...");
-  if (!SaveImageByExtension(*image, output_path)) {
-    RecordFailure(kSaveImageFailed, SaveImageFailedMessage(output_path));
-    return;
-  }
+  if (!SaveOutputImage(*image, output_path)) return;
   PrintVerbose("Exported: " + output_path);
   RunFinishingActions(output_path, "Opening exported image...", "Locating exported image...");
 }

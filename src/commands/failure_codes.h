@@ -28,6 +28,7 @@ inline constexpr int64_t kSetLabelOrTitleFailed = 145;
 inline constexpr int64_t kAllocateBufferFailed = 146;
 inline constexpr int64_t kLoadHeadersFailed = 147;
 inline constexpr int64_t kMissingHeadEnd = 148;
+inline constexpr int64_t kOutOfMemory = 149;
 inline constexpr int64_t kLoadJavaScriptFailed = 150;
 inline constexpr int64_t kWriteRomFailed = 151;
 
@@ -35,15 +36,21 @@ inline constexpr int64_t kWriteRomFailed = 151;
 inline std::string LoadP8FailedMessage(const std::string& path) {
   return "Failed to load p8 file:\n" + path;
 }
-// "Failed to save image file:" with the path on the next line (code 131).
-inline std::string SaveImageFailedMessage(const std::string& path) {
-  return "Failed to save image file:\n" + path;
+// "Failed to save image file:" with the path on the next line (code 131), and the
+// reason on a third line when one is known.
+inline std::string SaveImageFailedMessage(const std::string& path, const std::string& reason = "") {
+  return "Failed to save image file:\n" + path + (reason.empty() ? "" : "\n" + reason);
 }
 // "Failed to load image file:" with the path on the next line (code 132).
 inline std::string LoadImageFailedMessage(const std::string& path) {
   return "Failed to load image file:\n" + path;
 }
 
+inline constexpr const char* kOutOfMemoryMessage = "Out of memory";
+// An export that would write over the cartridge it reads (code 131).
+inline std::string OutputIsInputMessage(const std::string& path) {
+  return "Output file is the input cartridge:\n" + path;
+}
 }  // namespace brasswick
 
 #endif  // BRASSWICK_COMMANDS_FAILURE_CODES_H_

@@ -15,6 +15,7 @@
 #include "commands/command_args.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
+#include "commands/image_output.h"
 #include "commands/number_range.h"
 #include "commands/palette_options.h"
 #include "runtime/image/image.h"
@@ -124,6 +125,14 @@ int ExportSpritesRT() {
     return 0;
   }
 
+  // No sprite may land on the cartridge itself: checked for every name before any
+  // file is written.
+  for (int64_t n : numbers) {
+    if (n < 0 || n >= sprite_count) break;
+    if (last_to_export && n > *last_to_export) continue;
+    if (!CheckOutputIsNotInput(input_path, SpriteFileName(pattern, n, width))) return 0;
+  }
+
   std::string first_file;
   for (int64_t n : numbers) {
     if (n < 0 || n >= sprite_count) {
@@ -134,10 +143,7 @@ int ExportSpritesRT() {
     if (last_to_export && n > *last_to_export) continue;
     std::string file_name = SpriteFileName(pattern, n, width);
     PrintVerbose("Saving sprite " + std::to_string(n) + "...");
-    if (!SaveImageByExtension(*sprites[static_cast<size_t>(n)], file_name)) {
-      RecordFailure(kSaveImageFailed, SaveImageFailedMessage(file_name));
-      break;
-    }
+    if (!SaveOutputImage(*sprites[static_cast<size_t>(n)], file_name)) break;
     if (first_file.empty()) first_file = file_name;
   }
   sprites.clear();

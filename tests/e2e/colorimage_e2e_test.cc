@@ -350,7 +350,8 @@ TEST_F(ColorImageCommand, FailuresWriteNothing) {
   // 64 x 1000 is past the largest side an image may have.
   result = Run({"in.png", "out.png", "--scale", "1000"});
   EXPECT_EQ(result.exit_code, 131);
-  EXPECT_EQ(result.err, "Failed to save image file:\n" + Path("out.png") + "\n");
+  EXPECT_EQ(result.err, "Failed to save image file:\n" + Path("out.png") +
+                            "\nThe picture would be 64000 pixels wide; the limit is 32767.\n");
   EXPECT_FALSE(PathExists(Path("out.png")));
   // A factor that a 32-bit cut would turn into 1 must not save the picture unscaled.
   result = Run({"in.png", "out.png", "--scale", "4294967297"});

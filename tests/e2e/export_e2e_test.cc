@@ -291,7 +291,9 @@ TEST_F(ExportTest, JpegOutputIsFlattenedOntoWhite) {
 TEST_F(ExportTest, OversizedUpscaleFailsInsteadOfSavingUnscaled) {
   ProcessResult result = RunBrasswick({"map", cart_, "big.png", "--scale", "40"});
   EXPECT_EQ(result.exit_code, 130);
-  EXPECT_EQ(result.err, "Failed to generate map image\n");
+  EXPECT_EQ(result.err,
+            "Failed to generate map image\nThe picture would be 40960 pixels wide; the limit is "
+            "32767.\n");
   EXPECT_FALSE(PathExists(dir_.File("big.png")));
 }
 
