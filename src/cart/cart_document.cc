@@ -14,68 +14,185 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // newline it uses.
 constexpr std::size_t kProbeLength = 128;
 
+// Line breaks end a line; "\r\n" counts as one.
+bool IsBreak(char c) { return c == '\n' || c == '\r' || c == '\0'; }
+
+// Where the line starting at `position` ends (at its break, or at stop).
+std::size_t LineEnd(const char* data, std::size_t position, std::size_t stop) {
+  while (position < stop && !IsBreak(data[position])) ++position;
+  return position;
+}
+
+// Where the next line starts, given where this one ends.
+std::size_t NextLineStart(const char* data, std::size_t line_end, std::size_t stop) {
+  if (line_end >= stop) return stop;
+  if (data[line_end] == '\r' && line_end + 1 < stop && data[line_end + 1] == '\n') {
+    return line_end + 2;
+  }
+  return line_end + 1;
+}
+
 bool IsMarkerLine(std::string_view line) {
   return line.size() >= 2 && line.substr(0, 2) == "__" && line.substr(line.size() - 2) == "__";
 }
 
-// Splits at "\n", "\r\n", a lone "\r" or NUL; a break at the very end adds no line.
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    char c = text[i];
-    if (c == '\n' || c == '\r' || c == '\0') {
-      lines.emplace_back(text.substr(start, i - start));
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      start = ++i;
-    } else {
-      ++i;
-    }
+// The first `count` characters of UTF-8 text: a continuation byte belongs to the
+// character it continues, so it never starts one of its own.
+std::string_view FirstCharacters(std::string_view text, std::size_t count) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (characters == count) return text.substr(0, i);
+    ++characters;
   }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
-  return lines;
+  return text;
 }
 
+// Collects output and hands it to the writer in pieces, so saving never holds a second
+// copy of the whole document.
+class ChunkedOutput {
+ public:
+  explicit ChunkedOutput(AtomicFileWriter& writer) : writer_(writer) {}
+  void Append(std::string_view bytes) {
+    buffer_.append(bytes);
+    if (buffer_.size() >= kChunkSize) Flush();
+  }
+  bool Flush() {
+    ok_ = writer_.Write(buffer_) && ok_;
+    buffer_.clear();
+    return ok_;
+  }
+
+ private:
+  static constexpr std::size_t kChunkSize = 1 << 16;
+  AtomicFileWriter& writer_;
+  std::string buffer_;
+  bool ok_ = true;
+};
+
 }  // namespace
+
+CartLines::Iterator::Iterator(const char* data, std::size_t position, std::size_t stop)
+    : data_(data), position_(position), stop_(stop) {
+  FindLineEnd();
+}
+
+void CartLines::Iterator::FindLineEnd() {
+  length_ = position_ < stop_ ? LineEnd(data_, position_, stop_) - position_ : 0;
+}
+
+CartLines::Iterator& CartLines::Iterator::operator++() {
+  position_ = NextLineStart(data_, position_ + length_, stop_);
+  FindLineEnd();
+  return *this;
+}
+
+CartLines::CartLines(std::initializer_list<std::string_view> lines) {
+  for (std::string_view line : lines) push_back(line);
+}
+
+CartLines::CartLines(std::shared_ptr<const std::string> text, std::size_t begin, std::size_t end)
+    : text_(std::move(text)) {
+  if (text_ == nullptr) return;
+  end_ = std::min(end, text_->size());
+  begin_ = std::min(begin, end_);
+}
+
+CartLines::Iterator CartLines::begin() const {
+  if (text_ == nullptr) return Iterator();
+  return Iterator(text_->data(), begin_, end_);
+}
+
+CartLines::Iterator CartLines::end() const {
+  if (text_ == nullptr) return Iterator();
+  return Iterator(text_->data(), end_, end_);
+}
+
+std::size_t CartLines::size() const {
+  std::size_t count = 0;
+  for (Iterator it = begin(); it != end(); ++it) ++count;
+  return count;
+}
+
+void CartLines::clear() {
+  text_.reset();
+  begin_ = end_ = 0;
+  growable_ = false;
+}
+
+void CartLines::push_back(std::string_view line) {
+  if (!growable_ || text_.use_count() != 1 || end_ != text_->size()) {
+    // Copy the run out with "\n" breaks, so that appending cannot join a line to a
+    // lone "\r" before it and nothing that shares the old text sees the change.
+    auto own = std::make_shared<std::string>();
+    own->reserve(end_ - begin_ + line.size() + 1);
+    for (std::string_view existing : *this) own->append(existing).push_back('\n');
+    text_ = std::move(own);
+    begin_ = 0;
+    growable_ = true;
+  }
+  // Made by this object as a non-const string and shared with no one.
+  std::string& own = const_cast<std::string&>(*text_);
+  own.append(line).push_back('\n');
+  end_ = own.size();
+}
 
 std::optional<CartDocument> LoadCartDocument(const std::string& path) {
   if (path.empty()) return std::nullopt;
   std::optional<std::string> content = ReadWholeFile(path);
   if (!content) return std::nullopt;
-  std::string_view text = *content;
-
-  std::string_view probe = text;
-  if (probe.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-    probe.remove_prefix(kByteOrderMark.size());
-  }
-  probe = probe.substr(0, kProbeLength);
-  probe = probe.substr(0, probe.find('\0'));
-  if (probe.substr(0, kCartSignature.size()) != kCartSignature) return std::nullopt;
 
   CartDocument document;
-  document.newline = probe.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+  {
+    std::string_view probe = *content;
+    if (probe.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+      probe.remove_prefix(kByteOrderMark.size());
+    }
+    probe = FirstCharacters(probe, kProbeLength);
+    probe = probe.substr(0, probe.find('\0'));
+    if (probe.substr(0, kCartSignature.size()) != kCartSignature) return std::nullopt;
+    document.newline = probe.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+  }
   document.path = path;
   if (path.find('/') == std::string::npos) document.path = CurrentDirectory() + path;
 
+  // Sections view the one text; only marker lines are copied.
+  auto text = std::make_shared<const std::string>(std::move(*content));
+  const char* data = text->data();
+  const std::size_t size = text->size();
   document.sections.emplace_back();
-  for (std::string& line : SplitLines(text)) {
+  std::size_t run_start = 0;
+  std::size_t position = 0;
+  while (position < size) {
+    std::size_t line_end = LineEnd(data, position, size);
+    std::size_t next = NextLineStart(data, line_end, size);
+    std::string_view line(data + position, line_end - position);
     if (IsMarkerLine(line)) {
-      document.sections.push_back(CartSection{std::move(line), {}});
-    } else {
-      document.sections.back().lines.push_back(std::move(line));
+      document.sections.back().lines = CartLines(text, run_start, position);
+      document.sections.push_back(CartSection{std::string(line), {}});
+      run_start = next;
     }
+    position = next;
   }
+  document.sections.back().lines = CartLines(text, run_start, size);
   return document;
 }
 
 bool SaveCartDocument(const CartDocument& document, const std::string& path) {
-  std::string out;
+  AtomicFileWriter writer;
+  if (!writer.Open(path)) return false;
+  ChunkedOutput out(writer);
   for (const CartSection& section : document.sections) {
-    if (!section.name.empty()) out.append(section.name).append(document.newline);
-    for (const std::string& line : section.lines) out.append(line).append(document.newline);
+    if (!section.name.empty()) {
+      out.Append(section.name);
+      out.Append(document.newline);
+    }
+    for (std::string_view line : section.lines) {
+      out.Append(line);
+      out.Append(document.newline);
+    }
   }
-  return WriteFileAtomic(path, out);
+  return out.Flush() && writer.Commit();
 }
 
 std::string NormalizeSectionName(std::string_view name) {

@@ -5,19 +5,87 @@
 #ifndef BRASSWICK_CART_CART_DOCUMENT_H_
 #define BRASSWICK_CART_CART_DOCUMENT_H_
 
+#include <cstddef>
 #include <deque>
+#include <initializer_list>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace brasswick {
+
+// The lines of a section, held as one run of text in which each line is followed by
+// its break ("\n", "\r\n", a lone "\r" or NUL; the last line may have none). The
+// sections of a loaded document all view the file's text, held once, so a document
+// costs about the size of its file however many lines it has; a section's run is
+// copied out (with "\n" breaks) only when lines are added to it. Copies share the
+// text they view.
+class CartLines {
+ public:
+  // Walks the lines in order; each is a view that stays valid while the CartLines
+  // holding it is alive and unchanged.
+  class Iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = std::string_view;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const std::string_view*;
+    using reference = std::string_view;
+
+    Iterator() = default;
+    std::string_view operator*() const { return std::string_view(data_ + position_, length_); }
+    Iterator& operator++();
+    Iterator operator++(int) {
+      Iterator before = *this;
+      ++*this;
+      return before;
+    }
+    bool operator==(const Iterator& other) const { return position_ == other.position_; }
+
+   private:
+    friend class CartLines;
+    Iterator(const char* data, std::size_t position, std::size_t stop);
+    void FindLineEnd();
+
+    const char* data_ = nullptr;
+    std::size_t position_ = 0;
+    std::size_t stop_ = 0;
+    std::size_t length_ = 0;
+  };
+
+  CartLines() = default;
+  CartLines(std::initializer_list<std::string_view> lines);
+  // The lines of (*text)[begin, end): begin is the start of a line and end follows a
+  // break or is the end of the text. A null text gives no lines.
+  CartLines(std::shared_ptr<const std::string> text, std::size_t begin, std::size_t end);
+
+  Iterator begin() const;
+  Iterator end() const;
+  bool empty() const { return begin_ == end_; }
+  // Counts the lines, in time linear in their length.
+  std::size_t size() const;
+
+  void clear();
+  // Appends a line. The line must not hold a break character: one that does reads
+  // back as several lines.
+  void push_back(std::string_view line);
+
+ private:
+  std::shared_ptr<const std::string> text_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  // The text was made by push_back (every line followed by "\n"); while nothing else
+  // shares it and the run ends it, it grows in place.
+  bool growable_ = false;
+};
 
 struct CartSection {
   // The marker line exactly as read ("__gfx__", "__GFX__"); empty for the header section.
   std::string name;
   // The section's lines, without their line breaks.
-  std::vector<std::string> lines;
+  CartLines lines;
 };
 
 struct CartDocument {
@@ -37,7 +105,7 @@ struct CartDocument {
 std::optional<CartDocument> LoadCartDocument(const std::string& path);
 
 // Writes every section (marker line, then lines), each line followed by the document's
-// newline, through the atomic writer. False when the file cannot be written; the
+// newline, through the atomic writer, a piece at a time. False when the file cannot be written; the
 // target is then left as it was.
 bool SaveCartDocument(const CartDocument& document, const std::string& path);
 

@@ -33,7 +33,7 @@ std::string BareSectionName(std::string_view name) {
 int64_t SectionByteCount(const CartSection* section) {
   if (section == nullptr) return 0;
   int64_t characters = 0;
-  for (const std::string& line : section->lines) characters += static_cast<int64_t>(line.size());
+  for (std::string_view line : section->lines) characters += static_cast<int64_t>(line.size());
   return characters / 2;
 }
 
@@ -45,7 +45,7 @@ int64_t DecodeSectionHex(const CartSection* section, std::span<uint8_t> buffer, 
   if (SectionByteCount(section) < count && !pad) return 0;
 
   int64_t written = 0;
-  for (const std::string& line : section->lines) {
+  for (std::string_view line : section->lines) {
     if (written == count) break;
     for (std::size_t i = 0; i + 1 < line.size() && written < count; i += 2) {
       if (skip > 0) {
@@ -106,13 +106,13 @@ bool WriteSectionBytes(CartDocument& document, std::string_view name,
     line += kDigits[byte >> 4];
     line += kDigits[byte & 0x0F];
     if (++in_line == bytes_per_line) {
-      section->lines.push_back(std::move(line));
+      section->lines.push_back(line);
       line.clear();
       in_line = 0;
     }
   }
-  if (in_line > 0) section->lines.push_back(std::move(line));
-  if (bare == "label") section->lines.emplace_back();
+  if (in_line > 0) section->lines.push_back(line);
+  if (bare == "label") section->lines.push_back("");
   return true;
 }
 

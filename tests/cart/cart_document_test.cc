@@ -1,8 +1,12 @@
 #include "cart/cart_document.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -22,6 +26,35 @@ std::optional<CartDocument> LoadText(const TempDir& dir, const std::string& text
   return LoadCartDocument(path);
 }
 
+std::vector<std::string> Lines(const CartSection& section) {
+  return std::vector<std::string>(section.lines.begin(), section.lines.end());
+}
+
+// How far the peak resident memory grows while `work` runs, measured in a forked child
+// so that nothing else the tests did counts; -1 when it cannot be measured.
+int64_t PeakMemoryGrowth(const std::function<void()>& work) {
+  int pipe_ends[2];
+  if (pipe(pipe_ends) != 0) return -1;
+  pid_t child = fork();
+  if (child == 0) {
+    close(pipe_ends[0]);
+    rusage before{};
+    rusage after{};
+    getrusage(RUSAGE_SELF, &before);
+    work();
+    getrusage(RUSAGE_SELF, &after);
+    int64_t growth = (static_cast<int64_t>(after.ru_maxrss) - before.ru_maxrss) * 1024;
+    ssize_t written = write(pipe_ends[1], &growth, sizeof growth);
+    _exit(written == sizeof growth ? 0 : 1);
+  }
+  close(pipe_ends[1]);
+  int64_t growth = -1;
+  if (child < 0 || read(pipe_ends[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+  close(pipe_ends[0]);
+  if (child > 0) waitpid(child, nullptr, 0);
+  return growth;
+}
+
 // Loads, saves to a second file and gives what was written.
 std::string RoundTrip(const TempDir& dir, const std::string& text) {
   std::optional<CartDocument> document = LoadText(dir, text);
@@ -39,10 +72,10 @@ TEST(CartDocument, SplitsSectionsInFileOrder) {
   ASSERT_TRUE(document);
   ASSERT_EQ(document->sections.size(), 4u);
   EXPECT_EQ(document->sections[0].name, "");
-  EXPECT_EQ(document->sections[0].lines,
+  EXPECT_EQ(Lines(document->sections[0]),
             (std::vector<std::string>{"pico-8 cartridge // x", "version 41"}));
   EXPECT_EQ(document->sections[1].name, "__lua__");
-  EXPECT_EQ(document->sections[1].lines, (std::vector<std::string>{"print(1)", ""}));
+  EXPECT_EQ(Lines(document->sections[1]), (std::vector<std::string>{"print(1)", ""}));
   EXPECT_EQ(document->sections[2].name, "__gfx__");
   EXPECT_EQ(document->sections[3].name, "__label__");
   EXPECT_TRUE(document->sections[3].lines.empty());
@@ -78,6 +111,75 @@ TEST(CartDocument, NewlineIsDecidedByTheFirst128Characters) {
   EXPECT_EQ(with_mark->newline, "\r\n");
 }
 
+TEST(CartDocument, NewlineWindowCountsCharactersNotBytes) {
+  TempDir dir;
+  const std::string e_acute = "\xC3\xA9";  // two bytes, one character
+  auto letters = [&](int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += e_acute;
+    return text;
+  };
+  struct Case {
+    std::string first_line;  // the break follows it
+    std::string newline;
+  };
+  const Case cases[] = {
+      // 77 characters and 137 bytes before the break.
+      {"pico-8 cartridge " + letters(60), "\r\n"},
+      // The LF is the 128th character but byte 237.
+      {"pico-8 cartridge" + letters(110), "\r\n"},
+      // The LF is the 129th character.
+      {"pico-8 cartridge" + letters(111), "\n"},
+      // A four-byte character (U+1F600) is one character too.
+      {"pico-8 cartridge" + std::string(100, 'x') + "\xF0\x9F\x98\x80" + letters(9), "\r\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string text = c.first_line + "\r\n__lua__\r\na\r\n__sfx__\r\n0102\r\n";
+    auto document = LoadText(dir, text);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->newline, c.newline) << c.first_line.size();
+    // Clearing a section keeps the file's newline everywhere.
+    ASSERT_TRUE(ClearSection(*document, "sfx"));
+    ASSERT_TRUE(SaveCartDocument(*document, dir.File("cleared.p8")));
+    EXPECT_EQ(
+        ReadTestFile(dir.File("cleared.p8")),
+        c.first_line + c.newline + "__lua__" + c.newline + "a" + c.newline + "__sfx__" + c.newline);
+  }
+}
+
+TEST(CartDocument, EditedLinesKeepTheirOwnText) {
+  TempDir dir;
+  // A lone CR ends the lua section; appending must not join it to the new line.
+  auto document = LoadText(dir, "pico-8 cartridge\n__lua__\na\rb\r__gfx__\n00\n");
+  ASSERT_TRUE(document);
+  CartDocument copy = *document;
+  CartSection* lua = FindSection(copy, "lua");
+  lua->lines.push_back("");
+  lua->lines.push_back("c");
+  EXPECT_EQ(Lines(*lua), (std::vector<std::string>{"a", "b", "", "c"}));
+  EXPECT_EQ(lua->lines.size(), 4u);
+  // The document the copy came from still holds what was read.
+  EXPECT_EQ(Lines(*FindSection(*document, "lua")), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(Lines(*FindSection(copy, "gfx")), (std::vector<std::string>{"00"}));
+
+  // Lines added after a clear, and to a section that ends the file without a break.
+  auto unterminated = LoadText(dir, "pico-8 cartridge\n__sfx__\n01\n__map__\n02");
+  ASSERT_TRUE(unterminated);
+  FindSection(*unterminated, "map")->lines.push_back("03");
+  CartSection* sfx = FindSection(*unterminated, "sfx");
+  sfx->lines.clear();
+  sfx->lines.push_back("04");
+  ASSERT_TRUE(SaveCartDocument(*unterminated, dir.File("edited.p8")));
+  EXPECT_EQ(ReadTestFile(dir.File("edited.p8")),
+            "pico-8 cartridge\n__sfx__\n04\n__map__\n02\n03\n");
+
+  CartLines built = {"x", "", "yz"};
+  EXPECT_EQ(std::vector<std::string>(built.begin(), built.end()),
+            (std::vector<std::string>{"x", "", "yz"}));
+  EXPECT_TRUE(CartLines().empty());
+  EXPECT_EQ(CartLines().size(), 0u);
+}
+
 TEST(CartDocument, MissingFinalLineBreakIsAddedOnSave) {
   TempDir dir;
   EXPECT_EQ(RoundTrip(dir, "pico-8 cartridge\n__lua__\nend"), "pico-8 cartridge\n__lua__\nend\n");
@@ -89,7 +191,7 @@ TEST(CartDocument, KeepsByteOrderMark) {
   const std::string text = "\xEF\xBB\xBFpico-8 cartridge\r\n__lua__\r\n";
   auto document = LoadText(dir, text);
   ASSERT_TRUE(document);
-  EXPECT_EQ(document->sections[0].lines[0], "\xEF\xBB\xBFpico-8 cartridge");
+  EXPECT_EQ(Lines(document->sections[0])[0], "\xEF\xBB\xBFpico-8 cartridge");
   EXPECT_EQ(RoundTrip(dir, text), text);
 }
 
@@ -116,10 +218,10 @@ TEST(CartDocument, LineBreaksIncludeLoneCrAndNul) {
   auto document = LoadText(dir, "pico-8 cartridge\0after nul\rafter cr\r\n__lua__\n\n"s);
   ASSERT_TRUE(document);
   EXPECT_EQ(document->newline, "\n");
-  EXPECT_EQ(document->sections[0].lines,
+  EXPECT_EQ(Lines(document->sections[0]),
             (std::vector<std::string>{"pico-8 cartridge", "after nul", "after cr"}));
   ASSERT_EQ(document->sections.size(), 2u);
-  EXPECT_EQ(document->sections[1].lines, (std::vector<std::string>{""}));
+  EXPECT_EQ(Lines(document->sections[1]), (std::vector<std::string>{""}));
 }
 
 TEST(CartDocument, HandlesBinaryTailAndHugeLines) {
@@ -144,7 +246,24 @@ TEST(CartDocument, HandlesBinaryTailAndHugeLines) {
   ASSERT_TRUE(one_line);
   ASSERT_EQ(one_line->sections.size(), 1u);
   ASSERT_EQ(one_line->sections[0].lines.size(), 1u);
-  EXPECT_EQ(one_line->sections[0].lines[0].size(), huge.size());
+  EXPECT_EQ(Lines(one_line->sections[0])[0].size(), huge.size());
+}
+
+TEST(CartDocument, MemoryStaysInProportionToTheFile) {
+  TempDir dir;
+  // Millions of empty lines: the most lines a file of its size can hold.
+  const std::string text = "pico-8 cartridge\nversion 41\n__lua__\n" + std::string(4'000'000, '\n');
+  const std::string path = dir.File("blank.p8");
+  WriteTestFile(path, text);
+  const std::string out = dir.File("blank_out.p8");
+  int64_t growth = PeakMemoryGrowth([&] {
+    std::optional<CartDocument> document = LoadCartDocument(path);
+    // A failure ends the child before it reports, so the growth reads as -1.
+    if (!document || !SaveCartDocument(*document, out)) _exit(2);
+  });
+  ASSERT_GE(growth, 0);
+  EXPECT_LT(growth, 8 * static_cast<int64_t>(text.size()));
+  EXPECT_EQ(ReadTestFile(out), text);
 }
 
 TEST(CartDocument, MarkerLinesAreAnyLineFramedByTwoUnderscores) {
@@ -153,12 +272,12 @@ TEST(CartDocument, MarkerLinesAreAnyLineFramedByTwoUnderscores) {
       LoadText(dir, "pico-8 cartridge\n__lua__\nfunction _init()\n__init__\nx=1\n__\n___\n_a_\n");
   ASSERT_TRUE(document);
   ASSERT_EQ(document->sections.size(), 5u);
-  EXPECT_EQ(document->sections[1].lines, (std::vector<std::string>{"function _init()"}));
+  EXPECT_EQ(Lines(document->sections[1]), (std::vector<std::string>{"function _init()"}));
   EXPECT_EQ(document->sections[2].name, "__init__");
-  EXPECT_EQ(document->sections[2].lines, (std::vector<std::string>{"x=1"}));
+  EXPECT_EQ(Lines(document->sections[2]), (std::vector<std::string>{"x=1"}));
   EXPECT_EQ(document->sections[3].name, "__");
   EXPECT_EQ(document->sections[4].name, "___");
-  EXPECT_EQ(document->sections[4].lines, (std::vector<std::string>{"_a_"}));
+  EXPECT_EQ(Lines(document->sections[4]), (std::vector<std::string>{"_a_"}));
 }
 
 TEST(CartDocument, LookupNormalisesTheNameButMarkersMatchExactly) {
@@ -170,7 +289,7 @@ TEST(CartDocument, LookupNormalisesTheNameButMarkersMatchExactly) {
   for (const char* name : {"map", "__map", "map__", "MAP", "__map__"}) {
     CartSection* section = FindSection(*document, name);
     ASSERT_NE(section, nullptr) << name;
-    EXPECT_EQ(section->lines, (std::vector<std::string>{"11"}));
+    EXPECT_EQ(Lines(*section), (std::vector<std::string>{"11"}));
   }
   EXPECT_EQ(FindSection(*document, ""), &document->sections[0]);
   EXPECT_EQ(NormalizeSectionName("Sfx"), "__sfx__");
@@ -180,13 +299,13 @@ TEST(CartDocument, DuplicateSectionsActOnTheFirst) {
   TempDir dir;
   auto document = LoadText(dir, "pico-8 cartridge\n__sfx__\na\n__sfx__\nb\n");
   ASSERT_TRUE(document);
-  EXPECT_EQ(FindSection(*document, "sfx")->lines[0], "a");
+  EXPECT_EQ(Lines(*FindSection(*document, "sfx"))[0], "a");
   EXPECT_TRUE(ClearSection(*document, "sfx"));
   EXPECT_TRUE(document->sections[1].lines.empty());
-  EXPECT_EQ(document->sections[2].lines, (std::vector<std::string>{"b"}));
+  EXPECT_EQ(Lines(document->sections[2]), (std::vector<std::string>{"b"}));
   EXPECT_TRUE(DeleteSection(*document, "sfx"));
   ASSERT_EQ(document->sections.size(), 2u);
-  EXPECT_EQ(FindSection(*document, "sfx")->lines[0], "b");
+  EXPECT_EQ(Lines(*FindSection(*document, "sfx"))[0], "b");
 }
 
 TEST(CartDocument, ClearDeleteAndCreate) {

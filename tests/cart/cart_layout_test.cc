@@ -15,9 +15,15 @@ CartDocument NewDocument() {
 }
 
 CartSection& AddSection(CartDocument& document, const std::string& name,
-                        std::vector<std::string> lines) {
-  document.sections.push_back(CartSection{name, std::move(lines)});
+                        const std::vector<std::string>& lines) {
+  CartSection section{name, {}};
+  for (const std::string& line : lines) section.lines.push_back(line);
+  document.sections.push_back(std::move(section));
   return document.sections.back();
+}
+
+std::vector<std::string> Lines(const CartSection* section) {
+  return std::vector<std::string>(section->lines.begin(), section->lines.end());
 }
 
 int DigitValue(char c) { return std::stoi(std::string(1, c), nullptr, 16); }
@@ -97,7 +103,8 @@ TEST(CartLayout, ReadSectionBytes) {
 TEST(CartLayout, SheetBytesZeroFillsAShortSheet) {
   std::mt19937 random(1);
   CartDocument document = NewDocument();
-  CartSection& gfx = AddSection(document, "__gfx__", RandomHexLines(random, 64, 128));
+  const std::vector<std::string> gfx = RandomHexLines(random, 64, 128);
+  AddSection(document, "__gfx__", gfx);
   auto sheet = SheetBytes(document, false);
   ASSERT_TRUE(sheet);
   ASSERT_EQ(sheet->size(), 8192u);
@@ -105,7 +112,7 @@ TEST(CartLayout, SheetBytesZeroFillsAShortSheet) {
   for (int y = 0; y < 64; ++y) {
     for (int k = 0; k < 64; ++k) {
       ASSERT_EQ((*sheet)[y * 64 + k],
-                DigitValue(gfx.lines[y][2 * k]) * 16 + DigitValue(gfx.lines[y][2 * k + 1]));
+                DigitValue(gfx[y][2 * k]) * 16 + DigitValue(gfx[y][2 * k + 1]));
     }
   }
   for (int i = 4096; i < 8192; ++i) ASSERT_EQ((*sheet)[i], 0);
@@ -132,14 +139,16 @@ TEST(CartLayout, MissingOrEmptyGfxGivesNoSheet) {
 TEST(CartLayout, MapSharesTheSheetsLowerHalfWithNibblesSwapped) {
   std::mt19937 random(2);
   CartDocument document = NewDocument();
-  CartSection& gfx = AddSection(document, "__gfx__", RandomHexLines(random, 128, 128));
-  CartSection& map_section = AddSection(document, "__map__", RandomHexLines(random, 32, 256));
+  const std::vector<std::string> gfx = RandomHexLines(random, 128, 128);
+  const std::vector<std::string> map_lines = RandomHexLines(random, 32, 256);
+  AddSection(document, "__gfx__", gfx);
+  AddSection(document, "__map__", map_lines);
   auto map = MapBytes(document, true);
   ASSERT_TRUE(map);
   ASSERT_EQ(map->size(), 8192u);
   for (int row = 0; row < 32; ++row) {
     for (int cell = 0; cell < 128; ++cell) {
-      const std::string& line = map_section.lines[row];
+      const std::string& line = map_lines[row];
       ASSERT_EQ((*map)[row * 128 + cell],
                 DigitValue(line[2 * cell]) * 16 + DigitValue(line[2 * cell + 1]));
     }
@@ -148,7 +157,7 @@ TEST(CartLayout, MapSharesTheSheetsLowerHalfWithNibblesSwapped) {
   // digits a then b make the byte 0xBA.
   for (int r = 0; r < 32; ++r) {
     for (int cell = 0; cell < 128; ++cell) {
-      const std::string& line = gfx.lines[64 + 2 * r + cell / 64];
+      const std::string& line = gfx[64 + 2 * r + cell / 64];
       const int k = cell % 64;
       ASSERT_EQ((*map)[(32 + r) * 128 + cell],
                 DigitValue(line[2 * k + 1]) * 16 + DigitValue(line[2 * k]))
@@ -205,30 +214,32 @@ TEST(CartLayout, WriteSectionBytesLayouts) {
   const CartSection* label = FindSection(document, "label");
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(&document.sections.back(), label);
-  ASSERT_EQ(label->lines.size(), 129u);
-  for (int i = 0; i < 128; ++i) ASSERT_EQ(label->lines[i].size(), 128u);
-  EXPECT_EQ(label->lines[128], "");
-  EXPECT_EQ(label->lines[0].substr(0, 8), "00070e15");
+  std::vector<std::string> label_lines = Lines(label);
+  ASSERT_EQ(label_lines.size(), 129u);
+  for (int i = 0; i < 128; ++i) ASSERT_EQ(label_lines[i].size(), 128u);
+  EXPECT_EQ(label_lines[128], "");
+  EXPECT_EQ(label_lines[0].substr(0, 8), "00070e15");
 
   ASSERT_TRUE(WriteSectionBytes(document, "gfx", bytes));
-  const CartSection* gfx = FindSection(document, "gfx");
-  ASSERT_EQ(gfx->lines.size(), 128u);
-  EXPECT_EQ(gfx->lines[0].size(), 128u);
+  std::vector<std::string> gfx_lines = Lines(FindSection(document, "gfx"));
+  ASSERT_EQ(gfx_lines.size(), 128u);
+  EXPECT_EQ(gfx_lines[0].size(), 128u);
   EXPECT_EQ(*SheetBytes(document, false), bytes);
 
   ASSERT_TRUE(WriteSectionBytes(document, "map", std::span(bytes.data(), 4096)));
-  EXPECT_EQ(FindSection(document, "map")->lines.size(), 32u);
-  EXPECT_EQ(FindSection(document, "map")->lines[0].size(), 256u);
+  std::vector<std::string> map_lines = Lines(FindSection(document, "map"));
+  EXPECT_EQ(map_lines.size(), 32u);
+  EXPECT_EQ(map_lines[0].size(), 256u);
 
   ASSERT_TRUE(WriteSectionBytes(document, "sfx", std::span(bytes.data(), 170)));
-  const CartSection* sfx = FindSection(document, "sfx");
-  ASSERT_EQ(sfx->lines.size(), 3u);
-  EXPECT_EQ(sfx->lines[0].size(), 168u);
-  EXPECT_EQ(sfx->lines[2].size(), 4u);
+  std::vector<std::string> sfx_lines = Lines(FindSection(document, "sfx"));
+  ASSERT_EQ(sfx_lines.size(), 3u);
+  EXPECT_EQ(sfx_lines[0].size(), 168u);
+  EXPECT_EQ(sfx_lines[2].size(), 4u);
 
   std::vector<uint8_t> seven = {0x00, 0x0A, 0xFF, 0x10, 0x01, 0xB2, 0x3C};
   ASSERT_TRUE(WriteSectionBytes(document, "__custom__", seven, 3));
-  EXPECT_EQ(FindSection(document, "custom")->lines,
+  EXPECT_EQ(Lines(FindSection(document, "custom")),
             (std::vector<std::string>{"000aff", "1001b2", "3c"}));
 
   const std::size_t sections = document.sections.size();
