@@ -24,6 +24,33 @@ constexpr size_t kSignatureSize = 8;
 [[noreturn]] void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void OnPngWarning(png_structp, png_const_charp) {}
 
+// PNG chunk lengths are at most 2^31 - 1.
+constexpr png_uint_32 kMaxChunkLength = 0x7FFFFFFF;
+// Length, type before a chunk's data; its CRC after.
+constexpr size_t kChunkHeaderSize = 8;
+constexpr size_t kChunkCrcSize = 4;
+
+png_uint_32 ReadBe32(const uint8_t* p) {
+  return (png_uint_32{p[0]} << 24) | (png_uint_32{p[1]} << 16) | (png_uint_32{p[2]} << 8) | p[3];
+}
+
+// True when every chunk up to IEND fits in the bytes present. libpng allocates a
+// text chunk's declared length before it finds out the data is not there, so a file
+// that only claims a huge chunk would otherwise cost that much memory. A file that
+// ends before IEND is left to libpng, which fails on the missing bytes themselves.
+bool ChunksFitInData(const uint8_t* data, size_t size) {
+  size_t position = kSignatureSize;
+  while (size - position >= kChunkHeaderSize) {
+    const png_uint_32 length = ReadBe32(data + position);
+    if (length > kMaxChunkLength) return false;
+    const size_t left = size - position - kChunkHeaderSize;
+    if (left < kChunkCrcSize || length > left - kChunkCrcSize) return false;
+    if (std::memcmp(data + position + 4, "IEND", 4) == 0) return true;
+    position += kChunkHeaderSize + length + kChunkCrcSize;
+  }
+  return true;
+}
+
 struct MemoryReader {
   const uint8_t* data;
   size_t size;
@@ -184,7 +211,7 @@ bool HasPngSignature(const uint8_t* data, size_t size) {
 }
 
 ImagePtr DecodePng(const uint8_t* data, size_t size) {
-  if (!HasPngSignature(data, size)) return nullptr;
+  if (!HasPngSignature(data, size) || !ChunksFitInData(data, size)) return nullptr;
   PngReadHandles handles;
   if (handles.info == nullptr) return nullptr;
   MemoryReader reader{data, size, 0};

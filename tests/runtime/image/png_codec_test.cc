@@ -1,8 +1,13 @@
 // PNG decoding of every colour type and depth, PNG writing, and hostile PNG input.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -400,6 +405,100 @@ TEST(PngCodec, TruncatedOrDamagedGivesNone) {
   Bytes damaged = *png;
   damaged[50] ^= 0x55;  // inside the IDAT data: its CRC no longer matches
   EXPECT_FALSE(Load(damaged));
+}
+
+// How far the peak resident memory grows while `work` runs, measured in a forked child
+// so that nothing else the tests did counts; -1 when it cannot be measured.
+int64_t PeakMemoryGrowth(const std::function<void()>& work) {
+  int pipe_ends[2];
+  if (pipe(pipe_ends) != 0) return -1;
+  pid_t child = fork();
+  if (child == 0) {
+    close(pipe_ends[0]);
+    rusage before{};
+    rusage after{};
+    getrusage(RUSAGE_SELF, &before);
+    work();
+    getrusage(RUSAGE_SELF, &after);
+    int64_t growth = (static_cast<int64_t>(after.ru_maxrss) - before.ru_maxrss) * 1024;
+    ssize_t written = write(pipe_ends[1], &growth, sizeof growth);
+    _exit(written == sizeof growth ? 0 : 1);
+  }
+  close(pipe_ends[1]);
+  int64_t growth = -1;
+  if (child < 0 || read(pipe_ends[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+  close(pipe_ends[0]);
+  if (child > 0) waitpid(child, nullptr, 0);
+  return growth;
+}
+
+// The valid 1 x 1 picture of HugeHeaderPng with `chunks` placed right after IHDR.
+Bytes WithChunksAfterHeader(const Bytes& chunks) {
+  Bytes png = HugeHeaderPng(1, 1);
+  const size_t after_ihdr = 8 + 12 + 13;
+  png.insert(png.begin() + after_ihdr, chunks.begin(), chunks.end());
+  return png;
+}
+
+TEST(PngCodec, ChunkLongerThanTheFileGivesNoneWithoutAllocatingIt) {
+  struct Case {
+    const char* type;
+    uint32_t declared;
+  };
+  const Case cases[] = {
+      {"tEXt", 0x7FFFFFFF}, {"zTXt", 0x7FFFFFFF},
+      {"iTXt", 0x7FFFFFFF}, {"tEXt", 0x80000000},  // beyond what a chunk may declare at all
+      {"prVt", 0x7FFFFFFF},                        // unknown ancillary chunk
+  };
+  for (const Case& c : cases) {
+    // A 100-byte file: signature, IHDR, then the claim followed by what data there is.
+    Bytes png = HugeHeaderPng(1, 1);
+    png.resize(33);
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      png.push_back(static_cast<uint8_t>(c.declared >> shift));
+    }
+    png.insert(png.end(), c.type, c.type + 4);
+    const std::string keyword = "Comment";
+    png.insert(png.end(), keyword.begin(), keyword.end());
+    png.resize(100, 'x');
+    int64_t growth = PeakMemoryGrowth([&] {
+      if (Load(png)) _exit(2);  // a loaded picture ends the child unmeasured
+    });
+    EXPECT_GE(growth, 0) << c.type;
+    EXPECT_LT(growth, int64_t{64} << 20) << c.type;
+    EXPECT_FALSE(Load(png)) << c.type;
+  }
+
+  // One byte more than the data holds, later in an otherwise whole file.
+  Bytes text;
+  AppendChunk(text, "tEXt", Bytes{'a', 0, 'b'});
+  Bytes overlong = WithChunksAfterHeader(text);
+  overlong[33 + 3] = 4 + 12 + 12 + 12;  // the declared length now runs past IEND's CRC
+  EXPECT_FALSE(Load(overlong));
+  overlong[33 + 3] = 4 + 12 + 12 + 12 - 1;  // ends exactly at the end: IEND is inside it
+  EXPECT_FALSE(Load(overlong));
+}
+
+TEST(PngCodec, AncillaryChunksWithinTheDataStillLoad) {
+  Bytes chunks;
+  const std::string text = std::string("Comment") + '\0' + "made here";
+  AppendChunk(chunks, "tEXt", Bytes(text.begin(), text.end()));
+  const std::string words(5000, 'w');
+  Bytes packed(6000);
+  uLongf packed_size = packed.size();
+  ASSERT_EQ(compress(packed.data(), &packed_size, reinterpret_cast<const Bytef*>(words.data()),
+                     words.size()),
+            Z_OK);
+  packed.resize(packed_size);
+  Bytes ztxt = {'N', 'o', 't', 'e', 0, 0};
+  ztxt.insert(ztxt.end(), packed.begin(), packed.end());
+  AppendChunk(chunks, "zTXt", ztxt);
+  const std::string itxt = std::string("Title") + '\0' + '\0' + '\0' + "en" + '\0' + '\0' + "x";
+  AppendChunk(chunks, "iTXt", Bytes(itxt.begin(), itxt.end()));
+  AppendChunk(chunks, "prVt", Bytes(300, 7));
+  ImagePtr image = Load(WithChunksAfterHeader(chunks));
+  ASSERT_TRUE(image);
+  EXPECT_EQ(PixelAt(*image, 0, 0), (std::vector<int>{1, 2, 3}));
 }
 
 }  // namespace
