@@ -321,7 +321,7 @@ bool AtomicFileWriter::CommitInPlace(bool ok) {
   held_bytes_ = nullptr;
   held_size_ = 0;
   std::unique_ptr<char, decltype(&std::free)> owner(bytes, &std::free);
-  if (!ok || bytes == nullptr) return false;
+  if (!ok || (bytes == nullptr && size != 0)) return false;
   int fd = open(target_path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info;
