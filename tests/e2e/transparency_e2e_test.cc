@@ -1,0 +1,128 @@
+// An RGB picture whose transparent colour is named by a tRNS chunk, run through
+// colorimage: the named colour stays fully transparent, everything else opaque, and
+// every pixel takes the nearest palette colour.
+#include <png.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "e2e/cart_builder.h"
+#include "gtest/gtest.h"
+#include "runtime/image/image.h"
+#include "test_support.h"
+
+namespace brasswick {
+namespace {
+
+using testing::kStandardPalette;
+using testing::ProcessResult;
+using testing::ReadTestFile;
+using testing::Rgb;
+using testing::RunBrasswick;
+using testing::RunOptions;
+using testing::TempDir;
+
+int Distance(const Rgb& a, const Rgb& b) {
+  return (a.r - b.r) * (a.r - b.r) + (a.g - b.g) * (a.g - b.g) + (a.b - b.b) * (a.b - b.b);
+}
+
+// The nearest standard colour by plain RGB distance; a tie keeps the lower index.
+Rgb Nearest(const Rgb& colour) {
+  int best = 0;
+  for (int i = 1; i < 16; ++i) {
+    if (Distance(colour, kStandardPalette[i]) < Distance(colour, kStandardPalette[best])) best = i;
+  }
+  return kStandardPalette[best];
+}
+
+// Writes an 8-bit RGB PNG (colour type 2) whose tRNS chunk names `transparent`.
+bool WriteRgbPngWithTransparentColour(const std::string& path, int width, int height,
+                                      const std::vector<Rgb>& pixels, const Rgb& transparent) {
+  FILE* file = fopen(path.c_str(), "wb");
+  if (!file) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_color_16 colour{};
+  colour.red = static_cast<png_uint_16>(transparent.r);
+  colour.green = static_cast<png_uint_16>(transparent.g);
+  colour.blue = static_cast<png_uint_16>(transparent.b);
+  png_set_tRNS(png, info, nullptr, 0, &colour);
+  png_write_info(png, info);
+  std::vector<png_byte> row;
+  for (int y = 0; y < height; ++y) {
+    row.clear();
+    for (int x = 0; x < width; ++x) {
+      const Rgb& p = pixels[static_cast<size_t>(y) * width + x];
+      row.insert(row.end(), {static_cast<png_byte>(p.r), static_cast<png_byte>(p.g),
+                             static_cast<png_byte>(p.b)});
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return fclose(file) == 0;
+}
+
+TEST(Transparency, RgbTransparentColourSurvivesColorImage) {
+  TempDir dir;
+  const std::string root = std::filesystem::canonical(dir.path()).string();
+  const int width = 12;
+  const int height = 9;
+  const Rgb transparent{40, 200, 90};
+  std::mt19937 random(5);
+  std::vector<Rgb> pixels;
+  for (int i = 0; i < width * height; ++i) {
+    pixels.push_back({static_cast<int>(random() % 256), static_cast<int>(random() % 256),
+                      static_cast<int>(random() % 256)});
+  }
+  // The named colour in a stripe and a corner; its neighbours one step off stay opaque.
+  for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(4) * width + x] = transparent;
+  pixels[0] = transparent;
+  pixels[1] = {transparent.r, transparent.g, transparent.b + 1};
+  pixels[2] = {transparent.r - 1, transparent.g, transparent.b};
+  ASSERT_TRUE(
+      WriteRgbPngWithTransparentColour(root + "/in.png", width, height, pixels, transparent));
+
+  RunOptions options;
+  options.working_folder = root;
+  ProcessResult result = RunBrasswick({"colorimage", "in.png", "out.png"}, options);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+
+  // Written with an alpha channel: colour type 6 at byte 25 of the file.
+  const std::string bytes = ReadTestFile(root + "/out.png");
+  ASSERT_GE(bytes.size(), 26u);
+  EXPECT_EQ(bytes[25], PNG_COLOR_TYPE_RGBA);
+
+  ImagePtr image = LoadImageFile(root + "/out.png");
+  ASSERT_TRUE(image);
+  ASSERT_EQ(image->width(), width);
+  ASSERT_EQ(image->height(), height);
+  ASSERT_EQ(image->channels(), 4);
+  int transparent_count = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Rgb& in = pixels[static_cast<size_t>(y) * width + x];
+      const uint8_t* out = image->Row(y) + x * 4;
+      const bool hidden = in == transparent;
+      transparent_count += hidden ? 1 : 0;
+      EXPECT_EQ(out[3], hidden ? 0 : 255) << x << "," << y;
+      EXPECT_EQ((Rgb{out[0], out[1], out[2]}), Nearest(in)) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(transparent_count, width + 1);
+}
+
+}  // namespace
+}  // namespace brasswick
