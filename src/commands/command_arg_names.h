@@ -26,6 +26,9 @@ inline constexpr std::string_view kDelete = "delete";
 inline constexpr std::string_view kPalette = "palette";
 inline constexpr std::string_view kAlternate = "alternate";
 inline constexpr std::string_view kTransparent = "transparent";
+inline constexpr std::string_view kInputFile = "inputFile";
+inline constexpr std::string_view kTitle = "title";
+inline constexpr std::string_view kSubtitle = "subtitle";
 
 }  // namespace arg
 
@@ -44,6 +47,8 @@ inline constexpr std::string_view kColorImageArgNames[] = {
     arg::kImageFile, arg::kOutputFile, arg::kScale, arg::kFit, arg::kPalette, arg::kAlternate};
 inline constexpr std::string_view kCopyArgNames[] = {arg::kSourceFile, arg::kDestFile, arg::kClear,
                                                      arg::kDelete};
+inline constexpr std::string_view kSetTitleArgNames[] = {arg::kInputFile, arg::kOutputFile,
+                                                         arg::kTitle, arg::kSubtitle};
 
 struct CommandArgNames {
   std::string_view command;  // the command's first name in the table
@@ -51,8 +56,9 @@ struct CommandArgNames {
 };
 
 inline constexpr CommandArgNames kCommandArgNames[] = {
-    {"map", kMapArgNames},         {"sheet", kSheetArgNames},           {"label", kLabelArgNames},
-    {"sprites", kSpritesArgNames}, {"colorimage", kColorImageArgNames}, {"copy", kCopyArgNames},
+    {"map", kMapArgNames},           {"sheet", kSheetArgNames},           {"label", kLabelArgNames},
+    {"sprites", kSpritesArgNames},   {"colorimage", kColorImageArgNames}, {"copy", kCopyArgNames},
+    {"settitle", kSetTitleArgNames},
 };
 
 }  // namespace brasswick

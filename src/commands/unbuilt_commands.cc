@@ -18,7 +18,6 @@ int NotBuilt(const std::string& command) {
 }  // namespace
 
 int SetLabelRT() { return NotBuilt("setlabel"); }
-int SetTitleRT() { return NotBuilt("settitle"); }
 int EditHTMLRT() { return NotBuilt("sethtml"); }
 int ExtractJSROMRT() { return NotBuilt("extractjsrom"); }
 
