@@ -9,6 +9,7 @@ namespace brasswick {
 namespace {
 
 using testing::ProcessResult;
+using testing::ReadTestFile;
 using testing::RunBrasswick;
 using testing::TempDir;
 using testing::WriteTestFile;
@@ -189,12 +190,11 @@ TEST(CommandLine, UsageErrorsGiveTheirMessageAndCode) {
 
 TEST(CommandLine, CommandsNotBuiltYetSaySo) {
   TempDir dir;
-  WriteTestFile(dir.File("cart.p8.png"), "x");
-  ProcessResult result = RunBrasswick({"settitle", dir.File("cart.p8.png"), "--title", "Hi"});
+  WriteTestFile(dir.File("page.html"), "<html></html>");
+  ProcessResult result = RunBrasswick({"sethtml", dir.File("page.html"), "--title", "Hi"});
   EXPECT_EQ(result.exit_code, 100);
-  EXPECT_EQ(result.err, "The 'settitle' command is not built yet\n");
-  EXPECT_EQ(RunBrasswick({"setlabel", dir.File("cart.p8.png"), dir.File("cart.p8.png")}).exit_code,
-            100);
+  EXPECT_EQ(result.err, "The 'sethtml' command is not built yet\n");
+  EXPECT_EQ(ReadTestFile(dir.File("page.html")), "<html></html>");
 }
 
 TEST(CommandLine, SilentHidesUsageErrorsButNotTheCode) {
