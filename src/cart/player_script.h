@@ -1,0 +1,38 @@
+// The cartridge an exported player carries in its script as "_cartdat=[...]", and the
+// finding of that script beside the player's page.
+#ifndef BRASSWICK_CART_PLAYER_SCRIPT_H_
+#define BRASSWICK_CART_PLAYER_SCRIPT_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cart/cart_image.h"
+
+namespace brasswick {
+
+// The markers around a player script's byte list.
+inline constexpr std::string_view kCartDataStart = "_cartdat=[";
+inline constexpr std::string_view kCartDataEnd = "]";
+
+// The bytes of a list text (what stands between the markers): comma-separated values,
+// each an optional sign and then "$" with hex digits, "%" with binary digits, or decimal
+// digits, read up to the first character that does not fit (none read gives 0), and
+// stored as its low 8 bits (-1 gives 0xFF). Blanks, tabs and line ends are ignored
+// wherever they stand, an empty value stores 0, and a list ending in a comma stores
+// nothing for it. The result is kCartPayloadSize bytes: values past that are ignored,
+// missing ones stay 0. One pass over the text, no allocation but the result. None only
+// when the result cannot be allocated.
+std::optional<CartPayload> ParseCartData(std::string_view list_text);
+
+// The player script for a page at path whose text is page_text: when the text holds
+// "<body", the first of the page's own name with ".js" and "index.js" in its folder
+// that is not path itself and holds "_cartdat". "" when there is none or page_text is
+// not a page.
+std::string FindPlayerScriptForPage(const std::string& path, std::string_view page_text);
+// FindPlayerScriptForPage with the file's text read by ReadTextFile.
+std::string FindPlayerScript(const std::string& path);
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_CART_PLAYER_SCRIPT_H_

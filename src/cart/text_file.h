@@ -1,0 +1,42 @@
+// Whole-file text reading with the byte-order marks a player's files may carry, and the
+// small text and path helpers that finding and reading a player's script needs.
+#ifndef BRASSWICK_CART_TEXT_FILE_H_
+#define BRASSWICK_CART_TEXT_FILE_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brasswick {
+
+// A file's bytes as UTF-8 text, chosen by its start: a UTF-8 mark (dropped) or no mark
+// gives the bytes as they are; a UTF-16 little-endian mark gives the text converted to
+// UTF-8 (an unpaired surrogate becomes U+FFFD, an odd last byte is dropped); any other
+// mark (UTF-16 big-endian, UTF-32) gives "". Takes the bytes by value so that the
+// common case moves them through without a copy.
+std::string DecodeTextBytes(std::string bytes);
+
+// The whole file as text by DecodeTextBytes, line ends included; "" when the file
+// cannot be read.
+std::string ReadTextFile(const std::string& path);
+
+// The path with the file name's extension (from its last "." on) replaced by "." and
+// extension, or dropped when extension is empty. "" for an empty path. The folder part
+// (up to the last "/") is never changed: "/a.b/c" with "js" gives "/a.b/c.js".
+std::string ReplaceExtension(std::string_view path, std::string_view extension);
+
+// The text after the first occurrence of start and before the next occurrence of end,
+// both found ignoring ASCII letter case; an empty start begins at the text's start, an
+// empty end runs to its end. None when a marker is missing. The view is into text.
+std::optional<std::string_view> FindTextBetween(std::string_view text, std::string_view start,
+                                                std::string_view end);
+// FindTextBetween, with "" for a missing marker.
+std::string_view TextBetween(std::string_view text, std::string_view start, std::string_view end);
+
+// The text without every byte that occurs in set (an ASCII set; UTF-8 sequences of the
+// text are kept whole because their bytes are never ASCII).
+std::string RemoveCharacters(std::string_view text, std::string_view set);
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_CART_TEXT_FILE_H_
