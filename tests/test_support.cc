@@ -51,6 +51,38 @@ bool GiveToTestUser(const std::string& path) {
   return chown(path.c_str(), kTestUserId, kTestUserId) == 0;
 }
 
+std::set<std::string> FolderNames(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+int64_t PeakMemoryGrowth(const std::function<void()>& work) {
+  int pipe_ends[2];
+  if (pipe(pipe_ends) != 0) return -1;
+  pid_t child = fork();
+  if (child == 0) {
+    close(pipe_ends[0]);
+    rusage before{};
+    rusage after{};
+    getrusage(RUSAGE_SELF, &before);
+    work();
+    getrusage(RUSAGE_SELF, &after);
+    int64_t growth = (static_cast<int64_t>(after.ru_maxrss) - before.ru_maxrss) * 1024;
+    ssize_t written = write(pipe_ends[1], &growth, sizeof growth);
+    _exit(written == sizeof growth ? 0 : 1);
+  }
+  close(pipe_ends[1]);
+  int64_t growth = -1;
+  if (child < 0 || read(pipe_ends[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+  close(pipe_ends[0]);
+  if (child > 0) waitpid(child, nullptr, 0);
+  return growth;
+}
+
 bool PathExists(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0;

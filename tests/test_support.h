@@ -3,7 +3,10 @@
 #ifndef BRASSWICK_TESTS_TEST_SUPPORT_H_
 #define BRASSWICK_TESTS_TEST_SUPPORT_H_
 
+#include <cstdint>
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,12 @@ void WriteTestFile(const std::string& path, const std::string& bytes);
 // The file's bytes; empty when it cannot be read.
 std::string ReadTestFile(const std::string& path);
 bool PathExists(const std::string& path);
+// The names in a folder ("." and ".." left out); empty when it cannot be read.
+std::set<std::string> FolderNames(const std::string& folder);
+
+// How far the peak resident memory grows while work runs, measured in a forked child
+// so that nothing else the tests did counts; -1 when it cannot be measured.
+int64_t PeakMemoryGrowth(const std::function<void()>& work);
 
 struct ProcessResult {
   int exit_code = -1;  // exit status, or 128 + signal number

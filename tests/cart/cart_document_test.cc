@@ -16,6 +16,7 @@ namespace brasswick {
 namespace {
 
 using namespace std::string_literals;
+using testing::PeakMemoryGrowth;
 using testing::ReadTestFile;
 using testing::TempDir;
 using testing::WriteTestFile;
@@ -28,31 +29,6 @@ std::optional<CartDocument> LoadText(const TempDir& dir, const std::string& text
 
 std::vector<std::string> Lines(const CartSection& section) {
   return std::vector<std::string>(section.lines.begin(), section.lines.end());
-}
-
-// How far the peak resident memory grows while `work` runs, measured in a forked child
-// so that nothing else the tests did counts; -1 when it cannot be measured.
-int64_t PeakMemoryGrowth(const std::function<void()>& work) {
-  int pipe_ends[2];
-  if (pipe(pipe_ends) != 0) return -1;
-  pid_t child = fork();
-  if (child == 0) {
-    close(pipe_ends[0]);
-    rusage before{};
-    rusage after{};
-    getrusage(RUSAGE_SELF, &before);
-    work();
-    getrusage(RUSAGE_SELF, &after);
-    int64_t growth = (static_cast<int64_t>(after.ru_maxrss) - before.ru_maxrss) * 1024;
-    ssize_t written = write(pipe_ends[1], &growth, sizeof growth);
-    _exit(written == sizeof growth ? 0 : 1);
-  }
-  close(pipe_ends[1]);
-  int64_t growth = -1;
-  if (child < 0 || read(pipe_ends[0], &growth, sizeof growth) != sizeof growth) growth = -1;
-  close(pipe_ends[0]);
-  if (child > 0) waitpid(child, nullptr, 0);
-  return growth;
 }
 
 // Loads, saves to a second file and gives what was written.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "e2e/cart_builder.h"
+#include "e2e/png_writer.h"
 #include "gtest/gtest.h"
 #include "runtime/image/image.h"
 #include "test_support.h"
@@ -70,49 +71,25 @@ Rgb Nearest(const Rgb& colour, const Palette& palette) {
 // Writes a PNG with libpng: colour type 2 (RGB), 6 (RGBA) or 3 (8-bit palette, built
 // from the picture's distinct colours, at most 256).
 bool WritePng(const std::string& path, Picture& picture, int colour_type) {
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, picture.width, picture.height, 8, colour_type, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  std::vector<png_color> table;
-  std::vector<std::vector<png_byte>> rows(picture.height);
+  testing::TestPng png{picture.width, picture.height, 8, colour_type, {}, {}, {}};
+  png.rows.resize(picture.height);
   for (int y = 0; y < picture.height; ++y) {
     for (int x = 0; x < picture.width; ++x) {
       const Rgba& p = picture.At(x, y);
+      const std::array<uint8_t, 3> rgb = {static_cast<uint8_t>(p.r), static_cast<uint8_t>(p.g),
+                                          static_cast<uint8_t>(p.b)};
+      auto& row = png.rows[y];
       if (colour_type == PNG_COLOR_TYPE_PALETTE) {
-        size_t index = 0;
-        while (index < table.size() &&
-               (table[index].red != p.r || table[index].green != p.g || table[index].blue != p.b))
-          ++index;
-        if (index == table.size()) {
-          table.push_back(
-              {static_cast<png_byte>(p.r), static_cast<png_byte>(p.g), static_cast<png_byte>(p.b)});
-        }
-        rows[y].push_back(static_cast<png_byte>(index));
+        size_t index = std::find(png.palette.begin(), png.palette.end(), rgb) - png.palette.begin();
+        if (index == png.palette.size()) png.palette.push_back(rgb);
+        row.push_back(static_cast<uint8_t>(index));
         continue;
       }
-      rows[y].push_back(static_cast<png_byte>(p.r));
-      rows[y].push_back(static_cast<png_byte>(p.g));
-      rows[y].push_back(static_cast<png_byte>(p.b));
-      if (colour_type == PNG_COLOR_TYPE_RGBA) rows[y].push_back(static_cast<png_byte>(p.a));
+      row.insert(row.end(), rgb.begin(), rgb.end());
+      if (colour_type == PNG_COLOR_TYPE_RGBA) row.push_back(static_cast<uint8_t>(p.a));
     }
   }
-  if (colour_type == PNG_COLOR_TYPE_PALETTE) {
-    png_set_PLTE(png, info, table.data(), static_cast<int>(table.size()));
-  }
-  png_write_info(png, info);
-  for (auto& row : rows) png_write_row(png, row.data());
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return fclose(file) == 0;
+  return testing::WriteTestPng(path, png);
 }
 
 // IHDR holds bit depth at byte 24 and colour type at byte 25 of a PNG file.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "e2e/cart_builder.h"
+#include "e2e/png_writer.h"
 #include "gtest/gtest.h"
 #include "test_support.h"
 
@@ -18,6 +19,7 @@ namespace brasswick {
 namespace {
 
 using testing::CartPictures;
+using testing::FolderNames;
 using testing::PathExists;
 using testing::ProcessResult;
 using testing::ReadTestFile;
@@ -36,15 +38,6 @@ RunOptions InWithLimit(const std::string& folder, unsigned long long address_spa
   RunOptions options = In(folder);
   options.address_space_limit = address_space;
   return options;
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 std::string SampleCart() {
@@ -83,8 +76,7 @@ TEST(ExportOverInput, EveryExportRefusesToWriteOverItsCartridge) {
     EXPECT_EQ(result.err, "Output file is the input cartridge:\n" + c.named + "\n") << line;
     EXPECT_EQ(ReadTestFile(cart_path), cart) << line;
   }
-  EXPECT_EQ(FolderEntries(dir.path()),
-            (std::vector<std::string>{"g.p8", "hard.p8", "link.p8", "sub"}));
+  EXPECT_EQ(FolderNames(dir.path()), (std::set<std::string>{"g.p8", "hard.p8", "link.p8", "sub"}));
   EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.p8")));
 
   // Another name in the same folder is still an ordinary export.
@@ -159,26 +151,10 @@ std::string SixteenBitBmp() {
 
 // A 2 x 2 palette PNG at 2 bits per pixel.
 bool WriteTwoBitPng(const std::string& path) {
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, 2, 2, 2, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_color palette[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
-  png_set_PLTE(png, info, palette, 4);
-  png_write_info(png, info);
-  png_byte rows[2][1] = {{0x1B}, {0xE4}};  // indices 0 1 / 3 2, two bits each
-  for (auto& row : rows) png_write_row(png, row);
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return fclose(file) == 0;
+  testing::TestPng png{2, 2, 2, PNG_COLOR_TYPE_PALETTE, {}, {}, {}};
+  png.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+  png.rows = {{0x1B}, {0xE4}};  // indices 0 1 / 3 2, two bits each
+  return testing::WriteTestPng(path, png);
 }
 
 TEST(SaveFailures, TheSecondLineSaysWhy) {
@@ -220,8 +196,7 @@ TEST(SaveFailures, TheSecondLineSaysWhy) {
     EXPECT_EQ(result.err, c.err + "\n");
   }
   // Nothing was written, and the picture recoloured in place is as it was.
-  EXPECT_EQ(FolderEntries(dir.path()),
-            (std::vector<std::string>{"g.p8", "sixteen.bmp", "two.png"}));
+  EXPECT_EQ(FolderNames(dir.path()), (std::set<std::string>{"g.p8", "sixteen.bmp", "two.png"}));
   EXPECT_EQ(ReadTestFile(dir.File("sixteen.bmp")), sixteen);
   // The same 2-bit picture saved as PNG keeps its depth and succeeds.
   EXPECT_EQ(RunBrasswick({"colorimage", "two.png", "ok.png"}, In(dir.path())).exit_code, 0);
@@ -238,7 +213,7 @@ TEST(OutOfMemory, ACommandEndsWithItsOwnCodeAndLeavesNoFile) {
                                       InWithLimit(dir.path(), 1000ull << 20));
   EXPECT_EQ(result.exit_code, 149);
   EXPECT_EQ(result.err, "Out of memory\n");
-  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"g.p8"});
+  EXPECT_EQ(FolderNames(dir.path()), std::set<std::string>{"g.p8"});
 
   ProcessResult silent = RunBrasswick({"sheet", "g.p8", "big.bmp", "--scale", "100", "--silent"},
                                       InWithLimit(dir.path(), 1000ull << 20));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "e2e/cart_builder.h"
+#include "e2e/png_writer.h"
 #include "gtest/gtest.h"
 #include "runtime/image/image.h"
 #include "test_support.h"
@@ -41,37 +42,18 @@ Rgb Nearest(const Rgb& colour) {
 // Writes an 8-bit RGB PNG (colour type 2) whose tRNS chunk names `transparent`.
 bool WriteRgbPngWithTransparentColour(const std::string& path, int width, int height,
                                       const std::vector<Rgb>& pixels, const Rgb& transparent) {
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_color_16 colour{};
-  colour.red = static_cast<png_uint_16>(transparent.r);
-  colour.green = static_cast<png_uint_16>(transparent.g);
-  colour.blue = static_cast<png_uint_16>(transparent.b);
-  png_set_tRNS(png, info, nullptr, 0, &colour);
-  png_write_info(png, info);
-  std::vector<png_byte> row;
+  testing::TestPng png{width, height, 8, PNG_COLOR_TYPE_RGB, {}, {}, {}};
+  png.trns_rgb = {static_cast<uint16_t>(transparent.r), static_cast<uint16_t>(transparent.g),
+                  static_cast<uint16_t>(transparent.b)};
+  png.rows.resize(height);
   for (int y = 0; y < height; ++y) {
-    row.clear();
     for (int x = 0; x < width; ++x) {
       const Rgb& p = pixels[static_cast<size_t>(y) * width + x];
-      row.insert(row.end(), {static_cast<png_byte>(p.r), static_cast<png_byte>(p.g),
-                             static_cast<png_byte>(p.b)});
+      png.rows[y].insert(png.rows[y].end(), {static_cast<uint8_t>(p.r), static_cast<uint8_t>(p.g),
+                                             static_cast<uint8_t>(p.b)});
     }
-    png_write_row(png, row.data());
   }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return fclose(file) == 0;
+  return testing::WriteTestPng(path, png);
 }
 
 TEST(Transparency, RgbTransparentColourSurvivesColorImage) {

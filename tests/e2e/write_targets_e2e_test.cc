@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "e2e/cart_builder.h"
+#include "e2e/png_writer.h"
 #include "gtest/gtest.h"
 #include "runtime/image/image.h"
 #include "test_support.h"
@@ -26,6 +27,7 @@
 namespace brasswick {
 namespace {
 
+using testing::FolderNames;
 using testing::kStandardPalette;
 using testing::ProcessResult;
 using testing::ReadTestFile;
@@ -47,29 +49,13 @@ const std::string kClearedCart =
 int Nudged(int channel) { return channel < 128 ? channel + 5 : channel - 5; }
 
 bool WriteNudgedPalettePng(const std::string& path) {
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    fclose(file);
-    return false;
+  testing::TestPng png{16, 1, 8, PNG_COLOR_TYPE_RGB, {{}}, {}, {}};
+  for (const auto& colour : kStandardPalette) {
+    png.rows[0].insert(png.rows[0].end(), {static_cast<uint8_t>(Nudged(colour.r)),
+                                           static_cast<uint8_t>(Nudged(colour.g)),
+                                           static_cast<uint8_t>(Nudged(colour.b))});
   }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, 16, 1, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_byte row[16 * 3];
-  for (int i = 0; i < 16; ++i) {
-    row[i * 3] = static_cast<png_byte>(Nudged(kStandardPalette[i].r));
-    row[i * 3 + 1] = static_cast<png_byte>(Nudged(kStandardPalette[i].g));
-    row[i * 3 + 2] = static_cast<png_byte>(Nudged(kStandardPalette[i].b));
-  }
-  png_write_info(png, info);
-  png_write_row(png, row);
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return fclose(file) == 0;
+  return testing::WriteTestPng(path, png);
 }
 
 // True when the image is the 16-pixel strip with every colour fitted to the palette.
@@ -83,14 +69,6 @@ bool IsFittedStrip(const RgbaImage* image) {
     }
   }
   return true;
-}
-
-std::set<std::string> NamesIn(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
 }
 
 struct stat LinkInfo(const std::string& path) {
@@ -146,8 +124,9 @@ TEST_F(WriteTargets, ALinkIsFollowedAndKept) {
   for (const char* name : {"link.png", "link.p8", "dangling.png"}) {
     EXPECT_TRUE(S_ISLNK(LinkInfo(Path(name)).st_mode)) << name;
   }
-  EXPECT_EQ(NamesIn(root_), (std::set<std::string>{"real", "link.png", "link.p8", "dangling.png"}));
-  EXPECT_EQ(NamesIn(Path("real")), (std::set<std::string>{"pic.png", "made.png", "game.p8"}));
+  EXPECT_EQ(FolderNames(root_),
+            (std::set<std::string>{"real", "link.png", "link.p8", "dangling.png"}));
+  EXPECT_EQ(FolderNames(Path("real")), (std::set<std::string>{"pic.png", "made.png", "game.p8"}));
 }
 
 TEST_F(WriteTargets, DevicesAndFifosAreWrittenNotReplaced) {
@@ -195,7 +174,7 @@ TEST_F(WriteTargets, DevicesAndFifosAreWrittenNotReplaced) {
   ImagePtr piped = LoadImageFromMemory(bytes.data(), static_cast<size_t>(n));
   EXPECT_TRUE(IsFittedStrip(piped.get()));
   EXPECT_TRUE(S_ISFIFO(LinkInfo(Path("pipe.png")).st_mode));
-  EXPECT_EQ(NamesIn(root_).size(), 7u);
+  EXPECT_EQ(FolderNames(root_).size(), 7u);
 }
 
 TEST_F(WriteTargets, AReadOnlyFileIsNotRewrittenByAnOrdinaryUser) {
@@ -214,7 +193,7 @@ TEST_F(WriteTargets, AReadOnlyFileIsNotRewrittenByAnOrdinaryUser) {
   EXPECT_EQ(result.err, "Failed to save destination file:\n" + Path("game.p8") + "\n");
   EXPECT_EQ(ReadTestFile(Path("pic.png")), picture);
   EXPECT_EQ(ReadTestFile(Path("game.p8")), kCart);
-  EXPECT_EQ(NamesIn(root_), (std::set<std::string>{"pic.png", "game.p8"}));
+  EXPECT_EQ(FolderNames(root_), (std::set<std::string>{"pic.png", "game.p8"}));
 }
 
 TEST_F(WriteTargets, AWritableFileInAReadOnlyFolderIsRewrittenInPlace) {
@@ -245,7 +224,7 @@ TEST_F(WriteTargets, AWritableFileInAReadOnlyFolderIsRewrittenInPlace) {
   EXPECT_EQ(fresh.err, "Failed to save image file:\n" + Path("new.png") + "\n");
   EXPECT_EQ(fresh_copy.exit_code, 144);
   EXPECT_EQ(fresh_copy.err, "Failed to copy file to:\n" + Path("new.p8") + "\n");
-  EXPECT_EQ(NamesIn(root_), (std::set<std::string>{"pic.png", "game.p8"}));
+  EXPECT_EQ(FolderNames(root_), (std::set<std::string>{"pic.png", "game.p8"}));
 }
 
 // The save stays atomic: the name written gets a new file, its other names keep the old.
@@ -305,7 +284,7 @@ TEST_F(WriteTargets, AnInterruptedSaveLeavesNoTemporaryAndTheOldFile) {
   bool ended = false;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
   while (!seen && !ended && std::chrono::steady_clock::now() < deadline) {
-    for (const auto& name : NamesIn(root_)) {
+    for (const auto& name : FolderNames(root_)) {
       if (name.rfind(".big.bmp.tmp-", 0) == 0) seen = true;
     }
     if (seen) break;
@@ -319,7 +298,7 @@ TEST_F(WriteTargets, AnInterruptedSaveLeavesNoTemporaryAndTheOldFile) {
   ASSERT_TRUE(seen) << "the save ended before its temporary was seen";
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
   EXPECT_EQ(ReadTestFile(Path("big.bmp")), "the old picture");
-  EXPECT_EQ(NamesIn(root_), (std::set<std::string>{"cart.p8", "big.bmp"}));
+  EXPECT_EQ(FolderNames(root_), (std::set<std::string>{"cart.p8", "big.bmp"}));
 }
 
 }  // namespace

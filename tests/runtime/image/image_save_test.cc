@@ -10,21 +10,10 @@
 namespace brasswick {
 namespace {
 
+using testing::FolderNames;
 using testing::ReadTestFile;
 using testing::TempDir;
 using testing::WriteTestFile;
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return names;
-  while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  closedir(dir);
-  return names;
-}
 
 TEST(ImageSave, WritesEachFormatAndLoadsItBack) {
   TempDir dir;
@@ -53,14 +42,14 @@ TEST(ImageSave, RefusesDepthsOutsideTheSetAndJpeg2000) {
   EXPECT_FALSE(EncodeImageToMemory(*image, ImageFormat::kJpeg2000));
   TempDir dir;
   EXPECT_FALSE(SaveImageFile(*image, dir.File("x.jpg2"), ImageFormat::kJpeg2000));
-  EXPECT_TRUE(FolderEntries(dir.path()).empty());
+  EXPECT_TRUE(FolderNames(dir.path()).empty());
 }
 
 TEST(ImageSave, MissingFolderFailsAndWritesNothing) {
   TempDir dir;
   ImagePtr image = CreateImage(2, 2, 32);
   EXPECT_FALSE(SaveImageFile(*image, dir.File("no/such/folder/x.png"), ImageFormat::kPng));
-  EXPECT_TRUE(FolderEntries(dir.path()).empty());
+  EXPECT_TRUE(FolderNames(dir.path()).empty());
 }
 
 TEST(ImageSave, FailedWriteLeavesTheOldFileAndNoTemporary) {
@@ -74,12 +63,12 @@ TEST(ImageSave, FailedWriteLeavesTheOldFileAndNoTemporary) {
   SetWriteFailureForTesting(false);
   EXPECT_FALSE(saved);
   EXPECT_EQ(ReadTestFile(path), old_content);
-  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"keep.png"});
+  EXPECT_EQ(FolderNames(dir.path()), std::set<std::string>{"keep.png"});
 
   // An encoder failure (no 16-bit BMP) leaves it too.
   EXPECT_FALSE(SaveImageFile(*image, path, ImageFormat::kBmp, 7, 16));
   EXPECT_EQ(ReadTestFile(path), old_content);
-  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"keep.png"});
+  EXPECT_EQ(FolderNames(dir.path()), std::set<std::string>{"keep.png"});
 }
 
 TEST(ImageSave, AlphaIsKeptOnlyAtDepth32) {

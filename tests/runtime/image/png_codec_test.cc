@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/image/image.h"
+#include "test_support.h"
 
 namespace brasswick {
 namespace {
@@ -407,31 +408,6 @@ TEST(PngCodec, TruncatedOrDamagedGivesNone) {
   EXPECT_FALSE(Load(damaged));
 }
 
-// How far the peak resident memory grows while `work` runs, measured in a forked child
-// so that nothing else the tests did counts; -1 when it cannot be measured.
-int64_t PeakMemoryGrowth(const std::function<void()>& work) {
-  int pipe_ends[2];
-  if (pipe(pipe_ends) != 0) return -1;
-  pid_t child = fork();
-  if (child == 0) {
-    close(pipe_ends[0]);
-    rusage before{};
-    rusage after{};
-    getrusage(RUSAGE_SELF, &before);
-    work();
-    getrusage(RUSAGE_SELF, &after);
-    int64_t growth = (static_cast<int64_t>(after.ru_maxrss) - before.ru_maxrss) * 1024;
-    ssize_t written = write(pipe_ends[1], &growth, sizeof growth);
-    _exit(written == sizeof growth ? 0 : 1);
-  }
-  close(pipe_ends[1]);
-  int64_t growth = -1;
-  if (child < 0 || read(pipe_ends[0], &growth, sizeof growth) != sizeof growth) growth = -1;
-  close(pipe_ends[0]);
-  if (child > 0) waitpid(child, nullptr, 0);
-  return growth;
-}
-
 // The valid 1 x 1 picture of HugeHeaderPng with `chunks` placed right after IHDR.
 Bytes WithChunksAfterHeader(const Bytes& chunks) {
   Bytes png = HugeHeaderPng(1, 1);
@@ -461,7 +437,7 @@ TEST(PngCodec, ChunkLongerThanTheFileGivesNoneWithoutAllocatingIt) {
     const std::string keyword = "Comment";
     png.insert(png.end(), keyword.begin(), keyword.end());
     png.resize(100, 'x');
-    int64_t growth = PeakMemoryGrowth([&] {
+    int64_t growth = testing::PeakMemoryGrowth([&] {
       if (Load(png)) _exit(2);  // a loaded picture ends the child unmeasured
     });
     EXPECT_GE(growth, 0) << c.type;

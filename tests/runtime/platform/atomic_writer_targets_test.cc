@@ -22,18 +22,11 @@
 namespace brasswick {
 namespace {
 
+using testing::FolderNames;
 using testing::kTestUserId;
 using testing::ReadTestFile;
 using testing::TempDir;
 using testing::WriteTestFile;
-
-std::set<std::string> NamesIn(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
 
 struct stat LinkInfo(const std::string& path) {
   struct stat info = {};
@@ -99,7 +92,7 @@ TEST(AtomicWriterTargets, LinksAreFollowedAndKept) {
       std::string to = text[0] == '@' ? dir.path() + text.substr(1) : text;
       ASSERT_EQ(symlink(to.c_str(), dir.File(name).c_str()), 0);
     }
-    std::set<std::string> top_before = NamesIn(dir.path());
+    std::set<std::string> top_before = FolderNames(dir.path());
     EXPECT_EQ(WriteFileAtomic(dir.File(c.links[0].first), "new picture"), c.ok);
     if (!c.written.empty()) {
       EXPECT_EQ(ReadTestFile(dir.File(c.written)), "new picture");
@@ -113,13 +106,13 @@ TEST(AtomicWriterTargets, LinksAreFollowedAndKept) {
       std::string to = text[0] == '@' ? dir.path() + text.substr(1) : text;
       EXPECT_EQ(LinkText(dir.File(name)), to);
     }
-    EXPECT_EQ(NamesIn(dir.path()), top_before);
+    EXPECT_EQ(FolderNames(dir.path()), top_before);
     std::set<std::string> expected_real = {"pic.png"};
     for (const auto& [name, text] : c.links) {
       if (name.rfind("real/", 0) == 0) expected_real.insert(name.substr(5));
     }
     if (!c.written.empty()) expected_real.insert(c.written.substr(5));
-    EXPECT_EQ(NamesIn(dir.File("real")), expected_real);
+    EXPECT_EQ(FolderNames(dir.File("real")), expected_real);
   }
 }
 
@@ -147,7 +140,7 @@ TEST(AtomicWriterTargets, DevicesAreWrittenInPlace) {
   ASSERT_EQ(symlink("null", dir.File("to-null").c_str()), 0);
   EXPECT_TRUE(WriteFileAtomic(dir.File("to-null"), "again"));
   EXPECT_TRUE(S_ISLNK(LinkInfo(dir.File("to-null")).st_mode));
-  EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string>{"null", "full", "to-null"}));
+  EXPECT_EQ(FolderNames(dir.path()), (std::set<std::string>{"null", "full", "to-null"}));
 
   // A device the user may not write fails at Open, as opening it would.
   ASSERT_TRUE(MakeDevice(dir.File("closed"), 3, 0644));
@@ -177,7 +170,7 @@ TEST(AtomicWriterTargets, FifoIsWrittenToItsReaderAndNeverWaitsForOne) {
   close(reader);
   EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0), "through the pipe");
   EXPECT_TRUE(S_ISFIFO(LinkInfo(dir.File("pipe")).st_mode));
-  EXPECT_EQ(NamesIn(dir.path()), std::set<std::string>{"pipe"});
+  EXPECT_EQ(FolderNames(dir.path()), std::set<std::string>{"pipe"});
 }
 
 TEST(AtomicWriterTargets, ReadOnlyFileIsRefusedForAnOrdinaryUser) {
@@ -190,7 +183,7 @@ TEST(AtomicWriterTargets, ReadOnlyFileIsRefusedForAnOrdinaryUser) {
                        /*unprivileged=*/true);
   EXPECT_EQ(ExitCode(status), 0);
   EXPECT_EQ(ReadTestFile(dir.File("locked")), "keep me");
-  EXPECT_EQ(NamesIn(dir.path()), std::set<std::string>{"locked"});
+  EXPECT_EQ(FolderNames(dir.path()), std::set<std::string>{"locked"});
 }
 
 TEST(AtomicWriterTargets, OwnerGroupAndModeAreKept) {
@@ -260,7 +253,7 @@ TEST(AtomicWriterTargets, ReadOnlyFolderRewritesAWritableFileInPlace) {
   EXPECT_TRUE(ReadTestFile(dir.File("open")) == big) << "content differs";
   EXPECT_EQ(LinkInfo(dir.File("open")).st_ino, inode);
   EXPECT_EQ(ReadTestFile(dir.File("locked")), "keep me");
-  EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string>{"open", "locked"}));
+  EXPECT_EQ(FolderNames(dir.path()), (std::set<std::string>{"open", "locked"}));
 }
 
 // The child opens a writer, writes, then receives the signal. It must die of it with
@@ -277,7 +270,7 @@ TEST(AtomicWriterTargets, SignalsRemoveTheTemporaryAndStillKill) {
       return 2;
     });
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
-    EXPECT_EQ(NamesIn(dir.path()), std::set<std::string>{"target"});
+    EXPECT_EQ(FolderNames(dir.path()), std::set<std::string>{"target"});
     EXPECT_EQ(ReadTestFile(dir.File("target")), "old");
   }
 
