@@ -36,6 +36,27 @@ inline std::string TestBase64(const std::vector<uint8_t>& bytes) {
   return TestBase64(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
+// The bytes of a padded base64 text; characters outside the alphabet are skipped.
+inline std::string TestBase64Decode(std::string_view text) {
+  static constexpr std::string_view kAlphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  uint32_t bits = 0;
+  int held = 0;
+  for (const char c : text) {
+    if (c == '=') break;
+    const size_t value = kAlphabet.find(c);
+    if (value == std::string_view::npos) continue;
+    bits = (bits << 6) | static_cast<uint32_t>(value);
+    held += 6;
+    if (held >= 8) {
+      held -= 8;
+      out += static_cast<char>((bits >> held) & 0xFF);
+    }
+  }
+  return out;
+}
+
 struct PageImage {
   std::string media_type;  // "png", "jpeg", ...
   std::string base64;

@@ -29,6 +29,9 @@ inline constexpr std::string_view kTransparent = "transparent";
 inline constexpr std::string_view kInputFile = "inputFile";
 inline constexpr std::string_view kTitle = "title";
 inline constexpr std::string_view kSubtitle = "subtitle";
+inline constexpr std::string_view kFitPalette = "fitPalette";
+inline constexpr std::string_view kJsFile = "jsFile";
+inline constexpr std::string_view kLabel = "label";
 
 }  // namespace arg
 
@@ -49,6 +52,10 @@ inline constexpr std::string_view kCopyArgNames[] = {arg::kSourceFile, arg::kDes
                                                      arg::kDelete};
 inline constexpr std::string_view kSetTitleArgNames[] = {arg::kInputFile, arg::kOutputFile,
                                                          arg::kTitle, arg::kSubtitle};
+inline constexpr std::string_view kSetLabelArgNames[] = {arg::kInputFile, arg::kImageFile,
+                                                         arg::kOutputFile, arg::kFitPalette};
+inline constexpr std::string_view kExtractJsRomArgNames[] = {
+    arg::kJsFile, arg::kOutputFile, arg::kTitle, arg::kSubtitle, arg::kLabel};
 
 struct CommandArgNames {
   std::string_view command;  // the command's first name in the table
@@ -56,9 +63,15 @@ struct CommandArgNames {
 };
 
 inline constexpr CommandArgNames kCommandArgNames[] = {
-    {"map", kMapArgNames},           {"sheet", kSheetArgNames},           {"label", kLabelArgNames},
-    {"sprites", kSpritesArgNames},   {"colorimage", kColorImageArgNames}, {"copy", kCopyArgNames},
+    {"map", kMapArgNames},
+    {"sheet", kSheetArgNames},
+    {"label", kLabelArgNames},
+    {"sprites", kSpritesArgNames},
+    {"colorimage", kColorImageArgNames},
+    {"copy", kCopyArgNames},
     {"settitle", kSetTitleArgNames},
+    {"setlabel", kSetLabelArgNames},
+    {"extractjsrom", kExtractJsRomArgNames},
 };
 
 }  // namespace brasswick

@@ -17,8 +17,6 @@ int NotBuilt(const std::string& command) {
 
 }  // namespace
 
-int SetLabelRT() { return NotBuilt("setlabel"); }
 int EditHTMLRT() { return NotBuilt("sethtml"); }
-int ExtractJSROMRT() { return NotBuilt("extractjsrom"); }
 
 }  // namespace brasswick
