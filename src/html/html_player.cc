@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "cart/text_file.h"
 #include "runtime/platform/file_system.h"
-#include "runtime/text_codes.h"
 
 namespace brasswick {
 namespace {
@@ -125,47 +125,6 @@ std::optional<std::pair<size_t, size_t>> FindImageUri(std::string_view html, int
   return std::make_pair(at, close);
 }
 
-// A page's or script's text for the content tests of FindPlayerHtmlForJs, decoded as
-// the cartridge layer's ReadTextFile decodes it: this room stands beside that one and
-// cannot reach it.
-std::string ReadPageText(const std::string& path) {
-  std::optional<std::string> bytes = ReadWholeFile(path);
-  if (!bytes) return "";
-  std::string_view view(*bytes);
-  if (view.starts_with("\xEF\xBB\xBF")) return bytes->substr(3);
-  if (view.starts_with(std::string_view("\xFF\xFE\x00\x00", 4)) || view.starts_with("\xFE\xFF") ||
-      view.starts_with(std::string_view("\x00\x00\xFE\xFF", 4))) {
-    return "";
-  }
-  if (!view.starts_with("\xFF\xFE")) return std::move(*bytes);
-  std::string out;
-  for (size_t i = 2; i + 1 < view.size(); i += 2) {
-    uint32_t unit = static_cast<uint8_t>(view[i]) |
-                    (static_cast<uint32_t>(static_cast<uint8_t>(view[i + 1])) << 8);
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < view.size()) {
-      const uint32_t low = static_cast<uint8_t>(view[i + 2]) |
-                           (static_cast<uint32_t>(static_cast<uint8_t>(view[i + 3])) << 8);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        i += 2;
-        continue;
-      }
-    }
-    if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
-    AppendUtf8(out, unit);
-  }
-  return out;
-}
-
-std::string WithExtension(std::string_view path, std::string_view extension) {
-  const size_t slash = path.rfind('/');
-  const size_t name_start = slash == kNpos ? 0 : slash + 1;
-  const size_t dot = path.rfind('.');
-  const bool has_extension = dot != kNpos && dot >= name_start;
-  return std::string(path.substr(0, has_extension ? dot : path.size())) + "." +
-         std::string(extension);
-}
-
 }  // namespace
 
 HtmlPlayerPtr LoadHtmlPlayer(const std::string& path) {
@@ -259,13 +218,13 @@ bool ReplaceEmbeddedImage(HtmlPlayerDocument& player, int index, std::string_vie
 }
 
 std::string FindPlayerHtmlForJs(const std::string& path) {
-  if (ReadPageText(path).find("_cartdat") == std::string::npos) return "";
+  if (ReadTextFile(path).find("_cartdat") == std::string::npos) return "";
   const std::string folder = FolderOf(path);
-  const std::string candidates[] = {WithExtension(path, "html"), WithExtension(path, "htm"),
+  const std::string candidates[] = {ReplaceExtension(path, "html"), ReplaceExtension(path, "htm"),
                                     folder + "index.html", folder + "index.htm"};
   for (const std::string& candidate : candidates) {
     if (candidate == path) continue;
-    if (ReadPageText(candidate).find(".p8_menu_button") != std::string::npos) return candidate;
+    if (ReadTextFile(candidate).find(".p8_menu_button") != std::string::npos) return candidate;
   }
   return "";
 }

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "player_page.h"
+#include "runtime/platform/file_system.h"
 #include "test_support.h"
 
 namespace brasswick {
@@ -119,6 +121,17 @@ TEST(HtmlPlayer, RefusesWhatIsNotAPlayerPageAndAnUnwritablePath) {
   ASSERT_TRUE(player);
   EXPECT_FALSE(SaveHtmlPlayer(*player, ""));
   EXPECT_FALSE(SaveHtmlPlayer(*player, dir.File("no/such/folder.html")));
+
+  // A page rewritten in place under a failing disk stays exactly as it was.
+  const std::string page = PlayerPageText({}, "Old");
+  player = LoadText(dir, page);
+  ASSERT_TRUE(player);
+  player->title = "New";
+  SetWriteFailureForTesting(true);
+  EXPECT_FALSE(SaveHtmlPlayer(*player, dir.File("page.html")));
+  SetWriteFailureForTesting(false);
+  EXPECT_EQ(ReadTestFile(dir.File("page.html")), page);
+  EXPECT_EQ(testing::FolderNames(dir.path()), std::set<std::string>{"page.html"});
 }
 
 TEST(HtmlPlayer, CountsAndReplacesPicturesInPageOrder) {
