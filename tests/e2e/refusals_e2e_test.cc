@@ -34,7 +34,9 @@ RunOptions In(const std::string& folder) {
   return options;
 }
 
-RunOptions InWithLimit(const std::string& folder, unsigned long long address_space) {
+// Unused where the sanitizer build skips the memory test.
+[[maybe_unused]] RunOptions InWithLimit(const std::string& folder,
+                                        unsigned long long address_space) {
   RunOptions options = In(folder);
   options.address_space_limit = address_space;
   return options;
