@@ -76,16 +76,20 @@ bool EncodeCartPixels(RgbaImage& image, std::span<const uint8_t> bytes) {
   return true;
 }
 
+ImagePtr CartLabelSquare(const RgbaImage& picture) {
+  const int side = std::min(picture.width(), picture.height());
+  ImagePtr square = CopyImageRegion(picture, (picture.width() - side) / 2,
+                                    (picture.height() - side) / 2, side, side);
+  if (square && !ResizeImage(*square, kCartLabelSide, kCartLabelSide, ResizeMode::kRaw)) {
+    return nullptr;
+  }
+  return square;
+}
+
 bool ApplyCartLabel(RgbaImage& cart, const RgbaImage& label, CartLabelFitter fit) {
   if (cart.width() != kCartImageWidth || cart.height() != kCartImageHeight) return false;
-  const int side = std::min(label.width(), label.height());
-  ImagePtr square =
-      CopyImageRegion(label, (label.width() - side) / 2, (label.height() - side) / 2, side, side);
+  ImagePtr square = CartLabelSquare(label);
   if (!square) return false;
-  if (side != kCartLabelSide &&
-      !ResizeImage(*square, kCartLabelSide, kCartLabelSide, ResizeMode::kRaw)) {
-    return false;
-  }
   if (fit != nullptr) fit(*square);
 
   ImageDrawing source;

@@ -53,6 +53,10 @@ std::optional<CartPayload> DecodeCartPixels(RgbaImage& image);
 // the cartridge shape or the buffer is missing or shorter than 32 768 bytes.
 bool EncodeCartPixels(RgbaImage& image, std::span<const uint8_t> bytes);
 
+// A picture's centred square resized to 128 x 128 by nearest neighbour: the label of
+// every cartridge kind is cut this way. None when it cannot be made; the caller owns it.
+ImagePtr CartLabelSquare(const RgbaImage& picture);
+
 // Optionally recolours the 128 x 128 label square in place before it is written (the
 // palette fitting of the label commands, which lives above this room).
 using CartLabelFitter = void (*)(RgbaImage& square);

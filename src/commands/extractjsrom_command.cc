@@ -1,7 +1,6 @@
 // The extractjsrom command: the cartridge an exported player carries in its script,
 // written out as a .p8.png cartridge made from the template (with title, subtitle and
 // label) or as the raw 32 768-byte memory image.
-#include <cctype>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -18,6 +17,7 @@
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
+#include "commands/image_output.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
 
@@ -26,17 +26,6 @@ namespace {
 
 std::string NoCartDataMessage(const std::string& path) {
   return "File contains no cart data:\n" + path;
-}
-
-bool WantsCartImage(std::string_view output_path) {
-  const size_t slash = output_path.rfind('/');
-  const size_t dot = output_path.rfind('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) {
-    return false;
-  }
-  std::string extension(output_path.substr(dot + 1));
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == "png";
 }
 
 void WriteCartImage(const CartPayload& payload, const std::string& output_path) {
@@ -49,10 +38,7 @@ void WriteCartImage(const CartPayload& payload, const std::string& output_path) 
   ApplyCartTitle(*image, GetArgValue(arg::kTitle), GetArgValue(arg::kSubtitle));
   EncodeCartPixels(*image, payload);
   PrintVerbose("Saving cartridge image...");
-  if (!SaveImageByExtension(*image, output_path)) {
-    RecordFailure(kSaveImageFailed, SaveImageFailedMessage(output_path));
-    return;
-  }
+  if (!SaveOutputImage(*image, output_path)) return;
   const std::string label_path = GetArgValue(arg::kLabel);
   if (!label_path.empty() && !ApplyCartLabelFile(output_path, label_path) &&
       !IsArgSet(kSilentArg)) {
@@ -121,7 +107,7 @@ int ExtractJSROMRT() {
     RecordFailure(kAllocateBufferFailed, "Failed to allocate buffer for cart data");
     return 0;
   }
-  if (WantsCartImage(output_path)) {
+  if (ImageFormatForPath(output_path) == ImageFormat::kPng) {
     WriteCartImage(*payload, output_path);
   } else {
     WriteCartRom(*payload, output_path);

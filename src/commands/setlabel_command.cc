@@ -16,14 +16,13 @@
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
+#include "commands/image_output.h"
 #include "html/base64.h"
 #include "html/html_player.h"
 #include "runtime/image/image.h"
 
 namespace brasswick {
 namespace {
-
-constexpr int kLabelSide = 128;
 
 // What one kind made of the input.
 enum class LabelOutcome { kNotThisKind, kSaved, kFailed };
@@ -36,26 +35,17 @@ struct LabelJob {
   bool fit_palette;
 };
 
-// The picture's centred square, resized to 128 x 128 by nearest neighbour.
-ImagePtr CentredLabelSquare(const RgbaImage& picture) {
-  const int side = std::min(picture.width(), picture.height());
-  ImagePtr square = CopyImageRegion(picture, (picture.width() - side) / 2,
-                                    (picture.height() - side) / 2, side, side);
-  if (square && !ResizeImage(*square, kLabelSide, kLabelSide, ResizeMode::kRaw)) return nullptr;
-  return square;
-}
-
 // The .p8 label: 128 x 128 standard palette indices, two a byte, the left pixel of a
 // pair in the high four bits. None when the square cannot be made.
 std::optional<std::vector<uint8_t>> PackLabelNibbles(const RgbaImage& picture) {
-  ImagePtr square = CentredLabelSquare(picture);
+  ImagePtr square = CartLabelSquare(picture);
   if (!square) return std::nullopt;
-  std::vector<uint8_t> bytes(kLabelSide * kLabelSide / 2);
+  std::vector<uint8_t> bytes(kCartLabelSide * kCartLabelSide / 2);
   ImageDrawing drawing;
   if (!drawing.BeginDrawing(*square)) return std::nullopt;
   size_t next = 0;
-  for (int y = 0; y < kLabelSide; ++y) {
-    for (int x = 0; x < kLabelSide; x += 2) {
+  for (int y = 0; y < kCartLabelSide; ++y) {
+    for (int x = 0; x < kCartLabelSide; x += 2) {
       bytes[next++] = static_cast<uint8_t>((NearestPaletteIndex(drawing.Point(x, y)) << 4) |
                                            NearestPaletteIndex(drawing.Point(x + 1, y)));
     }
@@ -78,7 +68,7 @@ void CropToSquareInPlace(RgbaImage& image) {
     drawing.DrawImage(*copy, (side - width) / 2, (side - height) / 2);
     drawing.EndDrawing();
   }
-  ResizeImage(image, kLabelSide, kLabelSide, ResizeMode::kRaw);
+  ResizeImage(image, kCartLabelSide, kCartLabelSide, ResizeMode::kRaw);
 }
 
 void FitLabelToPalette(RgbaImage& square) { FitImageToPalette(square); }
@@ -93,10 +83,7 @@ LabelOutcome SetCartImageLabel(const LabelJob& job) {
     return LabelOutcome::kFailed;
   }
   PrintVerbose("Saving cartridge image...");
-  if (!SaveImageByExtension(*cart, job.output_path)) {
-    RecordFailure(kSaveImageFailed, SaveImageFailedMessage(job.output_path));
-    return LabelOutcome::kFailed;
-  }
+  if (!SaveOutputImage(*cart, job.output_path)) return LabelOutcome::kFailed;
   PrintVerbose("Saved cartridge image: " + job.output_path);
   return LabelOutcome::kSaved;
 }
@@ -136,7 +123,8 @@ LabelOutcome SetPlayerLabel(const LabelJob& job) {
     std::optional<std::vector<uint8_t>> bytes = Base64Decode(EmbeddedImageData(*player, i));
     if (!bytes) continue;
     ImagePtr picture = LoadImageFromMemory(bytes->data(), bytes->size());
-    if (!picture || picture->width() != kLabelSide || picture->height() != kLabelSide) continue;
+    if (!picture || picture->width() != kCartLabelSide || picture->height() != kCartLabelSide)
+      continue;
     ImagePtr label = CopyImage(*job.label);
     if (label) CropToSquareInPlace(*label);
     std::optional<std::vector<uint8_t>> png =

@@ -10,6 +10,7 @@
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
+#include "commands/image_output.h"
 #include "runtime/image/image.h"
 
 namespace brasswick {
@@ -35,10 +36,7 @@ int SetTitleRT() {
   }
 
   PrintVerbose("Saving cartridge image...");
-  if (!SaveImageByExtension(*image, output_path)) {
-    RecordFailure(kSaveImageFailed, SaveImageFailedMessage(output_path));
-    return 0;
-  }
+  if (!SaveOutputImage(*image, output_path)) return 0;
   PrintVerbose("Saved cartridge image: " + output_path);
   RunFinishingActions(output_path, "Opening saved file...", "Locating saved file...");
   return 0;
