@@ -9,6 +9,7 @@
 
 #include "cart/cart_font.h"
 #include "cart/cart_image.h"
+#include "runtime/text_codes.h"
 
 namespace brasswick {
 
@@ -39,47 +40,6 @@ uint32_t UpperCase(uint32_t code_point) {
   return static_cast<uint32_t>(towupper_l(static_cast<wint_t>(code_point), locale));
 }
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// The character starting at text[at] and its length in bytes; length 0 when the bytes
-// there are not a well-formed character (overlong forms and surrogates included).
-struct Decoded {
-  uint32_t code_point = 0;
-  size_t length = 0;
-};
-Decoded DecodeUtf8At(std::string_view text, size_t at) {
-  const auto byte = [&](size_t n) { return static_cast<unsigned char>(text[at + n]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return {lead, 1};
-  // The lead byte gives the length, its own value bits and the smallest code point
-  // that needs that length.
-  struct Form {
-    unsigned char mask, value, bits;
-    size_t length;
-    uint32_t smallest;
-  };
-  static constexpr Form kForms[] = {
-      {0xE0, 0xC0, 0x1F, 2, 0x80}, {0xF0, 0xE0, 0x0F, 3, 0x800}, {0xF8, 0xF0, 0x07, 4, 0x10000}};
-  const Form* form = nullptr;
-  for (const Form& candidate : kForms) {
-    if ((lead & candidate.mask) == candidate.value) form = &candidate;
-  }
-  if (form == nullptr) return {};
-  const size_t length = form->length;
-  uint32_t code_point = lead & form->bits;
-  const uint32_t smallest = form->smallest;
-  if (text.size() - at < length) return {};
-  for (size_t n = 1; n < length; ++n) {
-    if (!IsContinuation(byte(n))) return {};
-    code_point = (code_point << 6) | (byte(n) & 0x3F);
-  }
-  if (code_point < smallest || code_point > 0x10FFFF ||
-      (code_point >= 0xD800 && code_point <= 0xDFFF)) {
-    return {};
-  }
-  return {code_point, length};
-}
-
 void AppendUtf16(std::u16string& out, uint32_t code_point) {
   if (code_point < 0x10000) {
     out.push_back(static_cast<char16_t>(code_point));
@@ -103,7 +63,7 @@ std::optional<std::u16string> CartTitleText(std::string_view utf8) {
   try {
     text.reserve(utf8.size());
     for (size_t at = 0; at < utf8.size();) {
-      Decoded decoded = DecodeUtf8At(utf8, at);
+      const Utf8Character decoded = DecodeUtf8At(utf8, at);
       if (decoded.length == 0) {
         ++at;  // not a character: skip this byte and resynchronise on the next
         continue;

@@ -9,57 +9,34 @@
 namespace brasswick {
 namespace {
 
-constexpr uint32_t kReplacementCharacter = 0xFFFD;
-
 bool StartsWithBytes(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-std::string Utf16LeToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  const size_t units = bytes.size() / 2;
-  auto unit_at = [&](size_t i) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[2 * i])) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[2 * i + 1])) << 8);
-  };
-  for (size_t i = 0; i < units; ++i) {
-    uint32_t unit = unit_at(i);
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
-      const uint32_t low = unit_at(i + 1);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    if (unit >= 0xD800 && unit <= 0xDFFF) unit = kReplacementCharacter;
-    AppendUtf8(out, unit);
-  }
-  return out;
-}
-
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// The first position at or after from where needle occurs ignoring ASCII case, or npos.
+}  // namespace
+
 size_t FindIgnoringCase(std::string_view text, std::string_view needle, size_t from) {
   if (needle.empty()) return from <= text.size() ? from : std::string_view::npos;
   if (text.size() < needle.size()) return std::string_view::npos;
-  const char first_lower = AsciiLower(needle[0]);
-  const char first_upper = (first_lower >= 'a' && first_lower <= 'z')
-                               ? static_cast<char>(first_lower - 32)
-                               : first_lower;
-  const size_t last_start = text.size() - needle.size();
-  for (size_t i = from; i <= last_start; ++i) {
-    if (text[i] != first_lower && text[i] != first_upper) continue;
-    size_t k = 1;
+  // A needle that begins with anything but a letter lets the search jump to each place
+  // its first byte stands, as the page's '"data:image/' does from quote to quote.
+  const char first = needle[0];
+  const bool first_is_letter = AsciiLower(first) != first || (first >= 'a' && first <= 'z');
+  for (size_t i = from; i + needle.size() <= text.size(); ++i) {
+    if (!first_is_letter) {
+      i = text.find(first, i);
+      if (i == std::string_view::npos || i + needle.size() > text.size()) {
+        return std::string_view::npos;
+      }
+    }
+    size_t k = 0;
     while (k < needle.size() && AsciiLower(text[i + k]) == AsciiLower(needle[k])) ++k;
     if (k == needle.size()) return i;
   }
   return std::string_view::npos;
 }
-
-}  // namespace
 
 std::string DecodeTextBytes(std::string bytes) {
   constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
@@ -76,7 +53,10 @@ std::string DecodeTextBytes(std::string bytes) {
       StartsWithBytes(view, kUtf32BeMark)) {
     return "";
   }
-  if (StartsWithBytes(view, kUtf16LeMark)) return Utf16LeToUtf8(view.substr(kUtf16LeMark.size()));
+  if (StartsWithBytes(view, kUtf16LeMark)) {
+    const std::string_view units = view.substr(kUtf16LeMark.size());
+    return Utf16LeToUtf8(reinterpret_cast<const uint8_t*>(units.data()), units.size());
+  }
   return bytes;
 }
 

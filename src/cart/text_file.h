@@ -3,6 +3,7 @@
 #ifndef BRASSWICK_CART_TEXT_FILE_H_
 #define BRASSWICK_CART_TEXT_FILE_H_
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,10 @@ std::string ReadTextFile(const std::string& path);
 // extension, or dropped when extension is empty. "" for an empty path. The folder part
 // (up to the last "/") is never changed: "/a.b/c" with "js" gives "/a.b/c.js".
 std::string ReplaceExtension(std::string_view path, std::string_view extension);
+
+// The first position at or after from where needle occurs, ignoring ASCII letter case;
+// from itself for an empty needle, npos when there is none.
+size_t FindIgnoringCase(std::string_view text, std::string_view needle, size_t from = 0);
 
 // The text after the first occurrence of start and before the next occurrence of end,
 // both found ignoring ASCII letter case; an empty start begins at the text's start, an

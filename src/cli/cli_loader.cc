@@ -1,6 +1,7 @@
 // CliInitFromBuffer and CliLoadText: from bytes or text to the loaded CliConfig.
 #include "cli/cli_loader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <string>
@@ -21,23 +22,10 @@ namespace {
 constexpr char kBufferFormatInvalid[] = "CLI config buffer format is invalid";
 
 // Zero units become spaces so that an embedded NUL cannot cut the document short.
+// NUL characters read as blanks, as they do in the other encodings.
 std::string DecodeUtf16Le(const uint8_t* bytes, int64_t length) {
-  std::string text;
-  int64_t units = length / 2;
-  for (int64_t i = 0; i < units; ++i) {
-    uint32_t unit = bytes[2 * i] | (static_cast<uint32_t>(bytes[2 * i + 1]) << 8);
-    if (unit == 0) unit = ' ';
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
-      uint32_t next = bytes[2 * i + 2] | (static_cast<uint32_t>(bytes[2 * i + 3]) << 8);
-      if (next >= 0xDC00 && next <= 0xDFFF) {
-        AppendUtf8(text, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;  // unpaired surrogate
-    AppendUtf8(text, unit);
-  }
+  std::string text = Utf16LeToUtf8(bytes, static_cast<size_t>(length));
+  std::replace(text.begin(), text.end(), '\0', ' ');
   return text;
 }
 

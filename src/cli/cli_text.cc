@@ -122,46 +122,14 @@ std::u32string DecodeUtf8(std::string_view text) {
   std::u32string result;
   size_t i = 0;
   while (i < text.size()) {
-    unsigned char lead = static_cast<unsigned char>(text[i]);
-    size_t extra = 0;
-    char32_t code_point = 0;
-    if (lead < 0x80) {
-      code_point = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      extra = 1;
-      code_point = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      extra = 2;
-      code_point = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      extra = 3;
-      code_point = lead & 0x07;
-    } else {
-      result.push_back(0xDC00 + lead);
+    const Utf8Character character = DecodeUtf8At(text, i);
+    if (character.length == 0) {
+      result.push_back(0xDC00 + static_cast<unsigned char>(text[i]));
       ++i;
       continue;
     }
-    bool valid = i + extra < text.size();
-    for (size_t k = 1; valid && k <= extra; ++k) {
-      unsigned char next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) {
-        valid = false;
-      } else {
-        code_point = (code_point << 6) | (next & 0x3F);
-      }
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not characters.
-    if (valid && ((extra == 2 && code_point < 0x800) || (extra == 3 && code_point < 0x10000) ||
-                  (code_point >= 0xD800 && code_point <= 0xDFFF) || code_point > 0x10FFFF)) {
-      valid = false;
-    }
-    if (!valid) {
-      result.push_back(0xDC00 + lead);
-      ++i;
-      continue;
-    }
-    result.push_back(code_point);
-    i += extra + 1;
+    result.push_back(character.code_point);
+    i += character.length;
   }
   return result;
 }

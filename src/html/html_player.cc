@@ -91,25 +91,6 @@ int CountOccurrences(std::string_view text, std::string_view needle) {
   return count;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// The needles here begin with a double quote, so the search jumps from quote to quote.
-size_t FindIgnoringCase(std::string_view text, std::string_view needle, size_t from) {
-  if (needle.empty() || text.size() < needle.size()) return kNpos;
-  const bool first_is_letter =
-      AsciiLower(needle[0]) != needle[0] || (needle[0] >= 'a' && needle[0] <= 'z');
-  for (size_t i = from; i + needle.size() <= text.size(); ++i) {
-    if (!first_is_letter) {
-      i = text.find(needle[0], i);
-      if (i == kNpos || i + needle.size() > text.size()) return kNpos;
-    }
-    size_t k = 0;
-    while (k < needle.size() && AsciiLower(text[i + k]) == AsciiLower(needle[k])) ++k;
-    if (k == needle.size()) return i;
-  }
-  return kNpos;
-}
-
 // The data URI number index: the position of its opening quote and of its closing one.
 std::optional<std::pair<size_t, size_t>> FindImageUri(std::string_view html, int index) {
   if (index < 0) return std::nullopt;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace brasswick {
 
@@ -24,6 +25,68 @@ inline void AppendUtf8(std::string& out, uint32_t code_point) {
     out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
   }
+}
+
+// One UTF-8 character: its code point and length in bytes; length 0 when the bytes at
+// that place are not a well-formed character (a stray or cut-off sequence, an overlong
+// form, a surrogate, or a value past U+10FFFF).
+struct Utf8Character {
+  uint32_t code_point = 0;
+  size_t length = 0;
+};
+inline Utf8Character DecodeUtf8At(std::string_view text, size_t at) {
+  const auto byte = [&](size_t n) { return static_cast<unsigned char>(text[at + n]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return {lead, 1};
+  size_t length;
+  uint32_t code_point;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    code_point = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    code_point = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    code_point = lead & 0x07;
+  } else {
+    return {};
+  }
+  if (text.size() - at < length) return {};
+  for (size_t n = 1; n < length; ++n) {
+    if ((byte(n) & 0xC0) != 0x80) return {};
+    code_point = (code_point << 6) | (byte(n) & 0x3F);
+  }
+  if ((length == 3 && code_point < 0x800) || (length == 4 && code_point < 0x10000) ||
+      (code_point >= 0xD800 && code_point <= 0xDFFF) || code_point > 0x10FFFF) {
+    return {};
+  }
+  return {code_point, length};
+}
+
+// UTF-16 little-endian bytes as UTF-8: surrogate pairs joined, an unpaired surrogate
+// U+FFFD, an odd last byte dropped.
+inline std::string Utf16LeToUtf8(const uint8_t* bytes, size_t length) {
+  std::string out;
+  out.reserve(length);
+  const size_t units = length / 2;
+  auto unit_at = [bytes](size_t i) {
+    return static_cast<uint32_t>(bytes[2 * i]) | (static_cast<uint32_t>(bytes[2 * i + 1]) << 8);
+  };
+  for (size_t i = 0; i < units; ++i) {
+    uint32_t unit = unit_at(i);
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
+      const uint32_t low = unit_at(i + 1);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        ++i;
+        continue;
+      }
+    }
+    if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
+    AppendUtf8(out, unit);
+  }
+  return out;
 }
 
 // The value of a hex digit (0-9, a-f, A-F), or -1 for any other character.
