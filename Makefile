@@ -1,7 +1,7 @@
 # Two entry points: `make demo` shows the tool at work, `make test` runs every test
 # in a normal and a sanitizer build. Both install missing Debian packages first.
 PACKAGES := build-essential cmake pkg-config libgdk-pixbuf-2.0-dev libpng-dev \
-            libjpeg-dev zlib1g-dev libgtest-dev
+            libjpeg-dev zlib1g-dev libgtest-dev chromium
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: demo test deps build-release build-debug build-sanitize bench clean

@@ -109,6 +109,11 @@ std::string DrainFd(int fd) {
 }  // namespace
 
 ProcessResult RunBrasswick(const std::vector<std::string>& args, const RunOptions& options) {
+  return RunProgram(BRASSWICK_BINARY, args, options);
+}
+
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const RunOptions& options) {
   ProcessResult result;
   // Output goes to temporary files so that neither pipe can fill and block the child.
   TempDir capture;
@@ -139,12 +144,12 @@ ProcessResult RunBrasswick(const std::vector<std::string>& args, const RunOption
       }
     }
     std::vector<char*> argv;
-    std::string binary = BRASSWICK_BINARY;
+    std::string binary = program;
     argv.push_back(binary.data());
     std::vector<std::string> copies(args);
     for (auto& arg : copies) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    execv(binary.c_str(), argv.data());
+    execvp(binary.c_str(), argv.data());
     _exit(127);
   }
   int status = 0;

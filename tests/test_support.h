@@ -64,6 +64,9 @@ bool GiveToTestUser(const std::string& path);
 
 // Runs the built brasswick binary with the arguments (program name excluded).
 ProcessResult RunBrasswick(const std::vector<std::string>& args, const RunOptions& options = {});
+// Runs another program (looked up on PATH when the name has no "/") the same way.
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const RunOptions& options = {});
 
 }  // namespace brasswick::testing
 

@@ -32,6 +32,24 @@ inline constexpr std::string_view kSubtitle = "subtitle";
 inline constexpr std::string_view kFitPalette = "fitPalette";
 inline constexpr std::string_view kJsFile = "jsFile";
 inline constexpr std::string_view kLabel = "label";
+inline constexpr std::string_view kHtmlFile = "htmlFile";
+inline constexpr std::string_view kHeaders = "headers";
+inline constexpr std::string_view kBackground = "background";
+inline constexpr std::string_view kTouchBackground = "touchBackground";
+inline constexpr std::string_view kControls = "controls";
+inline constexpr std::string_view kDpad = "dpad";
+inline constexpr std::string_view kButtons = "buttons";
+inline constexpr std::string_view kXButton = "xButton";
+inline constexpr std::string_view kOButton = "oButton";
+inline constexpr std::string_view kStartButton = "startButton";
+inline constexpr std::string_view kNoUp = "noUp";
+inline constexpr std::string_view kNoDown = "noDown";
+inline constexpr std::string_view kNoLeft = "noLeft";
+inline constexpr std::string_view kNoRight = "noRight";
+inline constexpr std::string_view kNoDpad = "noDpad";
+inline constexpr std::string_view kNoX = "noX";
+inline constexpr std::string_view kNoO = "noO";
+inline constexpr std::string_view kNoStart = "noStart";
 
 }  // namespace arg
 
@@ -56,6 +74,11 @@ inline constexpr std::string_view kSetLabelArgNames[] = {arg::kInputFile, arg::k
                                                          arg::kOutputFile, arg::kFitPalette};
 inline constexpr std::string_view kExtractJsRomArgNames[] = {
     arg::kJsFile, arg::kOutputFile, arg::kTitle, arg::kSubtitle, arg::kLabel};
+inline constexpr std::string_view kSetHtmlArgNames[] = {
+    arg::kHtmlFile,        arg::kOutputFile,  arg::kTitle, arg::kHeaders, arg::kBackground,
+    arg::kTouchBackground, arg::kControls,    arg::kDpad,  arg::kButtons, arg::kXButton,
+    arg::kOButton,         arg::kStartButton, arg::kNoUp,  arg::kNoDown,  arg::kNoLeft,
+    arg::kNoRight,         arg::kNoDpad,      arg::kNoX,   arg::kNoO,     arg::kNoStart};
 
 struct CommandArgNames {
   std::string_view command;  // the command's first name in the table
@@ -72,6 +95,7 @@ inline constexpr CommandArgNames kCommandArgNames[] = {
     {"settitle", kSetTitleArgNames},
     {"setlabel", kSetLabelArgNames},
     {"extractjsrom", kExtractJsRomArgNames},
+    {"sethtml", kSetHtmlArgNames},
 };
 
 }  // namespace brasswick

@@ -174,14 +174,18 @@ bool SaveHtmlPlayer(const HtmlPlayerDocument& player, const std::string& path) {
   return WriteFileAtomic(path, page);
 }
 
-std::string EmbeddedImageData(const HtmlPlayerDocument& player, int index) {
+std::string_view EmbeddedImagePayload(const HtmlPlayerDocument& player, int index) {
   const auto uri = FindImageUri(player.html, index);
-  if (!uri) return "";
+  if (!uri) return {};
   const std::string_view text =
       std::string_view(player.html).substr(uri->first, uri->second - uri->first);
   const size_t comma = text.find(',');
-  if (comma == kNpos) return "";
-  return std::string(text.substr(comma + 1));
+  if (comma == kNpos) return {};
+  return text.substr(comma + 1);
+}
+
+std::string EmbeddedImageData(const HtmlPlayerDocument& player, int index) {
+  return std::string(EmbeddedImagePayload(player, index));
 }
 
 bool ReplaceEmbeddedImage(HtmlPlayerDocument& player, int index, std::string_view base64) {

@@ -56,6 +56,9 @@ inline int EmbeddedImageCount(const HtmlPlayerDocument& player) { return player.
 // data URI number index, 0-based in page order, found ignoring case. "" when there is
 // no such picture, it is not closed, or it has no comma.
 std::string EmbeddedImageData(const HtmlPlayerDocument& player, int index);
+// The same payload as a view into the page, without a copy; valid until the page
+// changes.
+std::string_view EmbeddedImagePayload(const HtmlPlayerDocument& player, int index);
 
 // Makes picture number index a PNG data URI with the given base64 payload; the rest of
 // the page is kept. False, with the page unchanged, when the picture or its closing

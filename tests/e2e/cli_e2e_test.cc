@@ -188,15 +188,6 @@ TEST(CommandLine, UsageErrorsGiveTheirMessageAndCode) {
   }
 }
 
-TEST(CommandLine, CommandsNotBuiltYetSaySo) {
-  TempDir dir;
-  WriteTestFile(dir.File("page.html"), "<html></html>");
-  ProcessResult result = RunBrasswick({"sethtml", dir.File("page.html"), "--title", "Hi"});
-  EXPECT_EQ(result.exit_code, 100);
-  EXPECT_EQ(result.err, "The 'sethtml' command is not built yet\n");
-  EXPECT_EQ(ReadTestFile(dir.File("page.html")), "<html></html>");
-}
-
 TEST(CommandLine, SilentHidesUsageErrorsButNotTheCode) {
   ProcessResult result = RunBrasswick({"map", "missing.p8", "--silent"});
   EXPECT_EQ(result.exit_code, 46);

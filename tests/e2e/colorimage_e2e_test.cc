@@ -71,7 +71,7 @@ Rgb Nearest(const Rgb& colour, const Palette& palette) {
 // Writes a PNG with libpng: colour type 2 (RGB), 6 (RGBA) or 3 (8-bit palette, built
 // from the picture's distinct colours, at most 256).
 bool WritePng(const std::string& path, Picture& picture, int colour_type) {
-  testing::TestPng png{picture.width, picture.height, 8, colour_type, {}, {}, {}};
+  testing::TestPng png{picture.width, picture.height, 8, colour_type, {}, {}, {}, {}};
   png.rows.resize(picture.height);
   for (int y = 0; y < picture.height; ++y) {
     for (int x = 0; x < picture.width; ++x) {

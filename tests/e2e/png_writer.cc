@@ -29,6 +29,10 @@ bool WriteTestPng(const std::string& path, const TestPng& picture) {
     colour.blue = (*picture.trns_rgb)[2];
     png_set_tRNS(png, info, nullptr, 0, &colour);
   }
+  if (!picture.trns_alpha.empty()) {
+    png_set_tRNS(png, info, picture.trns_alpha.data(), static_cast<int>(picture.trns_alpha.size()),
+                 nullptr);
+  }
   png_write_info(png, info);
   for (const auto& row : picture.rows) png_write_row(png, row.data());
   png_write_end(png, nullptr);

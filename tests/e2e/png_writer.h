@@ -20,6 +20,7 @@ struct TestPng {
   std::vector<std::vector<uint8_t>> rows;
   std::vector<std::array<uint8_t, 3>> palette;      // colour type 3
   std::optional<std::array<uint16_t, 3>> trns_rgb;  // colour type 2: the transparent colour
+  std::vector<uint8_t> trns_alpha;                  // colour type 3: the entries' alphas
 };
 
 // False when the file cannot be written.

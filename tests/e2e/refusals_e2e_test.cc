@@ -153,7 +153,7 @@ std::string SixteenBitBmp() {
 
 // A 2 x 2 palette PNG at 2 bits per pixel.
 bool WriteTwoBitPng(const std::string& path) {
-  testing::TestPng png{2, 2, 2, PNG_COLOR_TYPE_PALETTE, {}, {}, {}};
+  testing::TestPng png{2, 2, 2, PNG_COLOR_TYPE_PALETTE, {}, {}, {}, {}};
   png.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
   png.rows = {{0x1B}, {0xE4}};  // indices 0 1 / 3 2, two bits each
   return testing::WriteTestPng(path, png);

@@ -42,7 +42,7 @@ Rgb Nearest(const Rgb& colour) {
 // Writes an 8-bit RGB PNG (colour type 2) whose tRNS chunk names `transparent`.
 bool WriteRgbPngWithTransparentColour(const std::string& path, int width, int height,
                                       const std::vector<Rgb>& pixels, const Rgb& transparent) {
-  testing::TestPng png{width, height, 8, PNG_COLOR_TYPE_RGB, {}, {}, {}};
+  testing::TestPng png{width, height, 8, PNG_COLOR_TYPE_RGB, {}, {}, {}, {}};
   png.trns_rgb = {static_cast<uint16_t>(transparent.r), static_cast<uint16_t>(transparent.g),
                   static_cast<uint16_t>(transparent.b)};
   png.rows.resize(height);

@@ -49,7 +49,7 @@ const std::string kClearedCart =
 int Nudged(int channel) { return channel < 128 ? channel + 5 : channel - 5; }
 
 bool WriteNudgedPalettePng(const std::string& path) {
-  testing::TestPng png{16, 1, 8, PNG_COLOR_TYPE_RGB, {{}}, {}, {}};
+  testing::TestPng png{16, 1, 8, PNG_COLOR_TYPE_RGB, {{}}, {}, {}, {}};
   for (const auto& colour : kStandardPalette) {
     png.rows[0].insert(png.rows[0].end(), {static_cast<uint8_t>(Nudged(colour.r)),
                                            static_cast<uint8_t>(Nudged(colour.g)),

@@ -27,6 +27,10 @@ void PrintVerbose(std::string_view text) {
   if (IsArgSet(kVerboseArg) && !IsArgSet(kSilentArg)) WriteLine(stdout, text);
 }
 
+void PrintNotice(std::string_view text) {
+  if (!IsArgSet(kSilentArg)) WriteLine(stdout, text);
+}
+
 void PrintError(std::string_view text) {
   if (!IsArgSet(kSilentArg)) WriteLine(stderr, text);
 }

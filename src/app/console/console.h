@@ -28,6 +28,9 @@ void SetExitCode(int64_t code);  // start-up and the dispatcher's own failures
 
 // Text and a line break on standard output when "verbose" is set and "silent" is not.
 void PrintVerbose(std::string_view text);
+// Text and a line break on standard output unless "silent" is set: notices that a
+// command took the user's words to mean something else.
+void PrintNotice(std::string_view text);
 // Text and a line break on standard error unless "silent" is set.
 void PrintError(std::string_view text);
 // Records code and prints message when no failure was recorded yet; later failures

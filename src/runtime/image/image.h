@@ -85,8 +85,10 @@ inline int ImageHeight(const RgbaImage& image) { return image.height(); }
 inline int ImageDepth(const RgbaImage& image) { return image.depth(); }
 
 // Saving. quality is 0-10 (JPEG quality x 10); depth 0 means the image's source_depth.
-// Depth must be 1, 2, 4, 8, 16, 24 or 32. The file is written through the atomic
-// writer: on failure an existing file at path is left exactly as it was.
+// Depth must be 1, 2, 4, 8, 16, 24 or 32. Alpha is kept at depth 32 (PNG, BMP) and in
+// palette PNGs of depth 2-8 of a picture with transparency (a tRNS chunk); everything
+// else is composited over white. The file is written through the atomic writer: on
+// failure an existing file at path is left exactly as it was.
 inline constexpr int kDefaultQuality = 7;
 bool SaveImageFile(const RgbaImage& image, const std::string& path, ImageFormat format,
                    int quality = kDefaultQuality, int depth = 0);

@@ -27,6 +27,18 @@ bool ValidSaveDepth(int depth) {
   }
 }
 
+// Whether some pixel is less than fully opaque; stops at the first one.
+bool HasTransparency(const RgbaImage& image) {
+  if (image.channels() != 4) return false;
+  for (int y = 0; y < image.height(); ++y) {
+    const uint8_t* p = image.Row(y) + 3;
+    for (int x = 0; x < image.width(); ++x, p += 4) {
+      if (*p != 255) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool FormatWritesDepth(ImageFormat format, int depth) {
@@ -48,8 +60,12 @@ std::optional<std::vector<uint8_t>> EncodeImageToMemory(const RgbaImage& image, 
   if (depth == 0) depth = image.source_depth();
   if (!ValidSaveDepth(depth)) return std::nullopt;
   if (format == ImageFormat::kJpeg2000) return std::nullopt;
-  // Only PNG and BMP have a 32-bit writer; everything else gets white-composited data.
-  const bool keep_alpha = depth == 32 && format != ImageFormat::kJpeg;
+  // Only PNG and BMP have a 32-bit writer; everything else gets white-composited data,
+  // except a palette PNG of a picture with transparency: its colour table carries each
+  // entry's alpha, so transparent controls and sprites do not turn into white boxes.
+  const bool keep_alpha =
+      (depth == 32 && format != ImageFormat::kJpeg) ||
+      (format == ImageFormat::kPng && depth >= 2 && depth <= 8 && HasTransparency(image));
   EncoderInput input(image, keep_alpha);
   std::vector<uint8_t> out;
   bool ok = false;

@@ -4,7 +4,8 @@
 //   depth 2-8: when the picture has no more distinct colours than the table holds,
 //   the table is those colours and every pixel keeps its exact colour; otherwise the
 //   table is learnt by the neural quantiser (neuquant.h). Pixels map to the nearest
-//   entry.
+//   entry; in a learnt table a fully transparent pixel takes the entry of the
+//   lowest alpha.
 #ifndef BRASSWICK_RUNTIME_IMAGE_PALETTE_REDUCTION_H_
 #define BRASSWICK_RUNTIME_IMAGE_PALETTE_REDUCTION_H_
 
@@ -43,6 +44,8 @@ class PaletteReduction {
   std::vector<Rgba> colors_;
   // Table indices sorted by green, for a nearest search that stops early.
   std::vector<int> by_green_;
+  bool learnt_ = false;
+  int clearest_ = 0;  // the entry of the lowest alpha, for fully transparent pixels
   uint32_t cached_color_ = 0;
   int cached_index_ = -1;
 };

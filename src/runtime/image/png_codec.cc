@@ -174,8 +174,9 @@ struct PngWriteHandles {
 // a way to turn a row into packed indices.
 struct PngRowSource {
   EncoderInput* input;
-  PaletteReduction* palette;  // null for true colour
-  uint8_t* packed;            // one packed index row when palette is set
+  PaletteReduction* palette;                      // null for true colour
+  uint8_t* packed;                                // one packed index row when palette is set
+  const std::vector<png_byte>* alphas = nullptr;  // the tRNS entries, when any
 };
 
 bool WritePng(png_structp png, png_infop info, MemoryWriter* writer, int bit_depth,
@@ -189,6 +190,10 @@ bool WritePng(png_structp png, png_infop info, MemoryWriter* writer, int bit_dep
   png_set_IHDR(png, info, input.width(), input.height(), bit_depth, color_type, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (palette != nullptr) png_set_PLTE(png, info, palette, palette_size);
+  if (source->alphas != nullptr && !source->alphas->empty()) {
+    png_set_tRNS(png, info, source->alphas->data(), static_cast<int>(source->alphas->size()),
+                 nullptr);
+  }
   png_set_compression_level(png, 9);
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
   png_write_info(png, info);
@@ -237,17 +242,22 @@ bool EncodePng(EncoderInput& input, int depth, std::vector<uint8_t>& out) {
   PngWriteHandles handles;
   if (handles.info == nullptr) return false;
   MemoryWriter writer{&out};
-  PngRowSource source{&input, nullptr, nullptr};
+  PngRowSource source{&input, nullptr, nullptr, nullptr};
   if (depth >= 16) {
     return WritePng(handles.png, handles.info, &writer, 8, nullptr, 0, &source);
   }
   PaletteReduction reduction(input, depth);
   std::vector<png_color> palette(reduction.colors().size());
+  std::vector<png_byte> alphas(palette.size());
   for (size_t i = 0; i < palette.size(); ++i) {
     palette[i].red = reduction.colors()[i][0];
     palette[i].green = reduction.colors()[i][1];
     palette[i].blue = reduction.colors()[i][2];
+    alphas[i] = input.channels() == 4 ? reduction.colors()[i][3] : 255;
   }
+  // tRNS holds the alphas up to the last entry that is not opaque; none when all are.
+  while (!alphas.empty() && alphas.back() == 255) alphas.pop_back();
+  source.alphas = &alphas;
   std::vector<uint8_t> packed(PaletteReduction::PackedRowBytes(input.width(), depth));
   source.palette = &reduction;
   source.packed = packed.data();

@@ -366,6 +366,70 @@ TEST(PngCodec, PalettePngOfDepthEightSavesBackAsPaletteDepthEight) {
   ExpectSamePixels(*image, *back);
 }
 
+bool HasChunk(const Bytes& png, const std::string& type) {
+  for (size_t pos = 8; pos + 12 <= png.size(); pos += 12 + Be32(png, pos)) {
+    if (std::string(png.begin() + pos + 4, png.begin() + pos + 8) == type) return true;
+  }
+  return false;
+}
+
+// Palette output keeps transparency: exactly when the table holds every colour, and
+// fully transparent pixels stay fully transparent when the table is learnt.
+TEST(PngCodec, PaletteOutputKeepsTransparency) {
+  PngSpec spec;
+  spec.width = 4;
+  spec.height = 1;
+  spec.color_type = PNG_COLOR_TYPE_PALETTE;
+  spec.palette = {{255, 0, 77}, {9, 8, 7}, {41, 173, 255}};
+  spec.trns_alpha = {255, 0, 128};
+  spec.rows = {{0, 1, 2, 1}};
+  ImagePtr image = Load(MakePng(spec));
+  ASSERT_TRUE(image);
+  std::optional<Bytes> again = EncodeImageToMemory(*image, ImageFormat::kPng);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(IhdrColorType(*again), 3);
+  EXPECT_TRUE(HasChunk(*again, "tRNS"));
+  ImagePtr back = Load(*again);
+  ASSERT_TRUE(back);
+  ExpectSamePixels(*image, *back);
+
+  // Many colours with a transparent frame: the learnt table still leaves it clear.
+  ImagePtr many = Gradient(64, 64, true);
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      uint8_t* p = many->Row(y) + x * 4;
+      p[3] = (x < 8 || y < 8) ? 0 : 255;
+    }
+  }
+  for (int depth : {2, 4, 8}) {
+    std::optional<Bytes> png = EncodeImageToMemory(*many, ImageFormat::kPng, 7, depth);
+    ASSERT_TRUE(png) << depth;
+    ImagePtr learnt = Load(*png);
+    ASSERT_TRUE(learnt) << depth;
+    ASSERT_EQ(learnt->channels(), 4) << depth;
+    for (int y = 0; y < 64; y += 3) {
+      for (int x = 0; x < 64; x += 3) {
+        const int alpha = learnt->Row(y)[x * 4 + 3];
+        if (x < 8 || y < 8) {
+          ASSERT_EQ(alpha, 0) << depth << " " << x << "," << y;
+        }
+      }
+    }
+  }
+
+  // Opaque input is written as before, without tRNS; BMP tables still go over white.
+  ImagePtr opaque = Gradient(16, 16, false);
+  std::optional<Bytes> plain = EncodeImageToMemory(*opaque, ImageFormat::kPng, 7, 8);
+  ASSERT_TRUE(plain);
+  EXPECT_FALSE(HasChunk(*plain, "tRNS"));
+  std::optional<Bytes> bmp = EncodeImageToMemory(*image, ImageFormat::kBmp, 7, 8);
+  ASSERT_TRUE(bmp);
+  ImagePtr from_bmp = Load(*bmp);
+  ASSERT_TRUE(from_bmp);
+  EXPECT_EQ(from_bmp->channels(), 3);
+  EXPECT_EQ(PixelAt(*from_bmp, 1, 0), (std::vector<int>{255, 255, 255}));
+}
+
 Bytes HugeHeaderPng(uint32_t width, uint32_t height) {
   Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   Bytes ihdr;
