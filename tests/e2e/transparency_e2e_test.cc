@@ -3,6 +3,7 @@
 // every pixel takes the nearest palette colour.
 #include <png.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -104,6 +105,56 @@ TEST(Transparency, RgbTransparentColourSurvivesColorImage) {
     }
   }
   EXPECT_EQ(transparent_count, width + 1);
+}
+
+bool HasChunk(const std::string& png, const std::string& type) {
+  for (size_t pos = 8; pos + 12 <= png.size();) {
+    const uint32_t length = (uint32_t{uint8_t(png[pos])} << 24) |
+                            (uint32_t{uint8_t(png[pos + 1])} << 16) |
+                            (uint32_t{uint8_t(png[pos + 2])} << 8) | uint8_t(png[pos + 3]);
+    if (png.compare(pos + 4, 4, type) == 0) return true;
+    pos += 12 + length;
+  }
+  return false;
+}
+
+// A palette PNG keeps its transparent entries through colorimage, still as a palette
+// PNG; an opaque one is written as before, without a transparency chunk.
+TEST(Transparency, PalettePngKeepsItsTransparencyThroughColorImage) {
+  TempDir dir;
+  const std::string root = std::filesystem::canonical(dir.path()).string();
+  const std::vector<std::array<uint8_t, 3>> table = {{250, 10, 70}, {20, 40, 80}, {0, 0, 0}};
+  for (const bool with_transparency : {true, false}) {
+    testing::TestPng png{6, 4, 8, PNG_COLOR_TYPE_PALETTE, {}, table, {}, {}};
+    if (with_transparency) png.trns_alpha = {255, 255, 0};
+    for (int y = 0; y < 4; ++y) {
+      png.rows.emplace_back();
+      for (int x = 0; x < 6; ++x) png.rows.back().push_back(static_cast<uint8_t>((x + y) % 3));
+    }
+    ASSERT_TRUE(testing::WriteTestPng(root + "/in.png", png));
+    ProcessResult result = RunBrasswick({"colorimage", root + "/in.png", root + "/out.png"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    const std::string bytes = ReadTestFile(root + "/out.png");
+    ASSERT_GE(bytes.size(), 26u);
+    EXPECT_EQ(bytes[25], PNG_COLOR_TYPE_PALETTE);
+    EXPECT_EQ(HasChunk(bytes, "tRNS"), with_transparency);
+    ImagePtr image = LoadImageFile(root + "/out.png");
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->channels(), with_transparency ? 4 : 3);
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 6; ++x) {
+        const int index = (x + y) % 3;
+        const uint8_t* out = image->Row(y) + x * image->channels();
+        const Rgb in{table[index][0], table[index][1], table[index][2]};
+        if (with_transparency) {
+          EXPECT_EQ(out[3], index == 2 ? 0 : 255) << x << "," << y;
+        }
+        if (!with_transparency || index != 2) {
+          EXPECT_EQ((Rgb{out[0], out[1], out[2]}), Nearest(in)) << x << "," << y;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
