@@ -3,8 +3,11 @@
 PACKAGES := build-essential cmake pkg-config libgdk-pixbuf-2.0-dev libpng-dev \
             libjpeg-dev zlib1g-dev libgtest-dev chromium
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# The fuzz build: clang and its libFuzzer runtime; `make fuzz` runs each target this long.
+PACKAGES += clang libclang-rt-dev
+FUZZ_SECONDS ?= 60
 
-.PHONY: demo test deps build-release build-debug build-sanitize bench clean
+.PHONY: demo test deps build-release build-debug build-sanitize build-fuzz fuzz bench clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -27,15 +30,23 @@ build-sanitize: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBRASSWICK_SANITIZE=ON
 	cmake --build build-asan -j $(JOBS)
 
+build-fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRASSWICK_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+
 demo: build-release
 	./scripts/demo.sh build/brasswick
 
-test: build-debug build-sanitize
+test: build-debug build-sanitize build-fuzz
 	cd build-test && ctest --output-on-failure -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+	cd build-fuzz && ctest --output-on-failure -j $(JOBS)
+
+fuzz: build-fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./fuzz/run_fuzzers build-fuzz
 
 bench: build-release
 	./build/image_bench
 
 clean:
-	rm -rf build build-test build-asan
+	rm -rf build build-test build-asan build-fuzz

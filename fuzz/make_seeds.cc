@@ -1,0 +1,215 @@
+// Writes the seed corpora under fuzz/corpus/<target>/: small files of each reader's
+// format, made here (pictures by the program's own encoders and by hand, texts
+// written out), so that the fuzzers start from valid inputs of every kind they know.
+//   make_seeds FOLDER    (FOLDER is fuzz/corpus)
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cart/cart_image.h"
+#include "html/base64.h"
+#include "player_page.h"
+#include "runtime/image/image.h"
+
+namespace {
+
+using brasswick::ImageFormat;
+using brasswick::ImagePtr;
+
+std::string g_root;
+
+void Write(const std::string& target, const std::string& name, const std::string& bytes) {
+  const std::string folder = g_root + "/" + target;
+  mkdir(folder.c_str(), 0755);
+  std::ofstream out(folder + "/" + name, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string AsBytes(const std::vector<uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// A small picture with a few colours, some of them half transparent.
+ImagePtr Pattern(int width, int height) {
+  ImagePtr image = brasswick::CreateImage(width, height, 32);
+  brasswick::ImageDrawing drawing(*image);
+  drawing.SetDrawingMode(brasswick::DrawingMode::kAllChannels);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int shade = (x * 37 + y * 11) & 0xFF;
+      const int alpha = (x + y) % 3 == 0 ? 0x80 : 0xFF;
+      drawing.Plot(x, y, brasswick::MakeColor(shade, 255 - shade, (x * y) & 0xFF, alpha));
+    }
+  }
+  return image;
+}
+
+std::string Encoded(const brasswick::RgbaImage& image, ImageFormat format, int depth) {
+  auto bytes = brasswick::EncodeImageToMemory(image, format, 7, depth);
+  return bytes ? AsBytes(*bytes) : "";
+}
+
+void ImageSeeds() {
+  const ImagePtr small = Pattern(7, 5);
+  const ImagePtr wide = Pattern(33, 3);
+  for (int depth : {1, 2, 4, 8, 24, 32}) {
+    Write("png_image", "depth" + std::to_string(depth) + ".png",
+          Encoded(*small, ImageFormat::kPng, depth));
+  }
+  Write("png_image", "wide.png", Encoded(*wide, ImageFormat::kPng, 24));
+  for (int quality : {1, 9}) {
+    Write("jpeg_image", "q" + std::to_string(quality) + ".jpg",
+          AsBytes(*brasswick::EncodeImageToMemory(*small, ImageFormat::kJpeg, quality)));
+  }
+  Write("jpeg_image", "wide.jpg",
+        AsBytes(*brasswick::EncodeImageToMemory(*wide, ImageFormat::kJpeg, 5)));
+  for (int depth : {1, 4, 8, 24, 32}) {
+    Write("bmp_image", "depth" + std::to_string(depth) + ".bmp",
+          Encoded(*small, ImageFormat::kBmp, depth));
+  }
+  // Layouts the program never writes: 16-bit 5-5-5 and 5-6-5 pixels and 8-bit
+  // run-length coding, 2 x 2, written byte by byte.
+  auto header = [](int bits, int compression, const std::string& table, const std::string& pixels) {
+    std::string h = "BM";
+    auto le32 = [&h](uint32_t v) {
+      for (int i = 0; i < 4; ++i) h += static_cast<char>(v >> (8 * i));
+    };
+    auto le16 = [&h](uint32_t v) {
+      h += static_cast<char>(v);
+      h += static_cast<char>(v >> 8);
+    };
+    const uint32_t offset = 54 + static_cast<uint32_t>(table.size());
+    le32(offset + static_cast<uint32_t>(pixels.size()));
+    le32(0);
+    le32(offset);
+    le32(40);
+    le32(2);
+    le32(2);
+    le16(1);
+    le16(bits);
+    le32(compression);
+    le32(static_cast<uint32_t>(pixels.size()));
+    le32(2835);
+    le32(2835);
+    le32(0);
+    le32(0);
+    return h + table + pixels;
+  };
+  Write("bmp_image", "rgb555.bmp",
+        header(16, 0, "", std::string("\x1F\x00\xE0\x03\0\0\x00\x7C\xFF\x7F\0\0", 12)));
+  Write("bmp_image", "rgb565.bmp",
+        header(16, 3, std::string("\x00\xF8\0\0\xE0\x07\0\0\x1F\0\0\0", 12),
+               std::string("\x1F\x00\xE0\x07\0\0\x00\xF8\xFF\xFF\0\0", 12)));
+  Write("bmp_image", "rle8.bmp",
+        header(8, 1, std::string("\0\0\0\0\xFF\xFF\xFF\0", 8),
+               std::string("\x02\x01\x00\x00\x01\x00\x01\x01\x00\x01", 10)));
+}
+
+void CartSeeds() {
+  ImagePtr cart = brasswick::CreateTemplateCartImage();
+  std::vector<uint8_t> payload(brasswick::kCartPayloadSize, 0);
+  for (size_t i = 0; i < 256; ++i) payload[i] = static_cast<uint8_t>(i);
+  brasswick::EncodeCartPixels(*cart, payload);
+  Write("cart_payload", "template.p8.png", Encoded(*cart, ImageFormat::kPng, 32));
+  Write("cart_payload", "small.png", Encoded(*Pattern(4, 4), ImageFormat::kPng, 32));
+}
+
+void TextSeeds() {
+  Write("json_parser", "object.json",
+        "{\"name\": \"map,exportmap\", \"N\": \"1\", \"args\": [1, -2.5e3, true, false, null],\r\n"
+        " \"Name\": {\"x\": \"\\u0041\\ud83d\\ude00\\n\\t\\\"\\\\\\/\"}}\n");
+  Write("json_parser", "array.json", "[[], {}, \"\", 0, 007, 1E+2, 12.0]");
+  Write("json_parser", "broken.json", "{\"a\": [1, 2,]}");
+
+  Write("cli_config", "small.json",
+        "{\"ExecutableName\": \"{{#SW_Version}}\", \"ConsoleColumns\": \"100\",\n"
+        " \"runtimes\": {\"SW_Desc\": \"text\", \"n\": 0.25, \"b\": true},\n"
+        " \"deprecated\": \"old, older\",\n"
+        " \"commands\": [\n"
+        "  {\"name\": \"map, exportmap\", \"call\": \"ExportMapRT\", \"desc\": \"{{SW_Desc}}\",\n"
+        "   \"exclusiveSets\": \"alt,palette\", \"requiredSets\": [\"scale\"],\n"
+        "   \"args\": [{\"name\": \"p8File\", \"type\": \"file-exists\"},\n"
+        "            {\"name\": \"outputFile\", \"N\": \"?\", \"type\": \"file\"},\n"
+        "            {\"name\": \"--cells CX, CY;CW|CH\", \"type\": \"int-nonneg\"},\n"
+        "            {\"name\": \"--alternate\"}, {\"name\": \"--palette COLORS\"},\n"
+        "            {\"name\": \"--scale N\", \"type\": \"int-pos\", \"formatter\": \"Trim\"},\n"
+        "            {\"name\": \"--verbose\", \"lin-hidden\": \"yes\", \"accumulator\": "
+        "\"Collect()\"}]},\n"
+        "  {\"name\": \"version\", \"call\": \"VersionRT()\", \"hidden\": true,\n"
+        "   \"args\": [{\"name\": \"rest\", \"N\": \"*\"}]}]}\n");
+  Write(
+      "cli_config", "single.json",
+      "{`commands`: [{`name`: `*`, `args`: [{`name`: `files`, `N`: `+`}]}], `AutoAddHelp`: `off`}");
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : std::string("{\"commands\":[{\"name\":\"a\"}]}")) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  Write("cli_config", "utf16.json", utf16);
+
+  std::string gfx;
+  for (int row = 0; row < 4; ++row) {
+    for (int i = 0; i < 128; ++i) gfx += "0123456789abcdef"[(row * 3 + i) % 16];
+    gfx += "\n";
+  }
+  std::string map;
+  for (int row = 0; row < 2; ++row) {
+    for (int i = 0; i < 256; ++i) map += "0123456789abcdef"[(row + i * 5) % 16];
+    map += "\n";
+  }
+  Write("p8_document", "cart.p8",
+        "pico-8 cartridge // made for brasswick\nversion 41\n__lua__\nprint(\"hi\")\n__init__\n"
+        "__gfx__\n" +
+            gfx + "__label__\n" + gfx + "__map__\n" + map +
+            "__sfx__\n0110000000\n__music__\n00 01020304\n");
+  Write("p8_document", "crlf.p8",
+        "\xEF\xBB\xBFpico-8 cartridge\r\nversion 8\r\n__GFX__\r\n7z\r\n__gfx__\r\nz7ff\r");
+  Write("p8_document", "short.p8", std::string("pico-8 cartridge\n__map__\n01\0__gfx__\nabc", 40));
+
+  const std::string png = Encoded(*Pattern(3, 2), ImageFormat::kPng, 24);
+  const std::string jpeg =
+      AsBytes(*brasswick::EncodeImageToMemory(*Pattern(3, 2), ImageFormat::kJpeg, 5));
+  Write("html_player", "page.html",
+        brasswick::testing::PlayerPageText({{"png", brasswick::testing::TestBase64(png)},
+                                            {"jpeg", brasswick::testing::TestBase64(jpeg)}}));
+  Write("html_player", "bare.html",
+        "<title>x</title><body style=\"color:#fff\"><div id=p8_playarea>"
+        "<img src=\"DATA:IMAGE/gif,R0lGOD\"><img src=\"data:image/png;base64,QUJD=\">");
+  Write("html_player", "base64.txt", "QUJDRA==\r\nZm9v-_YmFy");
+
+  std::string list;
+  for (int i = 0; i < 300; ++i)
+    list += std::to_string((i * 7) % 256) + (i % 20 == 19 ? ",\n" : ",");
+  Write("cart_data_list", "script.js", brasswick::testing::PlayerScriptText(list + "1"));
+  Write("cart_data_list", "forms.js", "var _CARTDAT=[$FF, %101, -2, 300, +$1f, 0x1F,,\t7 ,];");
+  Write("cart_data_list", "list.txt", "1, 2,\n3");
+
+  // The first two bytes choose the flags and the bounds.
+  Write("number_range", "list.txt", std::string("\x11\x00") + "10,2,5-3,2");
+  Write("number_range", "negative.txt", std::string("\x13\x01") + "-5--1, 0 - 7,255");
+  Write("number_range", "both.txt", std::string("\x06\x00") + "1-x,,9223372036854775807");
+
+  Write("color_spec", "index.txt",
+        "8,9,a,,7,128,143,#f00,#FF0000,$0000ff,red,'Alice Blue',\"dark-slate-gray\"");
+  Write("color_spec", "hex.txt", "#12345");
+  Write("color_spec", "name.txt", "Dark Slate Gray");
+  Write("color_spec", "many.txt", "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_seeds FOLDER\n");
+    return 2;
+  }
+  g_root = argv[1];
+  mkdir(g_root.c_str(), 0755);
+  ImageSeeds();
+  CartSeeds();
+  TextSeeds();
+  return 0;
+}
