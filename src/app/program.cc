@@ -11,7 +11,6 @@
 #include "app/console/console.h"
 #include "cli/cli_api.h"
 #include "cli/runtime_registry.h"
-#include "color/css_color_names.h"
 #include "color/palette.h"
 #include "color/render.h"
 #include "commands/command_procedures.h"
@@ -116,7 +115,8 @@ int RunProgram(int argc, char** argv) {
   SetExitCode(0);
   SetTransparentIndex(-1);
   InitPalettes();
-  LoadCssColorNames();
+  // The CSS colour names are built from their embedded list on first use: most runs
+  // never read a colour name, and start-up is paid by every run of a script.
   if (argc > 0 && argv[0]) SetCliProgramPath(argv[0]);
   SetCliLocateAction(LocateResult);
   OpenConsole();

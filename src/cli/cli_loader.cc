@@ -31,6 +31,11 @@ std::string DecodeUtf16Le(const uint8_t* bytes, int64_t length) {
 
 std::string DecodeBytes(const uint8_t* bytes, int64_t length, bool latin1) {
   std::string text;
+  if (!latin1) {
+    text.assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+    std::replace(text.begin(), text.end(), '\0', ' ');
+    return text;
+  }
   text.reserve(static_cast<size_t>(length));
   for (int64_t i = 0; i < length; ++i) {
     uint8_t byte = bytes[i];

@@ -7,7 +7,18 @@
 namespace brasswick {
 
 const JsonValue* ConfigMember(const JsonValue* object, std::string_view key) {
-  const JsonValue* prefixed = JsonMember(object, "lin-" + std::string(key));
+  // Keys are short words of the framework: the prefixed name is built on the stack,
+  // since every setting of every command is looked up this way at start-up.
+  constexpr std::string_view kPrefix = "lin-";
+  char buffer[64];
+  const JsonValue* prefixed = nullptr;
+  if (key.size() <= sizeof buffer - kPrefix.size()) {
+    kPrefix.copy(buffer, kPrefix.size());
+    key.copy(buffer + kPrefix.size(), key.size());
+    prefixed = JsonMember(object, std::string_view(buffer, kPrefix.size() + key.size()));
+  } else {
+    prefixed = JsonMember(object, std::string(kPrefix) + std::string(key));
+  }
   if (prefixed != nullptr) return prefixed;
   return JsonMember(object, key);
 }

@@ -24,7 +24,7 @@ void JsonValue::Reset() {
   text_.shrink_to_fit();
   elements_.clear();
   members_.clear();
-  member_index_.clear();
+  member_index_.reset();
 }
 
 void JsonValue::SetString(std::string text) {
@@ -85,24 +85,54 @@ std::string JsonValue::FoldName(std::string_view name) const {
   return folded;
 }
 
+bool JsonValue::SameName(std::string_view a, std::string_view b) const {
+  if (a.size() != b.size()) return false;
+  if (!no_case_) return a == b;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+size_t JsonValue::MemberPosition(std::string_view name) const {
+  if (member_index_) {
+    auto found = member_index_->find(FoldName(name));
+    return found == member_index_->end() ? members_.size() : found->second;
+  }
+  for (size_t i = 0; i < members_.size(); ++i) {
+    if (SameName(members_[i].first, name)) return i;
+  }
+  return members_.size();
+}
+
 JsonValue* JsonValue::FindMember(std::string_view name) const {
   if (kind_ != JsonKind::kObject) return nullptr;
-  auto found = member_index_.find(FoldName(name));
-  if (found == member_index_.end()) return nullptr;
-  return members_[found->second].second.get();
+  const size_t position = MemberPosition(name);
+  return position == members_.size() ? nullptr : members_[position].second.get();
 }
 
 JsonValue* JsonValue::SetMember(std::string_view name) {
+  constexpr size_t kIndexedMembers = 16;
   if (kind_ != JsonKind::kObject) return nullptr;
-  std::string folded = FoldName(name);
-  auto found = member_index_.find(folded);
-  if (found != member_index_.end()) {
-    JsonValue* existing = members_[found->second].second.get();
+  const size_t position = MemberPosition(name);
+  if (position != members_.size()) {
+    JsonValue* existing = members_[position].second.get();
     existing->Reset();
     return existing;
   }
-  member_index_.emplace(std::move(folded), members_.size());
   members_.emplace_back(std::string(name), std::make_unique<JsonValue>(no_case_));
+  if (member_index_) {
+    member_index_->emplace(FoldName(name), position);
+  } else if (members_.size() > kIndexedMembers) {
+    member_index_ = std::make_unique<std::unordered_map<std::string, size_t>>();
+    for (size_t i = 0; i < members_.size(); ++i) {
+      member_index_->emplace(FoldName(members_[i].first), i);
+    }
+  }
   return members_.back().second.get();
 }
 

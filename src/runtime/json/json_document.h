@@ -84,6 +84,9 @@ class JsonValue {
 
  private:
   std::string FoldName(std::string_view name) const;
+  bool SameName(std::string_view a, std::string_view b) const;
+  // The position of the member of that name, or members_.size() when there is none.
+  size_t MemberPosition(std::string_view name) const;
 
   JsonKind kind_ = JsonKind::kNull;
   bool is_float_ = false;
@@ -94,7 +97,10 @@ class JsonValue {
   std::string text_;
   std::vector<std::unique_ptr<JsonValue>> elements_;
   std::vector<std::pair<std::string, std::unique_ptr<JsonValue>>> members_;
-  std::unordered_map<std::string, size_t> member_index_;  // folded name -> position
+  // Folded name -> position, made only once an object grows past a few members: the
+  // small objects of a configuration are searched faster in order, and a large one
+  // must not make every insertion scan all its members.
+  std::unique_ptr<std::unordered_map<std::string, size_t>> member_index_;
 };
 
 // A parsed tree; owns its root.

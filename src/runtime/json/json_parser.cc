@@ -85,10 +85,23 @@ class Parser {
   }
 
   int NextNonBlank() {
-    int c = Read();
-    while (IsBlank(c)) c = Read();
+    // Indentation is most of a pretty-printed document: runs of blanks on one line
+    // are skipped at once, each moving the column by one as Read would.
+    int c = 0;
+    do {
+      SkipSpacesAndTabs();
+      c = Read();
+    } while (IsBlank(c));
     if (c == 0) Fail(kEndOfInput);
     return c;
+  }
+
+  void SkipSpacesAndTabs() {
+    if (pushed_back_ >= 0) return;
+    size_t end = position_;
+    while (end < text_.size() && (text_[end] == ' ' || text_[end] == '\t')) ++end;
+    column_ += static_cast<int32_t>(end - position_);
+    position_ = end;
   }
 
   void Fail(const char* message) {
@@ -177,6 +190,26 @@ class Parser {
     }
   }
 
+  // Consumes the bytes up to the next quote, backslash, line break or end at once: they
+  // need no decoding, and only the column moves (once per character, as Read counts).
+  template <typename FlushHigh>
+  void AppendPlainRun(std::string& out, bool terminated, FlushHigh& flush_high) {
+    if (pushed_back_ >= 0) return;
+    size_t end = position_;
+    int32_t characters = 0;
+    while (end < text_.size()) {
+      const char c = text_[end];
+      if (c == '"' || c == '\\' || c == '\r' || c == '\n' || c == '\0') break;
+      characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+      ++end;
+    }
+    if (end == position_) return;
+    flush_high();
+    if (!terminated) out.append(text_.data() + position_, end - position_);
+    column_ += characters;
+    position_ = end;
+  }
+
   // Reads the rest of a string after its opening quote into out.
   void ParseStringBody(std::string& out) {
     bool terminated = false;  // an escaped code unit 0 ends the text
@@ -186,6 +219,7 @@ class Parser {
       pending_high = 0;
     };
     while (true) {
+      AppendPlainRun(out, terminated, flush_high);
       int c = ReadRequired();
       if (failed_) return;
       if (c == '"') break;

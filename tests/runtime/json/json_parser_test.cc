@@ -61,6 +61,31 @@ TEST(JsonParser, CountsLinesAtTheError) {
   EXPECT_EQ(error.column, 3);
   // At the very start of a line the column is reported as 1.
   EXPECT_EQ(ParseError("[1,\n").column, 1);
+  // Columns count characters: a two-byte character, blanks and tabs are one each.
+  error = ParseError("{\"\xC3\xA9\\tb\":  \t x}");
+  EXPECT_EQ(error.line, 1);
+  EXPECT_EQ(error.column, 13);
+  error = ParseError("[\"a\nb\",\n\t\t  \"\xE2\x82\xAC\" x]");
+  EXPECT_EQ(error.line, 3);
+  EXPECT_EQ(error.column, 9);
+}
+
+TEST(JsonParser, LargeObjectsKeepFirstPlacesAndFindEveryMember) {
+  std::string text = "{";
+  for (int i = 0; i < 40; ++i) text += "\"k" + std::to_string(i) + "\": " + std::to_string(i) + ",";
+  text += "\"K5\": 99, \"k39\": 7}";
+  auto document = ParseJsonText(text, kJsonNoCase);
+  ASSERT_NE(document, nullptr);
+  const JsonValue* root = JsonRoot(document.get());
+  ASSERT_EQ(root->member_count(), 40u);
+  EXPECT_EQ(root->member_name(5), "k5");
+  EXPECT_EQ(JsonIntegerOf(JsonMember(root, "k5")), 99);
+  EXPECT_EQ(JsonIntegerOf(JsonMember(root, "K39")), 7);
+  for (int i = 0; i < 39; ++i) {
+    if (i == 5) continue;
+    EXPECT_EQ(JsonIntegerOf(JsonMember(root, "K" + std::to_string(i))), i) << i;
+  }
+  EXPECT_EQ(JsonMember(root, "k40"), nullptr);
 }
 
 TEST(JsonParser, NumbersKeepTheirKind) {
