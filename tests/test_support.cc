@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -137,6 +138,11 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
     if (options.address_space_limit != 0) {
       struct rlimit limit = {options.address_space_limit, options.address_space_limit};
       if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+    }
+    if (options.file_size_limit != 0) {
+      struct rlimit limit = {options.file_size_limit, options.file_size_limit};
+      // An ignored signal stays ignored across exec.
+      if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     }
     if (options.unprivileged && geteuid() == 0) {
       if (setgroups(0, nullptr) != 0 || setgid(kTestUserId) != 0 || setuid(kTestUserId) != 0) {

@@ -54,6 +54,9 @@ struct RunOptions {
   bool unprivileged = false;
   // The child's address-space limit in bytes (as "ulimit -v" sets it); 0 for none.
   unsigned long long address_space_limit = 0;
+  // The child's file-size limit in bytes (as "ulimit -f" sets it); 0 for none. The child
+  // ignores SIGXFSZ, so a write past the limit fails with EFBIG instead of killing it.
+  unsigned long long file_size_limit = 0;
 };
 
 // The user an unprivileged run takes when the tests run as root.
