@@ -142,7 +142,8 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
     if (options.file_size_limit != 0) {
       struct rlimit limit = {options.file_size_limit, options.file_size_limit};
       // An ignored signal stays ignored across exec.
-      if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+      if (options.ignore_file_size_signal && signal(SIGXFSZ, SIG_IGN) == SIG_ERR) _exit(126);
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     }
     if (options.unprivileged && geteuid() == 0) {
       if (setgroups(0, nullptr) != 0 || setgid(kTestUserId) != 0 || setuid(kTestUserId) != 0) {

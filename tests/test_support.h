@@ -57,6 +57,8 @@ struct RunOptions {
   // The child's file-size limit in bytes (as "ulimit -f" sets it); 0 for none. The child
   // ignores SIGXFSZ, so a write past the limit fails with EFBIG instead of killing it.
   unsigned long long file_size_limit = 0;
+  // False leaves SIGXFSZ as the caller has it, as a plain "ulimit -f" in a shell does.
+  bool ignore_file_size_signal = true;
 };
 
 // The user an unprivileged run takes when the tests run as root.

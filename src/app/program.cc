@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstddef>
 #include <cstdio>
 #include <new>
@@ -111,6 +112,10 @@ bool RunCommandLine(const std::vector<std::string>& arguments) {
 
 int RunProgram(int argc, char** argv) {
   // The "C" locale is kept on purpose: numbers on the command line always use ".".
+  // Under a file-size limit ("ulimit -f") a write past it would kill the program and
+  // leave its temporary file behind; ignored, the write fails and is reported, and the
+  // target stays as it was.
+  std::signal(SIGXFSZ, SIG_IGN);
   RegisterProgramRuntimes();
   SetExitCode(0);
   SetTransparentIndex(-1);

@@ -36,10 +36,20 @@ using testing::WriteTestFile;
 // message, which the limit binds too.
 constexpr unsigned long long kSizeLimit = 1024;
 
-enum class Fault { kNone, kSizeLimit, kReadOnlyFolder, kFolderTarget, kMissingFolder };
+// kShellSizeLimit is the limit as a plain "ulimit -f" leaves it, with SIGXFSZ not
+// ignored: the program itself must keep the signal from killing it mid-write.
+enum class Fault {
+  kNone,
+  kSizeLimit,
+  kReadOnlyFolder,
+  kFolderTarget,
+  kMissingFolder,
+  kShellSizeLimit
+};
 const char* FaultName(Fault fault) {
-  static constexpr const char* kNames[] = {"no fault", "size limit", "read-only folder",
-                                           "destination is a folder", "missing folder"};
+  static constexpr const char* kNames[] = {"no fault",         "size limit",
+                                           "read-only folder", "destination is a folder",
+                                           "missing folder",   "shell size limit"};
   return kNames[static_cast<int>(fault)];
 }
 
@@ -185,8 +195,10 @@ std::string Changes(const std::map<std::string, std::string>& before,
 class WriteFaults : public ::testing::TestWithParam<Fault> {
  protected:
   // Runs the case under the fault in a fresh folder and checks what it left.
-  void Check(const Case& c, Fault fault) {
-    const std::string context = std::string(c.name) + ", " + FaultName(fault);
+  void Check(const Case& c, Fault run_fault) {
+    const std::string context = std::string(c.name) + ", " + FaultName(run_fault);
+    // Both size limits must end the same way.
+    const Fault fault = run_fault == Fault::kShellSizeLimit ? Fault::kSizeLimit : run_fault;
     const bool in_place = c.destination.empty();
     // An input is neither a folder nor in a missing one.
     if (in_place && (fault == Fault::kFolderTarget || fault == Fault::kMissingFolder)) return;
@@ -209,6 +221,7 @@ class WriteFaults : public ::testing::TestWithParam<Fault> {
     RunOptions options;
     options.working_folder = root;
     if (fault == Fault::kSizeLimit) options.file_size_limit = kSizeLimit;
+    options.ignore_file_size_signal = run_fault != Fault::kShellSizeLimit;
     if (fault == Fault::kReadOnlyFolder) {
       // The user may read everything and write nothing: an input they could write would
       // be rewritten in place, which a read-only folder allows.
@@ -251,7 +264,8 @@ TEST_P(WriteFaults, EveryCommandThatWrites) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, WriteFaults,
                          ::testing::Values(Fault::kNone, Fault::kSizeLimit, Fault::kReadOnlyFolder,
-                                           Fault::kFolderTarget, Fault::kMissingFolder),
+                                           Fault::kFolderTarget, Fault::kMissingFolder,
+                                           Fault::kShellSizeLimit),
                          [](const ::testing::TestParamInfo<Fault>& info) {
                            std::string name;
                            for (const char ch : std::string(FaultName(info.param)))
