@@ -94,7 +94,7 @@ void ImageSeeds() {
     le32(static_cast<uint32_t>(pixels.size()));
     le32(2835);
     le32(2835);
-    le32(0);
+    le32(bits <= 8 ? static_cast<uint32_t>(table.size() / 4) : 0);  // colours used
     le32(0);
     return h + table + pixels;
   };

@@ -59,6 +59,7 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 std::vector<Crasher> ReadManifest() {
   std::vector<Crasher> crashers;
   std::ifstream in(kCrashers + "/MANIFEST.tsv");
+  if (!in) ADD_FAILURE() << "cannot read " << kCrashers << "/MANIFEST.tsv";
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
     const std::vector<std::string> fields = SplitTabs(line);
