@@ -192,11 +192,11 @@ void TextSeeds() {
   Write("number_range", "negative.txt", std::string("\x13\x01") + "-5--1, 0 - 7,255");
   Write("number_range", "both.txt", std::string("\x06\x00") + "1-x,,9223372036854775807");
 
-  Write("color_spec", "index.txt",
+  Write("color_text", "index.txt",
         "8,9,a,,7,128,143,#f00,#FF0000,$0000ff,red,'Alice Blue',\"dark-slate-gray\"");
-  Write("color_spec", "hex.txt", "#12345");
-  Write("color_spec", "name.txt", "Dark Slate Gray");
-  Write("color_spec", "many.txt", "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16");
+  Write("color_text", "hex.txt", "#12345");
+  Write("color_text", "name.txt", "Dark Slate Gray");
+  Write("color_text", "many.txt", "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16");
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ bool ReaderAccepts(const std::string& target, const std::string& path) {
                             std::numeric_limits<int64_t>::min(),
                             std::numeric_limits<int64_t>::max()) > 0;
   }
-  if (target == "color_spec") {
+  if (target == "color_text") {
     InitPalettes();
     return FillCustomPalette(bytes);
   }
@@ -133,7 +133,7 @@ std::string RefusalMessage(const std::string& target, const std::string& path) {
   if (target == "cart_data_list") return "File contains no cart data:\n" + path;
   if (target == "html_player") return "Failed to load HTML file:\n" + path;
   if (target == "number_range") return "Sprite index error: ";
-  if (target == "color_spec") return "Too many colors specified (max 16)";
+  if (target == "color_text") return "Too many colors specified (max 16)";
   return "";
 }
 
