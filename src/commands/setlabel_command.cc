@@ -120,7 +120,7 @@ LabelOutcome SetPlayerLabel(const LabelJob& job) {
   PrintVerbose("Loaded game file (HTML player)");
   PrintVerbose("Applying label...");
   for (int i = 0; i < EmbeddedImageCount(*player); ++i) {
-    std::optional<std::vector<uint8_t>> bytes = Base64Decode(EmbeddedImageData(*player, i));
+    std::optional<std::vector<uint8_t>> bytes = Base64Decode(EmbeddedImagePayload(*player, i));
     if (!bytes) continue;
     ImagePtr picture = LoadImageFromMemory(bytes->data(), bytes->size());
     if (!picture || picture->width() != kCartLabelSide || picture->height() != kCartLabelSide)

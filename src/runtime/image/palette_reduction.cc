@@ -70,14 +70,16 @@ PaletteReduction::PaletteReduction(EncoderInput& input, int depth) : depth_(dept
   if (colors_.empty()) {
     const int64_t pixels = int64_t{input.width()} * input.height();
     colors_ = LearnColorTable(input, size, NeuQuantSampleStep(pixels));
-    learnt_ = true;
+    clearest_ = 0;
+    for (size_t i = 1; i < colors_.size(); ++i) {
+      if (colors_[i][3] < colors_[static_cast<size_t>(clearest_)][3]) {
+        clearest_ = static_cast<int>(i);
+      }
+    }
   }
   // Unused entries repeat the first colour, so they are never a closer match.
   const Rgba filler = colors_.empty() ? Rgba{0, 0, 0, 255} : colors_.front();
   colors_.resize(static_cast<size_t>(size), filler);
-  for (size_t i = 1; i < colors_.size(); ++i) {
-    if (colors_[i][3] < colors_[static_cast<size_t>(clearest_)][3]) clearest_ = static_cast<int>(i);
-  }
   by_green_.resize(colors_.size());
   for (size_t i = 0; i < by_green_.size(); ++i) by_green_[i] = static_cast<int>(i);
   std::stable_sort(by_green_.begin(), by_green_.end(),
@@ -137,7 +139,7 @@ int PaletteReduction::IndexOf(const uint8_t* pixel, int channels) {
   if (cached_index_ >= 0 && packed == cached_color_) return cached_index_;
   // In a learnt table a fully transparent pixel stays invisible whatever colour it
   // hides: nearness in colour could otherwise hand it an opaque entry.
-  if (learnt_ && channels == 4 && pixel[3] == 0) return clearest_;
+  if (clearest_ >= 0 && channels == 4 && pixel[3] == 0) return clearest_;
   cached_color_ = packed;
   cached_index_ = Nearest(Unpack(packed));
   return cached_index_;

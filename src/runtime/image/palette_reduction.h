@@ -44,8 +44,9 @@ class PaletteReduction {
   std::vector<Rgba> colors_;
   // Table indices sorted by green, for a nearest search that stops early.
   std::vector<int> by_green_;
-  bool learnt_ = false;
-  int clearest_ = 0;  // the entry of the lowest alpha, for fully transparent pixels
+  // In a learnt table, the entry of the lowest alpha, for fully transparent pixels;
+  // -1 for an exact or black-and-white table.
+  int clearest_ = -1;
   uint32_t cached_color_ = 0;
   int cached_index_ = -1;
 };
