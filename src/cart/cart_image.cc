@@ -78,12 +78,8 @@ bool EncodeCartPixels(RgbaImage& image, std::span<const uint8_t> bytes) {
 
 ImagePtr CartLabelSquare(const RgbaImage& picture) {
   const int side = std::min(picture.width(), picture.height());
-  ImagePtr square = CopyImageRegion(picture, (picture.width() - side) / 2,
-                                    (picture.height() - side) / 2, side, side);
-  if (square && !ResizeImage(*square, kCartLabelSide, kCartLabelSide, ResizeMode::kRaw)) {
-    return nullptr;
-  }
-  return square;
+  return ResizeImageRegion(picture, (picture.width() - side) / 2, (picture.height() - side) / 2,
+                           side, side, kCartLabelSide, kCartLabelSide, ResizeMode::kRaw);
 }
 
 bool ApplyCartLabel(RgbaImage& cart, const RgbaImage& label, CartLabelFitter fit) {

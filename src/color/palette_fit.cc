@@ -1,53 +1,82 @@
 #include "color/palette_fit.h"
 
-#include <array>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__SSE4_1__)
+#include <smmintrin.h>
+#endif
 
 namespace brasswick {
+
+#if defined(__SSE2__)
 namespace {
 
-struct RowRgb {
-  std::array<int, kPaletteSize> red{}, green{}, blue{};
-  bool valid = false;
-};
-
-RowRgb LoadRow(int row) {
-  RowRgb rgb;
-  for (int i = 0; i < kPaletteSize; ++i) {
-    ColorValue entry = PaletteColor(i, row);
-    if (entry == kNoColor) return rgb;
-    rgb.red[i] = ColorRed(entry);
-    rgb.green[i] = ColorGreen(entry);
-    rgb.blue[i] = ColorBlue(entry);
-  }
-  rgb.valid = true;
-  return rgb;
-}
-
-int Nearest(const RowRgb& rgb, int red, int green, int blue) {
-  // All 16 distances first (a loop the compiler vectorises), then the first smallest.
-  std::array<int, kPaletteSize> distance;
-  for (int i = 0; i < kPaletteSize; ++i) {
-    const int dr = red - rgb.red[i];
-    const int dg = green - rgb.green[i];
-    const int db = blue - rgb.blue[i];
-    distance[i] = dr * dr + dg * dg + db * db;
-  }
-  int best = 0;
-  int best_distance = distance[0];
-  for (int i = 1; i < kPaletteSize; ++i) {
-    const bool closer = distance[i] < best_distance;
-    best = closer ? i : best;
-    best_distance = closer ? distance[i] : best_distance;
-  }
-  return best;
+__m128i Min32(__m128i a, __m128i b) {
+#if defined(__SSE4_1__)
+  return _mm_min_epi32(a, b);
+#else
+  const __m128i less = _mm_cmplt_epi32(a, b);
+  return _mm_or_si128(_mm_and_si128(less, a), _mm_andnot_si128(less, b));
+#endif
 }
 
 }  // namespace
+#endif
+
+PaletteSearch::PaletteSearch(int row) {
+  for (int i = 0; i < kPaletteSize; ++i) {
+    const ColorValue entry = PaletteColor(i, row);
+    if (entry == kNoColor) return;
+    red_[i] = ColorRed(entry);
+    green_[i] = ColorGreen(entry);
+    blue_[i] = ColorBlue(entry);
+    red_green_[2 * i] = static_cast<int16_t>(red_[i]);
+    red_green_[2 * i + 1] = static_cast<int16_t>(green_[i]);
+    blue_zero_[2 * i] = static_cast<int16_t>(blue_[i]);
+  }
+  valid_ = true;
+}
+
+int PaletteSearch::Nearest(int red, int green, int blue) const {
+  if (!valid_) return 0;
+#if defined(__SSE2__)
+  // Each lane holds distance * 16 + index (a distance is at most 3 * 255^2, so the key
+  // fits easily): the smallest key is the nearest entry, the lowest index on a tie.
+  const __m128i pixel_red_green = _mm_set1_epi32(red | (green << 16));
+  const __m128i pixel_blue = _mm_set1_epi32(blue);
+  __m128i best = _mm_set1_epi32(0x7FFFFFFF);
+  for (int group = 0; group < kPaletteSize / 4; ++group) {
+    const __m128i rg = _mm_sub_epi16(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(red_green_) + group), pixel_red_green);
+    const __m128i b = _mm_sub_epi16(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(blue_zero_) + group), pixel_blue);
+    const __m128i distance = _mm_add_epi32(_mm_madd_epi16(rg, rg), _mm_madd_epi16(b, b));
+    const __m128i index = _mm_setr_epi32(group * 4, group * 4 + 1, group * 4 + 2, group * 4 + 3);
+    best = Min32(best, _mm_or_si128(_mm_slli_epi32(distance, 4), index));
+  }
+  best = Min32(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(1, 0, 3, 2)));
+  best = Min32(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(2, 3, 0, 1)));
+  return _mm_cvtsi128_si32(best) & 15;
+#else
+  int best = 0;
+  int best_distance = 0x7FFFFFFF;
+  for (int i = 0; i < kPaletteSize; ++i) {
+    const int dr = red - red_[i];
+    const int dg = green - green_[i];
+    const int db = blue - blue_[i];
+    const int distance = dr * dr + dg * dg + db * db;
+    if (distance < best_distance) {
+      best = i;
+      best_distance = distance;
+    }
+  }
+  return best;
+#endif
+}
 
 int NearestPaletteIndex(ColorValue color, int row) {
-  RowRgb rgb = LoadRow(row);
-  if (!rgb.valid) return 0;
-  return Nearest(rgb, ColorRed(color), ColorGreen(color), ColorBlue(color));
+  return PaletteSearch(row).Nearest(ColorRed(color), ColorGreen(color), ColorBlue(color));
 }
 
 ColorValue NearestPaletteColor(ColorValue color, int row) {
@@ -57,16 +86,16 @@ ColorValue NearestPaletteColor(ColorValue color, int row) {
 void FitImageToPalette(RgbaImage& image, int row) {
   // The row is read once; every pixel is then compared with its 16 entries directly in
   // the pixel buffer.
-  const RowRgb rgb = LoadRow(row);
-  if (!rgb.valid) return;
+  const PaletteSearch search(row);
+  if (!search.valid()) return;
   const int channels = image.channels();
   for (int y = 0; y < image.height(); ++y) {
     uint8_t* p = image.Row(y);
     for (int x = 0; x < image.width(); ++x, p += channels) {
-      const int i = Nearest(rgb, p[0], p[1], p[2]);
-      p[0] = static_cast<uint8_t>(rgb.red[i]);
-      p[1] = static_cast<uint8_t>(rgb.green[i]);
-      p[2] = static_cast<uint8_t>(rgb.blue[i]);
+      const int i = search.Nearest(p[0], p[1], p[2]);
+      p[0] = static_cast<uint8_t>(search.Red(i));
+      p[1] = static_cast<uint8_t>(search.Green(i));
+      p[2] = static_cast<uint8_t>(search.Blue(i));
     }
   }
 }

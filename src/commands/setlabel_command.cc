@@ -41,34 +41,40 @@ std::optional<std::vector<uint8_t>> PackLabelNibbles(const RgbaImage& picture) {
   ImagePtr square = CartLabelSquare(picture);
   if (!square) return std::nullopt;
   std::vector<uint8_t> bytes(kCartLabelSide * kCartLabelSide / 2);
-  ImageDrawing drawing;
-  if (!drawing.BeginDrawing(*square)) return std::nullopt;
+  const PaletteSearch search;
+  const int channels = square->channels();
   size_t next = 0;
   for (int y = 0; y < kCartLabelSide; ++y) {
-    for (int x = 0; x < kCartLabelSide; x += 2) {
-      bytes[next++] = static_cast<uint8_t>((NearestPaletteIndex(drawing.Point(x, y)) << 4) |
-                                           NearestPaletteIndex(drawing.Point(x + 1, y)));
+    const uint8_t* p = square->Row(y);
+    for (int x = 0; x < kCartLabelSide; x += 2, p += 2 * channels) {
+      const uint8_t* q = p + channels;
+      bytes[next++] = static_cast<uint8_t>((search.Nearest(p[0], p[1], p[2]) << 4) |
+                                           search.Nearest(q[0], q[1], q[2]));
     }
   }
-  drawing.EndDrawing();
   return bytes;
 }
 
-// Crops the picture in place to its centred square (a picture with alpha composited
-// over its own squeezed self) and resizes that to 128 x 128 by nearest neighbour.
-void CropToSquareInPlace(RgbaImage& image) {
-  ImagePtr copy = CopyImage(image);
-  if (!copy) return;
-  const int width = image.width();
-  const int height = image.height();
-  const int side = std::min(width, height);
-  ResizeImage(image, side, side, ResizeMode::kSmooth);
+// The player's label: the picture's centred square resized to 128 x 128 by nearest
+// neighbour, a picture with alpha composited over its whole self squeezed to the
+// square. Sampling commutes with the per-pixel compositing, so both layers are sampled
+// first and only 128 x 128 pixels are blended. None when memory runs out.
+ImagePtr CropToSquare(const RgbaImage& picture) {
+  ImagePtr square = CartLabelSquare(picture);
+  if (!square || picture.channels() != 4) return square;
+  const int side = std::min(picture.width(), picture.height());
+  ImagePtr background = ResizeImageRegion(picture, 0, 0, picture.width(), picture.height(), side,
+                                          side, ResizeMode::kSmooth);
+  if (!background ||
+      !ResizeImage(*background, kCartLabelSide, kCartLabelSide, ResizeMode::kRaw)) {
+    return nullptr;
+  }
   ImageDrawing drawing;
-  if (drawing.BeginDrawing(image)) {
-    drawing.DrawImage(*copy, (side - width) / 2, (side - height) / 2);
+  if (drawing.BeginDrawing(*background)) {
+    drawing.DrawImage(*square, 0, 0);
     drawing.EndDrawing();
   }
-  ResizeImage(image, kCartLabelSide, kCartLabelSide, ResizeMode::kRaw);
+  return background;
 }
 
 void FitLabelToPalette(RgbaImage& square) { FitImageToPalette(square); }
@@ -125,8 +131,7 @@ LabelOutcome SetPlayerLabel(const LabelJob& job) {
     ImagePtr picture = LoadImageFromMemory(bytes->data(), bytes->size());
     if (!picture || picture->width() != kCartLabelSide || picture->height() != kCartLabelSide)
       continue;
-    ImagePtr label = CopyImage(*job.label);
-    if (label) CropToSquareInPlace(*label);
+    ImagePtr label = CropToSquare(*job.label);
     std::optional<std::vector<uint8_t>> png =
         label ? EncodeImageToMemory(*label, ImageFormat::kPng) : std::nullopt;
     if (!png) {

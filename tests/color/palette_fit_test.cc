@@ -68,6 +68,48 @@ TEST_F(PaletteFitTest, FitsPixelsKeepingAlpha) {
   }
 }
 
+// Every search against the rule itself: the smallest squared distance, the lowest index
+// on a tie, over palettes with repeated entries, far extremes and ties in every group.
+TEST_F(PaletteFitTest, SearchAgreesWithTheRuleOnEveryKindOfPalette) {
+  const char* palettes[] = {
+      "",  // the standard row
+      "#000,#000,#000,#000,#000,#000,#000,#000,#000,#000,#000,#000,#000,#000,#000,#000",
+      "#fff,#fff,#fff,#fff,#fff,#fff,#fff,#fff,#fff,#fff,#fff,#fff,#fff,#fff,#100000,#120000",
+      "#ff0000,#00ff00,#0000ff,#000,#fff,#808080,#7f7f7f,#818181,#010101,#fefefe,#ff00ff,"
+      "#00ffff,#ffff00,#808080,#7f7f7f,#818181",
+  };
+  uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1103515245u + 12345u;
+    return static_cast<int>((state >> 16) % 256);
+  };
+  for (const char* palette : palettes) {
+    SCOPED_TRACE(palette);
+    InitPalettes();
+    if (*palette != 0) ASSERT_TRUE(FillCustomPalette(palette));
+    const PaletteSearch search;
+    ASSERT_TRUE(search.valid());
+    for (int n = 0; n < 4000; ++n) {
+      int r = next(), g = next(), b = next();
+      if (n < 8) r = g = b = (n % 2) * 255;  // the far corners
+      if (n >= 8 && n < 16) r = 0x11, g = b = 0;  // halfway between #100000 and #120000
+      int best = 0, best_distance = 1 << 30;
+      for (int i = 0; i < kPaletteSize; ++i) {
+        const ColorValue e = PaletteColor(i);
+        const int d = (r - ColorRed(e)) * (r - ColorRed(e)) +
+                      (g - ColorGreen(e)) * (g - ColorGreen(e)) +
+                      (b - ColorBlue(e)) * (b - ColorBlue(e));
+        if (d < best_distance) {
+          best = i;
+          best_distance = d;
+        }
+      }
+      ASSERT_EQ(search.Nearest(r, g, b), best) << r << "," << g << "," << b;
+      ASSERT_EQ(NearestPaletteIndex(MakeColor(r, g, b)), best);
+    }
+  }
+}
+
 TEST_F(PaletteFitTest, FitsRgbImages) {
   ImagePtr image = CreateImage(1, 1, 24);
   ASSERT_TRUE(image);

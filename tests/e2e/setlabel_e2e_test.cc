@@ -2,6 +2,7 @@
 // a .p8.png cartridge and an exported player page.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -246,6 +247,59 @@ TEST(SetLabel, PlayerGetsOnlyItsFirstLabelPictureReplacedAsPng) {
       }
       ASSERT_TRUE(px == left || px == right) << x << "," << y;
     }
+  }
+}
+
+// A player label from a picture with alpha: its centred square composited over the
+// whole picture squeezed to that square, then sampled to 128 x 128. The reference does
+// exactly that at full size with the image library; the command may sample first.
+TEST(SetLabel, PlayerLabelWithAlphaShowsTheSqueezedPictureThroughItsHoles) {
+  TempDir dir;
+  ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
+  ImagePtr slot = MakePicture(128, 128, 24, [](int, int) { return Rgba{9, 9, 9, 255}; });
+  const std::string page = testing::PlayerPageText({{"png", EncodedBase64(*slot, ImageFormat::kPng)}});
+  struct Case {
+    int width, height;
+  };
+  for (const Case shape : {Case{300, 200}, Case{150, 260}, Case{256, 256}}) {
+    SCOPED_TRACE(std::to_string(shape.width) + "x" + std::to_string(shape.height));
+    WriteTestFile(dir.File("game.html"), page);
+    ASSERT_TRUE(testing::GiveToTestUser(dir.File("game.html")));
+    // Colour follows the position; alpha runs through opaque, clear and partial bands.
+    ImagePtr picture = MakePicture(shape.width, shape.height, 32, [](int x, int y) {
+      const int alphas[] = {255, 0, 128, 37};
+      return Rgba{(x * 7) % 256, (y * 5) % 256, (x + y) % 256, alphas[(x / 16 + y / 16) % 4]};
+    });
+    SavePng(*picture, dir.File("pic.png"));
+    ProcessResult result = RunCommand({dir.File("game.html"), dir.File("pic.png")});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+
+    const int side = std::min(shape.width, shape.height);
+    ImagePtr expected = CopyImage(*picture);
+    ASSERT_TRUE(ResizeImage(*expected, side, side, ResizeMode::kSmooth));
+    ImageDrawing drawing;
+    ASSERT_TRUE(drawing.BeginDrawing(*expected));
+    drawing.DrawImage(*picture, (side - shape.width) / 2, (side - shape.height) / 2);
+    drawing.EndDrawing();
+    ASSERT_TRUE(ResizeImage(*expected, 128, 128, ResizeMode::kRaw));
+
+    const std::string written = ReadTestFile(dir.File("game.html"));
+    const std::string marker = "data:image/png;base64,";
+    const size_t from = written.find(marker) + marker.size();
+    const std::string png =
+        testing::TestBase64Decode(written.substr(from, written.find('"', from) - from));
+    ImagePtr label = LoadImageFromMemory(reinterpret_cast<const uint8_t*>(png.data()), png.size());
+    ASSERT_TRUE(label);
+    ASSERT_EQ(label->width(), 128);
+    ASSERT_EQ(label->height(), 128);
+    int clear = 0;
+    for (int y = 0; y < 128; ++y) {
+      for (int x = 0; x < 128; ++x) {
+        ASSERT_EQ(PixelAt(*label, x, y), PixelAt(*expected, x, y)) << x << "," << y;
+        clear += PixelAt(*label, x, y).a < 255;
+      }
+    }
+    EXPECT_GT(clear, 128 * 128 / 4);  // the holes reached the label
   }
 }
 

@@ -111,6 +111,25 @@ bool ResizeImage(RgbaImage& image, int width, int height, ResizeMode mode) {
   return true;
 }
 
+ImagePtr ResizeImageRegion(const RgbaImage& image, int x, int y, int region_width,
+                           int region_height, int width, int height, ResizeMode mode) {
+  if (region_width == width && region_height == height) {
+    return CopyImageRegion(image, x, y, width, height);
+  }
+  if (region_width < 1 || region_height < 1 || x < 0 || y < 0) return nullptr;
+  if (x > image.width() - region_width || y > image.height() - region_height) return nullptr;
+  if (!ValidSide(width) || !ValidSide(height) || image.pixbuf() == nullptr) return nullptr;
+  // The scaler reads only the rectangle of a sub-pixbuf, which shares the pixels.
+  GdkPixbuf* region =
+      gdk_pixbuf_new_subpixbuf(image.pixbuf(), x, y, region_width, region_height);
+  if (region == nullptr) return nullptr;
+  const GdkInterpType interp = mode == ResizeMode::kRaw ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
+  GdkPixbuf* scaled = gdk_pixbuf_scale_simple(region, width, height, interp);
+  g_object_unref(region);
+  if (scaled == nullptr) return nullptr;
+  return std::make_unique<RgbaImage>(scaled, image.source_depth());
+}
+
 ImagePtr LoadImageFromMemory(const uint8_t* data, size_t size) {
   if (data == nullptr) return nullptr;
   if (HasPngSignature(data, size)) return DecodePng(data, size);

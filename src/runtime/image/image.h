@@ -79,6 +79,12 @@ ImagePtr CopyImageRegion(const RgbaImage& image, int x, int y, int width, int he
 // Raw: nearest neighbour; Smooth: bilinear. In place; the current size changes nothing.
 // False (image unchanged) for sizes outside 1..kMaxImageSide or when memory runs out.
 bool ResizeImage(RgbaImage& image, int width, int height, ResizeMode mode);
+// A new image of the rectangle resized to width x height: the same pixels as
+// CopyImageRegion followed by ResizeImage, without copying the rectangle first. None
+// unless the rectangle lies inside the image and is not empty, for sizes outside
+// 1..kMaxImageSide, or when memory runs out.
+ImagePtr ResizeImageRegion(const RgbaImage& image, int x, int y, int region_width,
+                           int region_height, int width, int height, ResizeMode mode);
 inline void FreeImage(ImagePtr& image) { image.reset(); }
 inline int ImageWidth(const RgbaImage& image) { return image.width(); }
 inline int ImageHeight(const RgbaImage& image) { return image.height(); }

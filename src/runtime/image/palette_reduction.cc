@@ -20,12 +20,13 @@ Rgba Unpack(uint32_t v) {
               static_cast<uint8_t>(v >> 24)};
 }
 
-// The distinct colours of the input when there are at most `limit`, else empty.
-// An open-addressing set of a fixed size: the scan stops as soon as the limit is passed.
-std::vector<Rgba> FewDistinctColors(EncoderInput& input, int limit) {
-  constexpr size_t kSlots = 1024;  // more than four times the largest limit
-  std::vector<uint32_t> keys(kSlots);
-  std::vector<bool> used(kSlots);
+}  // namespace
+
+// The distinct colours of the input when there are at most `limit`, else empty, each
+// recorded in the exact-colour set with its table index. The scan stops as soon as the
+// limit is passed.
+std::vector<Rgba> PaletteReduction::FewDistinctColors(EncoderInput& input, int limit) {
+  exact_index_.fill(-1);
   std::vector<Rgba> found;
   const int channels = input.channels();
   uint32_t last = 0;
@@ -37,17 +38,19 @@ std::vector<Rgba> FewDistinctColors(EncoderInput& input, int limit) {
       if (have_last && color == last) continue;
       last = color;
       have_last = true;
-      size_t slot = (color * 2654435761u) % kSlots;
-      while (used[slot] && keys[slot] != color) slot = (slot + 1) % kSlots;
-      if (used[slot]) continue;
+      size_t slot = Slot(color);
+      while (exact_index_[slot] >= 0 && exact_keys_[slot] != color) slot = (slot + 1) % kSlots;
+      if (exact_index_[slot] >= 0) continue;
       if (static_cast<int>(found.size()) == limit) return {};
-      used[slot] = true;
-      keys[slot] = color;
+      exact_index_[slot] = static_cast<int16_t>(found.size());
+      exact_keys_[slot] = color;
       found.push_back(Unpack(color));
     }
   }
   return found;
 }
+
+namespace {
 
 int Distance(const Rgba& a, const Rgba& b) {
   int sum = 0;
@@ -67,7 +70,8 @@ PaletteReduction::PaletteReduction(EncoderInput& input, int depth) : depth_(dept
     return;
   }
   colors_ = FewDistinctColors(input, size);
-  if (colors_.empty()) {
+  exact_ = !colors_.empty();
+  if (!exact_) {
     const int64_t pixels = int64_t{input.width()} * input.height();
     colors_ = LearnColorTable(input, size, NeuQuantSampleStep(pixels));
     clearest_ = 0;
@@ -137,6 +141,16 @@ int PaletteReduction::IndexOf(const uint8_t* pixel, int channels) {
   }
   const uint32_t packed = Pack(pixel, channels);
   if (cached_index_ >= 0 && packed == cached_color_) return cached_index_;
+  if (exact_) {
+    // Every pixel's colour is an entry of an exact table: its own entry is the nearest.
+    for (size_t slot = Slot(packed); exact_index_[slot] >= 0; slot = (slot + 1) % kSlots) {
+      if (exact_keys_[slot] == packed) {
+        cached_color_ = packed;
+        cached_index_ = exact_index_[slot];
+        return cached_index_;
+      }
+    }
+  }
   // In a learnt table a fully transparent pixel stays invisible whatever colour it
   // hides: nearness in colour could otherwise hand it an opaque entry.
   if (clearest_ >= 0 && channels == 4 && pixel[3] == 0) return clearest_;
@@ -149,6 +163,12 @@ void PaletteReduction::PackedRow(EncoderInput& input, int y, int bit_depth, uint
   const int channels = input.channels();
   const uint8_t* p = input.Row(y);
   std::memset(out, 0, PackedRowBytes(input.width(), bit_depth));
+  if (bit_depth == 8) {
+    for (int x = 0; x < input.width(); ++x, p += channels) {
+      out[x] = static_cast<uint8_t>(IndexOf(p, channels));
+    }
+    return;
+  }
   const int per_byte = 8 / bit_depth;
   for (int x = 0; x < input.width(); ++x, p += channels) {
     const int index = IndexOf(p, channels);

@@ -9,6 +9,7 @@
 #ifndef BRASSWICK_RUNTIME_IMAGE_PALETTE_REDUCTION_H_
 #define BRASSWICK_RUNTIME_IMAGE_PALETTE_REDUCTION_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -37,6 +38,11 @@ class PaletteReduction {
   }
 
  private:
+  // The exact-colour set: open addressing over more than four times the largest table.
+  static constexpr size_t kSlots = 1024;
+  static size_t Slot(uint32_t color) { return (color * 2654435761u) % kSlots; }
+
+  std::vector<Rgba> FewDistinctColors(EncoderInput& input, int limit);
   int IndexOf(const uint8_t* pixel, int channels);
   int Nearest(const Rgba& color) const;
 
@@ -47,6 +53,11 @@ class PaletteReduction {
   // In a learnt table, the entry of the lowest alpha, for fully transparent pixels;
   // -1 for an exact or black-and-white table.
   int clearest_ = -1;
+  // Whether the table holds every colour of the picture; then the set below gives each
+  // colour's entry.
+  bool exact_ = false;
+  std::array<uint32_t, kSlots> exact_keys_{};
+  std::array<int16_t, kSlots> exact_index_{};
   uint32_t cached_color_ = 0;
   int cached_index_ = -1;
 };
