@@ -86,7 +86,9 @@ TEST_F(PaletteFitTest, SearchAgreesWithTheRuleOnEveryKindOfPalette) {
   for (const char* palette : palettes) {
     SCOPED_TRACE(palette);
     InitPalettes();
-    if (*palette != 0) ASSERT_TRUE(FillCustomPalette(palette));
+    if (*palette != 0) {
+      ASSERT_TRUE(FillCustomPalette(palette));
+    }
     const PaletteSearch search;
     ASSERT_TRUE(search.valid());
     for (int n = 0; n < 4000; ++n) {
