@@ -20,10 +20,24 @@ std::string NormalizeAlias(std::string_view alias) {
   return Cli().config.case_sensitive ? trimmed : LowerText(trimmed);
 }
 
+// Whether a stored alias normalises to the text, compared in place: every alias of
+// every command is checked against every new one.
+bool SameAlias(std::string_view alias, std::string_view normalized, bool case_sensitive) {
+  alias = TrimView(alias);
+  if (alias.size() != normalized.size()) return false;
+  for (size_t i = 0; i < alias.size(); ++i) {
+    char c = alias[i];
+    if (!case_sensitive && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != normalized[i]) return false;
+  }
+  return true;
+}
+
 bool AliasTaken(const std::string& normalized) {
+  const bool case_sensitive = Cli().config.case_sensitive;
   for (const auto& command : Cli().config.commands) {
     for (const std::string& alias : command->aliases) {
-      if (NormalizeAlias(alias) == normalized) return true;
+      if (SameAlias(alias, normalized, case_sensitive)) return true;
     }
   }
   return false;

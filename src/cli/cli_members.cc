@@ -6,21 +6,43 @@
 
 namespace brasswick {
 
-const JsonValue* ConfigMember(const JsonValue* object, std::string_view key) {
-  // Keys are short words of the framework: the prefixed name is built on the stack,
-  // since every setting of every command is looked up this way at start-up.
-  constexpr std::string_view kPrefix = "lin-";
-  char buffer[64];
-  const JsonValue* prefixed = nullptr;
-  if (key.size() <= sizeof buffer - kPrefix.size()) {
-    kPrefix.copy(buffer, kPrefix.size());
-    key.copy(buffer + kPrefix.size(), key.size());
-    prefixed = JsonMember(object, std::string_view(buffer, kPrefix.size() + key.size()));
-  } else {
-    prefixed = JsonMember(object, std::string(kPrefix) + std::string(key));
+namespace {
+
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Compares as the configuration document does: ASCII letters without regard to case.
+bool SameFoldedName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
   }
-  if (prefixed != nullptr) return prefixed;
-  return JsonMember(object, key);
+  return true;
+}
+
+}  // namespace
+
+const JsonValue* ConfigMember(const JsonValue* object, std::string_view key) {
+  // Every setting of every command is looked up this way at start-up. A small object
+  // is walked once for both names; a large one has an index that finds each at once.
+  constexpr std::string_view kPrefix = "lin-";
+  constexpr size_t kWalkedMembers = 16;
+  if (JsonKindOf(object) != JsonKind::kObject) return nullptr;
+  if (!object->no_case() || object->member_count() > kWalkedMembers) {
+    const JsonValue* prefixed = JsonMember(object, std::string(kPrefix) + std::string(key));
+    return prefixed != nullptr ? prefixed : JsonMember(object, key);
+  }
+  const JsonValue* plain = nullptr;
+  for (size_t i = 0; i < object->member_count(); ++i) {
+    const std::string_view name = object->member_name(i);
+    if (plain == nullptr && SameFoldedName(name, key)) {
+      plain = object->member_value(i);
+    } else if (name.size() == kPrefix.size() + key.size() &&
+               SameFoldedName(name.substr(0, kPrefix.size()), kPrefix) &&
+               SameFoldedName(name.substr(kPrefix.size()), key)) {
+      return object->member_value(i);
+    }
+  }
+  return plain;
 }
 
 bool ReadConfigBool(const JsonValue* object, std::string_view key, bool default_value) {

@@ -14,9 +14,10 @@ void SetCliOutputStreams(std::ostream* out, std::ostream* err);
 std::ostream& CliOut();
 std::ostream& CliErr();
 
-// Writes the text to the output stream and flushes it.
+// Writes the text to the output stream, unflushed.
 void WriteCliOut(std::string_view text);
-// Writes the recorded error as one line to the error stream: the message, or
+// Flushes the output stream, then writes the recorded error as one line to the error
+// stream: the message, or
 // "Error <code>" when the message is empty.
 void WriteCliErrorLine();
 

@@ -27,7 +27,15 @@ std::string TrimRight(std::string_view text) {
   return std::string(text.substr(0, end));
 }
 
-std::string TrimText(std::string_view text) { return TrimLeft(TrimRight(text)); }
+std::string_view TrimView(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsBlankChar(text[begin])) ++begin;
+  while (end > begin && IsBlankChar(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+std::string TrimText(std::string_view text) { return std::string(TrimView(text)); }
 
 std::string LowerText(std::string_view text) {
   std::string result(text);

@@ -11,6 +11,8 @@ namespace brasswick {
 
 // Without leading and trailing blanks (space, tab, CR, LF, VT, FF).
 std::string TrimText(std::string_view text);
+// The same bounds as TrimText, as a view into the text.
+std::string_view TrimView(std::string_view text);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
 std::string LowerText(std::string_view text);

@@ -39,7 +39,12 @@ PaletteSearch::PaletteSearch(int row) {
 }
 
 int PaletteSearch::Nearest(int red, int green, int blue) const {
-  if (!valid_) return 0;
+  return valid_ ? Search(red, green, blue) : 0;
+}
+
+// Inlined into the fitting loop, where the entries stay in registers across pixels.
+inline __attribute__((always_inline)) int PaletteSearch::Search(int red, int green,
+                                                                int blue) const {
 #if defined(__SSE2__)
   // Each lane holds distance * 16 + index (a distance is at most 3 * 255^2, so the key
   // fits easily): the smallest key is the nearest entry, the lowest index on a tie.
@@ -92,7 +97,7 @@ void FitImageToPalette(RgbaImage& image, int row) {
   for (int y = 0; y < image.height(); ++y) {
     uint8_t* p = image.Row(y);
     for (int x = 0; x < image.width(); ++x, p += channels) {
-      const int i = search.Nearest(p[0], p[1], p[2]);
+      const int i = search.Search(p[0], p[1], p[2]);
       p[0] = static_cast<uint8_t>(search.Red(i));
       p[1] = static_cast<uint8_t>(search.Green(i));
       p[2] = static_cast<uint8_t>(search.Blue(i));

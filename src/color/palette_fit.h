@@ -24,6 +24,9 @@ class PaletteSearch {
   int Blue(int index) const { return blue_[index]; }
 
  private:
+  friend void FitImageToPalette(RgbaImage& image, int row);
+  int Search(int red, int green, int blue) const;  // Nearest of a valid search
+
   bool valid_ = false;
   int red_[kPaletteSize] = {};
   int green_[kPaletteSize] = {};

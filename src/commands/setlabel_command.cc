@@ -65,8 +65,7 @@ ImagePtr CropToSquare(const RgbaImage& picture) {
   const int side = std::min(picture.width(), picture.height());
   ImagePtr background = ResizeImageRegion(picture, 0, 0, picture.width(), picture.height(), side,
                                           side, ResizeMode::kSmooth);
-  if (!background ||
-      !ResizeImage(*background, kCartLabelSide, kCartLabelSide, ResizeMode::kRaw)) {
+  if (!background || !ResizeImage(*background, kCartLabelSide, kCartLabelSide, ResizeMode::kRaw)) {
     return nullptr;
   }
   ImageDrawing drawing;

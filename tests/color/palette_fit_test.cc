@@ -93,7 +93,7 @@ TEST_F(PaletteFitTest, SearchAgreesWithTheRuleOnEveryKindOfPalette) {
     ASSERT_TRUE(search.valid());
     for (int n = 0; n < 4000; ++n) {
       int r = next(), g = next(), b = next();
-      if (n < 8) r = g = b = (n % 2) * 255;  // the far corners
+      if (n < 8) r = g = b = (n % 2) * 255;       // the far corners
       if (n >= 8 && n < 16) r = 0x11, g = b = 0;  // halfway between #100000 and #120000
       int best = 0, best_distance = 1 << 30;
       for (int i = 0; i < kPaletteSize; ++i) {

@@ -257,7 +257,8 @@ TEST(SetLabel, PlayerLabelWithAlphaShowsTheSqueezedPictureThroughItsHoles) {
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   ImagePtr slot = MakePicture(128, 128, 24, [](int, int) { return Rgba{9, 9, 9, 255}; });
-  const std::string page = testing::PlayerPageText({{"png", EncodedBase64(*slot, ImageFormat::kPng)}});
+  const std::string page =
+      testing::PlayerPageText({{"png", EncodedBase64(*slot, ImageFormat::kPng)}});
   struct Case {
     int width, height;
   };

@@ -120,8 +120,7 @@ ImagePtr ResizeImageRegion(const RgbaImage& image, int x, int y, int region_widt
   if (x > image.width() - region_width || y > image.height() - region_height) return nullptr;
   if (!ValidSide(width) || !ValidSide(height) || image.pixbuf() == nullptr) return nullptr;
   // The scaler reads only the rectangle of a sub-pixbuf, which shares the pixels.
-  GdkPixbuf* region =
-      gdk_pixbuf_new_subpixbuf(image.pixbuf(), x, y, region_width, region_height);
+  GdkPixbuf* region = gdk_pixbuf_new_subpixbuf(image.pixbuf(), x, y, region_width, region_height);
   if (region == nullptr) return nullptr;
   const GdkInterpType interp = mode == ResizeMode::kRaw ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
   GdkPixbuf* scaled = gdk_pixbuf_scale_simple(region, width, height, interp);
