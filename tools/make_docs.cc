@@ -461,7 +461,7 @@ std::string CompletionScript() {
   const CliConfig& config = Cli().config;
   const std::string program = ExecutableDisplayName();
   const std::vector<const CliCommand*> commands = VisibleCommands();
-  std::string names, pairs, switches, switch_values, positionals;
+  std::string names, pairs, switches, switch_values, positionals, unbounded;
   for (const CliCommand* command : commands) {
     for (const std::string& alias : command->aliases) {
       names += (names.empty() ? "" : " ") + alias;
@@ -481,7 +481,11 @@ std::string CompletionScript() {
         continue;
       }
       std::string kind = ValueKind(*arg, command == config.help_command);
-      if (arg->unbounded) continue;  // offered for every later position, below
+      if (arg->unbounded) {
+        // Every later position: the fallback of the positional lookup.
+        unbounded += "      " + Quoted(command->name + " *") + ") REPLY=" + Quoted(kind) + " ;;\n";
+        continue;
+      }
       for (int64_t i = 0; i < arg->max_count && i < 64; ++i, ++position) {
         positionals += "    " + Quoted(command->name + " " + std::to_string(position)) +
                        ") REPLY=" + Quoted(kind) + " ;;\n";
@@ -544,21 +548,7 @@ std::string CompletionScript() {
          "    *) REPLY= ;;\n  esac\n}\n\n";
   out += "# REPLY: what the positional at an index (from 0) is, \"KIND [EXTENSION...]\".\n_" +
          program + "_positional() {\n  case \"$1 $2\" in\n" + positionals +
-         "    *) case \"$1 *\" in\n" +
-         [&] {
-           std::string unbounded;
-           for (const CliCommand* command : commands) {
-             for (const auto& arg : command->args) {
-               if (!arg->is_switch && arg->unbounded) {
-                 unbounded += "      " + Quoted(command->name + " *") +
-                              ") REPLY=" + Quoted(ValueKind(*arg, command == config.help_command)) +
-                              " ;;\n";
-               }
-             }
-           }
-           return unbounded;
-         }() +
-         "      *) REPLY= ;;\n    esac ;;\n  esac\n}\n\n";
+         "    *) case \"$1 *\" in\n" + unbounded + "      *) REPLY= ;;\n    esac ;;\n  esac\n}\n\n";
   out +=
       "# REPLY: the switch a word names (written in full or, where allowed, by a unique\n"
       "# beginning after one dash or two), or nothing.\n";
