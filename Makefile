@@ -55,10 +55,11 @@ fuzz: build-fuzz
 install: build-release
 	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
 
-# Removes what the last `make install` wrote, as build/install_manifest.txt lists it.
+# Removes what the last `make install` wrote, as build/install_manifest.txt lists it
+# (without DESTDIR: give the same DESTDIR as to the install).
 uninstall:
 	@[ -f build/install_manifest.txt ] || { echo "nothing installed from build/"; exit 1; }
-	xargs -r -d '\n' rm -f -- < build/install_manifest.txt
+	sed 's|^|$(DESTDIR)|' build/install_manifest.txt | xargs -r -d '\n' rm -f --
 
 # The Debian package build/brasswick_VERSION_ARCH.deb, its runtime dependencies found
 # by dpkg-shlibdeps.
