@@ -6,8 +6,13 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # The fuzz build: clang and its libFuzzer runtime; `make fuzz` runs each target this long.
 PACKAGES += clang libclang-rt-dev
 FUZZ_SECONDS ?= 60
+# Packaging: the manual page's two checkers and the Debian package tools.
+PACKAGES += mandoc groff-base dpkg-dev
+# Where `make install` puts the program; DESTDIR stages it under another root.
+PREFIX ?= /usr/local
 
-.PHONY: demo test deps build-release build-debug build-sanitize build-fuzz fuzz bench image-bench clean
+.PHONY: demo test deps build-release build-debug build-sanitize build-fuzz fuzz bench image-bench \
+        install uninstall deb clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -44,6 +49,22 @@ test: build-debug build-sanitize build-fuzz
 
 fuzz: build-fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ./fuzz/run_fuzzers build-fuzz
+
+# The program into $(PREFIX)/bin, its manual page into share/man/man1 and its bash
+# completion into share/bash-completion/completions, all under $(DESTDIR) when set.
+install: build-release
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
+
+# Removes what the last `make install` wrote, as build/install_manifest.txt lists it
+# (without DESTDIR: give the same DESTDIR as to the install).
+uninstall:
+	@[ -f build/install_manifest.txt ] || { echo "nothing installed from build/"; exit 1; }
+	sed 's|^|$(DESTDIR)|' build/install_manifest.txt | xargs -r -d '\n' rm -f --
+
+# The Debian package build/brasswick_VERSION_ARCH.deb, its runtime dependencies found
+# by dpkg-shlibdeps.
+deb: build-release
+	cd build && cpack -G DEB
 
 # Every command timed against its floor, the bare work of its output (bench/run; it
 # builds in Release itself). BENCH_RUNS sets the runs a row (default 11).

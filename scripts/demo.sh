@@ -1,14 +1,39 @@
 #!/usr/bin/env bash
-# The tool's main job on the bundled sample cartridge: its map (at twice the size), its
-# sprite sheet and its label, exported as PNG into demo-output/.
+# The tool at work, into demo-output/: the bundled sample cartridge's map (at twice the
+# size), sprite sheet, label and first sprites as PNG, and a copy without its sound;
+# then, on a player page and script of our own (drawn by bench_inputs beside the
+# program), the player's cartridge rebuilt as a .p8.png with the sample's label and a
+# title, the page themed, and a photo-like picture recoloured to the 16 colours.
+# Usage: demo.sh [PROGRAM [BENCH_INPUTS]]
 set -euo pipefail
 bin=${1:-build/brasswick}
+make_inputs=${2:-$(dirname "$bin")/bench_inputs}
 out=demo-output
-mkdir -p "$out"
+mkdir -p "$out/inputs"
 cp examples/sample.p8 "$out/sample.p8"
 "$bin" map "$out/sample.p8" --scale 2 --verbose
 "$bin" sheet "$out/sample.p8" --scale 4 --silent
 "$bin" label "$out/sample.p8" --scale 2 --silent
+"$bin" sprites "$out/sample.p8" "sample.sprite-%d.png" --numbers 1-4 --scale 4 --silent
+"$bin" copy "$out/sample.p8" sample.quiet.p8 --clear sfx --yes --silent
+
+"$make_inputs" "$out/inputs"
+"$bin" extractjsrom "$out/inputs/player.js" "$out/player.p8.png" --silent
+"$bin" setlabel "$out/player.p8.png" "$out/sample.label.png" --silent
+"$bin" settitle "$out/player.p8.png" --title "brasswick demo" --subtitle "label from sample.p8" \
+  --silent
+"$bin" sethtml "$out/inputs/player.html" "$out/player.themed.html" --title "brasswick demo" \
+  --background navy --controls 8 --xButton 12 --noStart --silent
+"$bin" colorimage "$out/inputs/photo.png" "$out/photo.16.png" --fit 128 --silent
+
+# How the themed page looks in a browser, when Chromium is there (make deps installs it).
+if command -v chromium >/dev/null 2>&1; then
+  timeout 60 chromium --headless --no-sandbox --disable-gpu --no-first-run \
+    --force-device-scale-factor=1 --user-data-dir="$PWD/$out/.chromium" --window-size=400,400 \
+    --screenshot="$PWD/$out/player.themed.png" "file://$PWD/$out/player.themed.html" \
+    >/dev/null 2>&1 || echo "(no screenshot of the themed page: chromium failed)"
+  rm -rf "$out/.chromium"
+fi
 echo
-echo "Exported into $out/:"
+echo "Written into $out/:"
 ls -l "$out"

@@ -121,7 +121,8 @@ void RunCommand(CliCommand& command) {
   }
 }
 
-// Expands "{{Name}}" references in every text help may show.
+}  // namespace
+
 void ExpandConfigTexts() {
   CliConfig& config = Cli().config;
   config.header = ExpandRuntimeStrings(config.header);
@@ -136,8 +137,6 @@ void ExpandConfigTexts() {
     }
   }
 }
-
-}  // namespace
 
 bool CommandWordTooShort(std::string_view word) {
   const CliConfig& config = Cli().config;

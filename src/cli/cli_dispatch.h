@@ -19,6 +19,11 @@ std::string TooShortCommandMessage();
 // True when the word is too short to be looked up by prefix.
 bool CommandWordTooShort(std::string_view word);
 
+// Expands the "{{Name}}" references of every text help may show (header, footers,
+// command and argument descriptions and help) in the loaded configuration. Dispatch
+// does it before printing; the manual page generator does it after loading.
+void ExpandConfigTexts();
+
 }  // namespace brasswick
 
 #endif  // BRASSWICK_CLI_CLI_DISPATCH_H_

@@ -34,11 +34,6 @@ void PrintSeparator() {
               "\n");
 }
 
-std::string WithoutCarets(const std::string& desc) {
-  size_t start = desc.find_first_not_of('^');
-  return start == std::string::npos ? "" : desc.substr(start);
-}
-
 bool StartsGroup(const std::string& desc) { return !desc.empty() && desc[0] == '^'; }
 
 std::string Dashes(size_t count) {
@@ -50,21 +45,15 @@ std::string PositionalName(const CliArg& arg) {
 }
 
 void PrintArgGroup(const CliCommand& command, bool required_group, size_t column) {
-  std::vector<const CliArg*> members;
-  for (const auto& arg : command.args) {
-    if (arg->hidden) continue;
-    bool required = arg->is_switch ? arg->required : arg->min_count >= 1;
-    if (required == required_group) members.push_back(arg.get());
-  }
-  if (members.empty()) return;
+  std::vector<HelpArgLine> lines = HelpArgLines(command, required_group);
+  if (lines.empty()) return;
   ChangeLevel(2);
   HelpPrint(required_group ? "{required}" : "[optional]", true);
   ChangeLevel(1);
-  for (const CliArg* arg : members) {
-    if (StartsGroup(arg->desc)) HelpPrint(Dashes(column - 4), true);
-    std::string name = arg->is_switch ? arg->display_name : PositionalName(*arg);
-    std::string desc = ReplaceAll(WithoutCarets(arg->desc), "\n", "\n" + std::string(column, ' '));
-    HelpPrint(PadRight(name, column) + desc, true);
+  for (const HelpArgLine& line : lines) {
+    if (line.starts_group) HelpPrint(Dashes(column - 4), true);
+    std::string desc = ReplaceAll(line.desc, "\n", "\n" + std::string(column, ' '));
+    HelpPrint(PadRight(line.name, column) + desc, true);
   }
   HelpPrint("", true);
   ChangeLevel(-1);
@@ -72,6 +61,26 @@ void PrintArgGroup(const CliCommand& command, bool required_group, size_t column
 }
 
 }  // namespace
+
+std::string WithoutGroupMarks(const std::string& desc) {
+  size_t start = desc.find_first_not_of('^');
+  return start == std::string::npos ? "" : desc.substr(start);
+}
+
+std::vector<HelpArgLine> HelpArgLines(const CliCommand& command, bool required_group) {
+  std::vector<HelpArgLine> lines;
+  for (const auto& arg : command.args) {
+    if (arg->hidden) continue;
+    bool required = arg->is_switch ? arg->required : arg->min_count >= 1;
+    if (required != required_group) continue;
+    HelpArgLine& line = lines.emplace_back();
+    line.arg = arg.get();
+    line.name = arg->is_switch ? arg->display_name : PositionalName(*arg);
+    line.desc = WithoutGroupMarks(arg->desc);
+    line.starts_group = StartsGroup(arg->desc);
+  }
+  return lines;
+}
 
 void HelpPrint(const std::string& text, bool end_line) {
   CliState& state = Cli();
@@ -180,7 +189,7 @@ void PrintCommandHelp(const CliCommand& command) {
   HelpPrint("", true);
   if (!command.desc.empty()) {
     ChangeLevel(2);
-    HelpPrint(WithoutCarets(command.desc), true);
+    HelpPrint(WithoutGroupMarks(command.desc), true);
     HelpPrint("", true);
     ChangeLevel(-2);
   }
@@ -229,7 +238,7 @@ void PrintHelp() {
     for (const auto& command : config.commands) {
       if (command->hidden) continue;
       if (StartsGroup(command->desc)) HelpPrint(Dashes(longest), true);
-      HelpPrint(PadRight(command->name, column) + WithoutCarets(command->desc), true);
+      HelpPrint(PadRight(command->name, column) + WithoutGroupMarks(command->desc), true);
     }
     ChangeLevel(-1);
     HelpPrint("", true);
