@@ -137,15 +137,40 @@ bool FileExists(const std::string& path) { return FileSize(path) >= 0; }
 bool DirectoryExists(const std::string& path) { return FileSize(path) == kPathIsDirectory; }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  if (FileSize(path) < 0) return std::nullopt;
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) return std::nullopt;
+  if (path.empty()) return std::nullopt;
+  const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct Closer {
+    int fd;
+    ~Closer() { close(fd); }
+  } closer{fd};
+  struct stat info;
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
+  // A regular file is read straight into a buffer of its size (inputs run to megabytes,
+  // and growing a string chunk by chunk copies them over and over); what follows, from
+  // a file that grew or one of no known size, is read in chunks.
   std::string content;
+  size_t have = 0;
+  if (S_ISREG(info.st_mode) && info.st_size > 0) {
+    content.resize(static_cast<size_t>(info.st_size));
+    while (have < content.size()) {
+      const ssize_t n = read(fd, content.data() + have, content.size() - have);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return std::nullopt;
+      if (n == 0) break;
+      have += static_cast<size_t>(n);
+    }
+    content.resize(have);
+    if (have < static_cast<size_t>(info.st_size)) return content;  // it shrank: all there is
+  }
   char chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.append(chunk, n);
-  if (std::ferror(file.get())) return std::nullopt;
-  return content;
+  for (;;) {
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) return content;
+    content.append(chunk, static_cast<size_t>(n));
+  }
 }
 
 AtomicFileWriter::~AtomicFileWriter() { Abort(); }

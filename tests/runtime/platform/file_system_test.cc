@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "gtest/gtest.h"
 #include "test_support.h"
@@ -43,6 +44,19 @@ TEST(FileSystem, ReadWholeFileKeepsEveryByte) {
   EXPECT_EQ(ReadWholeFile(dir.File("bin")), bytes);
   EXPECT_FALSE(ReadWholeFile(dir.File("missing")).has_value());
   EXPECT_FALSE(ReadWholeFile(dir.path()).has_value());
+  // Files of every size around the chunk the reader falls back to, the empty one too,
+  // and a file of no known size (a pipe) that is read to its end.
+  for (size_t size : {size_t{0}, size_t{1}, size_t{65535}, size_t{65536}, size_t{200001}}) {
+    std::string content(size, '\0');
+    for (size_t i = 0; i < size; ++i) content[i] = static_cast<char>(i * 7 + i / 251);
+    WriteTestFile(dir.File("sized"), content);
+    EXPECT_EQ(ReadWholeFile(dir.File("sized")), content) << size;
+  }
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  std::string streamed(150000, 'p');
+  std::thread writer([&] { WriteTestFile(dir.File("pipe"), streamed); });
+  EXPECT_EQ(ReadWholeFile(dir.File("pipe")), streamed);
+  writer.join();
 }
 
 TEST(FileSystem, AtomicWriteReplacesTargetAndLeavesNoTemporary) {
