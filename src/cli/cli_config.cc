@@ -3,7 +3,7 @@
 namespace brasswick {
 
 CliState& Cli() {
-  static CliState state;
+  static CliState& state = *new CliState;
   return state;
 }
 

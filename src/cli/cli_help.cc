@@ -86,13 +86,23 @@ void HelpPrint(const std::string& text, bool end_line) {
   CliState& state = Cli();
   if (state.config.no_console) return;
   const std::string indentation = Indentation();
-  std::string body = ReplaceAll(ReplaceAll(text, "\r\n", "\n"), "\r", "\n");
-  bool ends_with_line_feed = !body.empty() && body.back() == '\n';
-  // A trailing line feed is left alone: the next text is indented when it starts.
-  if (ends_with_line_feed) body.pop_back();
-  body = ReplaceAll(body, "\n", "\n" + indentation);
-  if (ends_with_line_feed) body.push_back('\n');
-  std::string output = state.mid_line ? body : indentation + body;
+  // One pass over the text: CR LF and a lone CR are line feeds, and every line feed but
+  // a final one is followed by the indentation (the next text is indented when it
+  // starts).
+  std::string output;
+  output.reserve(text.size() + indentation.size() + 2);
+  if (!state.mid_line) output += indentation;
+  bool ends_with_line_feed = false;
+  for (size_t i = 0; i < text.size();) {
+    size_t line_end = i;
+    while (line_end < text.size() && text[line_end] != '\r' && text[line_end] != '\n') ++line_end;
+    output.append(text, i, line_end - i);
+    if (line_end == text.size()) break;
+    i = line_end + (text[line_end] == '\r' && text.compare(line_end, 2, "\r\n") == 0 ? 2 : 1);
+    output.push_back('\n');
+    ends_with_line_feed = i == text.size();
+    if (!ends_with_line_feed) output += indentation;
+  }
   state.mid_line = !ends_with_line_feed;
   if (end_line) {
     output.push_back('\n');

@@ -205,7 +205,8 @@ bool CliLoadText(const std::string& source, bool single_quotes) {
   if (single_quotes) ReplaceEach(text, '\'', '"');
 
   JsonError parse_error;
-  std::unique_ptr<JsonDocument> document = ParseJsonText(text, kJsonNoCase, &parse_error);
+  std::unique_ptr<JsonDocument>& document = Cli().document;
+  document = ParseJsonText(text, kJsonNoCase, &parse_error);
   if (document == nullptr) {
     RecordCliError(10, "JSON syntax error\nLine " + std::to_string(parse_error.line) + ": " +
                            parse_error.message);

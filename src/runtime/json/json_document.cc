@@ -62,8 +62,15 @@ void JsonValue::SetObject() {
   kind_ = JsonKind::kObject;
 }
 
+namespace {
+constexpr size_t kFirstCapacity = 8;
+}  // namespace
+
 JsonValue* JsonValue::AppendElement() {
   if (kind_ != JsonKind::kArray) return nullptr;
+  // Room for a few at once: most arrays and objects are small, and growing one slot at
+  // a time reallocates three times before the fifth.
+  if (elements_.empty()) elements_.reserve(kFirstCapacity);
   elements_.push_back(std::make_unique<JsonValue>(no_case_));
   return elements_.back().get();
 }
@@ -124,6 +131,7 @@ JsonValue* JsonValue::SetMember(std::string_view name) {
     existing->Reset();
     return existing;
   }
+  if (members_.empty()) members_.reserve(kFirstCapacity);
   members_.emplace_back(std::string(name), std::make_unique<JsonValue>(no_case_));
   if (member_index_) {
     member_index_->emplace(FoldName(name), position);
