@@ -3,26 +3,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__SSE4_1__)
-#include <smmintrin.h>
-#endif
 
 namespace brasswick {
-
-#if defined(__SSE2__)
-namespace {
-
-__m128i Min32(__m128i a, __m128i b) {
-#if defined(__SSE4_1__)
-  return _mm_min_epi32(a, b);
-#else
-  const __m128i less = _mm_cmplt_epi32(a, b);
-  return _mm_or_si128(_mm_and_si128(less, a), _mm_andnot_si128(less, b));
-#endif
-}
-
-}  // namespace
-#endif
 
 PaletteSearch::PaletteSearch(int row) {
   for (int i = 0; i < kPaletteSize; ++i) {
@@ -46,11 +28,13 @@ int PaletteSearch::Nearest(int red, int green, int blue) const {
 inline __attribute__((always_inline)) int PaletteSearch::Search(int red, int green,
                                                                 int blue) const {
 #if defined(__SSE2__)
-  // Each lane holds distance * 16 + index (a distance is at most 3 * 255^2, so the key
-  // fits easily): the smallest key is the nearest entry, the lowest index on a tie.
+  // Each lane holds distance * 16 + index: the smallest key is the nearest entry, the
+  // lowest index on a tie. A key is below 3 * 255^2 * 16 + 16 < 2^24, so it is exact
+  // as a float, and the float minimum (one instruction, where the integer one is not)
+  // orders keys as integers would.
   const __m128i pixel_red_green = _mm_set1_epi32(red | (green << 16));
   const __m128i pixel_blue = _mm_set1_epi32(blue);
-  __m128i best = _mm_set1_epi32(0x7FFFFFFF);
+  __m128 best = _mm_set1_ps(1e30f);
   for (int group = 0; group < kPaletteSize / 4; ++group) {
     const __m128i rg = _mm_sub_epi16(
         _mm_load_si128(reinterpret_cast<const __m128i*>(red_green_) + group), pixel_red_green);
@@ -58,11 +42,11 @@ inline __attribute__((always_inline)) int PaletteSearch::Search(int red, int gre
         _mm_load_si128(reinterpret_cast<const __m128i*>(blue_zero_) + group), pixel_blue);
     const __m128i distance = _mm_add_epi32(_mm_madd_epi16(rg, rg), _mm_madd_epi16(b, b));
     const __m128i index = _mm_setr_epi32(group * 4, group * 4 + 1, group * 4 + 2, group * 4 + 3);
-    best = Min32(best, _mm_or_si128(_mm_slli_epi32(distance, 4), index));
+    best = _mm_min_ps(best, _mm_cvtepi32_ps(_mm_or_si128(_mm_slli_epi32(distance, 4), index)));
   }
-  best = Min32(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(1, 0, 3, 2)));
-  best = Min32(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(2, 3, 0, 1)));
-  return _mm_cvtsi128_si32(best) & 15;
+  best = _mm_min_ps(best, _mm_shuffle_ps(best, best, _MM_SHUFFLE(1, 0, 3, 2)));
+  best = _mm_min_ps(best, _mm_shuffle_ps(best, best, _MM_SHUFFLE(2, 3, 0, 1)));
+  return static_cast<int>(_mm_cvtss_f32(best)) & 15;
 #else
   int best = 0;
   int best_distance = 0x7FFFFFFF;
