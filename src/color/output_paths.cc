@@ -66,8 +66,9 @@ std::string InsertBeforeExtension(std::string_view path, std::string_view suffix
 }
 
 std::string DefaultOutputPath(std::string_view input_path, std::string_view output_argument,
-                              std::string_view suffix, bool append_png) {
-  std::string default_name = FileStem(input_path) + std::string(suffix);
+                              std::string_view suffix, bool append_png, std::string_view stem) {
+  std::string default_name =
+      (stem.empty() ? FileStem(input_path) : std::string(stem)) + std::string(suffix);
   std::string output;
   if (output_argument.empty()) {
     output = default_name;

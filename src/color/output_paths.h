@@ -34,9 +34,10 @@ std::string InsertBeforeExtension(std::string_view path, std::string_view suffix
 // user's output value ("" for none); suffix such as ".map.png". No output: the input's
 // stem plus suffix. An output naming an existing folder: that folder plus the default
 // name. Otherwise the output as given, with ".png" added when append_png is set and it
-// has no extension. The result is resolved against the input's folder.
+// has no extension. The result is resolved against the input's folder. A non-empty
+// stem names the default output instead of the input's own stem.
 std::string DefaultOutputPath(std::string_view input_path, std::string_view output_argument,
-                              std::string_view suffix, bool append_png);
+                              std::string_view suffix, bool append_png, std::string_view stem = "");
 
 // The encoder an output path asks for: "jpg"/"jpeg" JPEG, "jpg2" JPEG 2000, "png" PNG,
 // anything else (no extension included) BMP; the extension compared in lower case.

@@ -1,5 +1,6 @@
 #include "color/render.h"
 
+#include <algorithm>
 #include <cstring>
 #include <span>
 
@@ -15,7 +16,7 @@ int64_t g_transparent_index = -1;
 constexpr int64_t kSpriteMemoryBudget = int64_t{4} << 30;
 
 // Draws 64-bytes-a-row sheet-layout bytes (high nibble = left pixel) into a new
-// 128-wide image of the given height.
+// 128-wide image of the given height; bytes holds at least height * 64.
 ImagePtr DrawSheetLayout(std::span<const uint8_t> bytes, int height) {
   ImagePtr image = CreateImage(128, height, 32);
   if (!image || image->channels() != 4) return nullptr;
@@ -65,14 +66,20 @@ int64_t RendererScale(int64_t scale) {
 ImagePtr RenderSheet(const CartDocument& document, bool upper_half_only, int64_t scale) {
   std::optional<ByteBuffer> bytes = SheetBytes(document, upper_half_only);
   if (!bytes) return nullptr;
-  return FinishScaled(DrawSheetLayout(*bytes, upper_half_only ? 64 : 128), RendererScale(scale));
+  return RenderSheetBytes(*bytes, scale);
+}
+
+ImagePtr RenderSheetBytes(std::span<const uint8_t> bytes, int64_t scale) {
+  const int height = static_cast<int>(std::min<std::size_t>(bytes.size() / 64, 128));
+  if (height < 1) return nullptr;
+  return FinishScaled(DrawSheetLayout(bytes, height), RendererScale(scale));
 }
 
 ImagePtr RenderLabel(const CartDocument& document, int64_t scale) {
   std::optional<ByteBuffer> bytes = ReadSectionBytes(document, "label", 0, 0, false);
   if (!bytes) return nullptr;
   bytes->resize(kLabelByteCount, 0);
-  return FinishScaled(DrawSheetLayout(*bytes, 128), RendererScale(scale));
+  return RenderSheetBytes(*bytes, scale);
 }
 
 ImagePtr SliceSprite(const RgbaImage& sheet, int n, int64_t factor) {
@@ -84,12 +91,21 @@ ImagePtr SliceSprite(const RgbaImage& sheet, int n, int64_t factor) {
 
 int SliceSprites(const CartDocument& document, std::vector<ImagePtr>& sprites, int64_t scale) {
   sprites.clear();
+  std::optional<ByteBuffer> bytes = SheetBytes(document, false);
+  if (!bytes) return 0;
+  return SliceSprites(*bytes, sprites, scale);
+}
+
+int SliceSprites(std::span<const uint8_t> sheet_bytes, std::vector<ImagePtr>& sprites,
+                 int64_t scale) {
+  sprites.clear();
+  if (sheet_bytes.size() < static_cast<std::size_t>(kSheetByteCount)) return 0;
   scale = RendererScale(scale);
   if (scale > kMaxImageSide / kSpriteSize) return 0;
   const int64_t side = kSpriteSize * scale;
   if (kSpriteCount * side * side * 4 > kSpriteMemoryBudget) return 0;
 
-  ImagePtr sheet = RenderSheet(document, false, 1);
+  ImagePtr sheet = RenderSheetBytes(sheet_bytes, 1);
   if (!sheet) return 0;
   sprites.reserve(kSpriteCount);
   for (int n = 0; n < kSpriteCount; ++n) {

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "cart/cart_document.h"
@@ -38,6 +39,10 @@ int64_t RendererScale(int64_t scale);
 // The sprite sheet (128 x 128, or 128 x 64 with upper_half_only), enlarged by the
 // scale. None when the document has no sheet bytes or the image cannot be made.
 ImagePtr RenderSheet(const CartDocument& document, bool upper_half_only, int64_t scale);
+// Bytes in sheet layout (a sheet, its upper half or a label: 64 a pixel row, the left
+// pixel in the high nibble) as a 128-wide image of one row per 64 bytes, at most 128,
+// enlarged by the scale. None for fewer than 64 bytes or when the image cannot be made.
+ImagePtr RenderSheetBytes(std::span<const uint8_t> bytes, int64_t scale);
 
 // The 128 x 128 label from the whole "label" section (a short one is drawn with colour 0
 // for its missing tail). None when the section is missing or empty.
@@ -51,12 +56,19 @@ ImagePtr SliceSprite(const RgbaImage& sheet, int n, int64_t factor);
 // it and gives 0 when the sheet cannot be rendered, an image cannot be made, or the
 // 256 enlarged images together would need more than 4 GiB.
 int SliceSprites(const CartDocument& document, std::vector<ImagePtr>& sprites, int64_t scale);
+// The same from the sheet's bytes; 0 as well when they are fewer than a whole sheet.
+int SliceSprites(std::span<const uint8_t> sheet, std::vector<ImagePtr>& sprites, int64_t scale);
 
 // The map, 1024 pixels wide and 8 per cell row: 64 cell rows with the shared half, 32
 // without, fewer when 1 <= row_limit < that. Each cell shows the sprite its byte names,
 // transparent pixels staying transparent. None when the map bytes or the sheet bytes
 // are missing, or the image cannot be made.
 ImagePtr RenderMap(const CartDocument& document, bool with_shared_half, int64_t row_limit,
+                   int64_t scale);
+// The same from the map's bytes (128 a cell row: 32 rows for 4096 bytes, 64 for 8192,
+// never more) and the sheet's. None when the map holds no whole cell row, the sheet is
+// fewer than 8192 bytes, or the image cannot be made.
+ImagePtr RenderMap(std::span<const uint8_t> map, std::span<const uint8_t> sheet, int64_t row_limit,
                    int64_t scale);
 
 // Enlarges in place by nearest neighbour, each pixel becoming a factor x factor block.

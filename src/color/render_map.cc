@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "cart/cart_layout.h"
@@ -14,8 +15,13 @@ ImagePtr RenderMap(const CartDocument& document, bool with_shared_half, int64_t 
   if (!map) return nullptr;
   std::optional<ByteBuffer> sheet = SheetBytes(document, false);
   if (!sheet) return nullptr;
+  return RenderMap(*map, *sheet, row_limit, scale);
+}
 
-  int rows = with_shared_half ? 64 : 32;
+ImagePtr RenderMap(std::span<const uint8_t> map, std::span<const uint8_t> sheet, int64_t row_limit,
+                   int64_t scale) {
+  int rows = static_cast<int>(std::min<std::size_t>(map.size() / 128, 64));
+  if (rows < 1 || sheet.size() < static_cast<std::size_t>(kSheetByteCount)) return nullptr;
   if (row_limit >= 1 && row_limit < rows) rows = static_cast<int>(row_limit);
   if (scale < 1) scale = 1;
 
@@ -23,15 +29,15 @@ ImagePtr RenderMap(const CartDocument& document, bool with_shared_half, int64_t 
   const PixelTable pixels = CurrentPixelTable();
   std::vector<uint8_t> sheet_rgba(kSheetSide * kSheetSide * 4);
   for (int i = 0; i < kSheetSide * kSheetSide / 2; ++i) {
-    std::memcpy(&sheet_rgba[i * 8], pixels[(*sheet)[i] >> 4].data(), 4);
-    std::memcpy(&sheet_rgba[i * 8 + 4], pixels[(*sheet)[i] & 0x0F].data(), 4);
+    std::memcpy(&sheet_rgba[i * 8], pixels[sheet[i] >> 4].data(), 4);
+    std::memcpy(&sheet_rgba[i * 8 + 4], pixels[sheet[i] & 0x0F].data(), 4);
   }
 
   ImagePtr image = CreateImage(1024, rows * kSpriteSize, 32);
   if (!image || image->channels() != 4) return nullptr;
   constexpr int kSpriteRowBytes = kSpriteSize * 4;
   for (int cell_y = 0; cell_y < rows; ++cell_y) {
-    const uint8_t* cells = map->data() + cell_y * 128;
+    const uint8_t* cells = map.data() + cell_y * 128;
     for (int py = 0; py < kSpriteSize; ++py) {
       uint8_t* out = image->Row(cell_y * kSpriteSize + py);
       for (int cell_x = 0; cell_x < 128; ++cell_x) {

@@ -5,14 +5,45 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cart/cart_document.h"
+#include "cart/cart_source.h"
 
 namespace brasswick {
 
 // Prints "Loading p8 file..." when verbose and loads the resolved path. None when it
 // cannot be loaded, with failure 129 "Failed to load p8 file:" and the path recorded.
 std::optional<CartDocument> LoadInputCartridge(const std::string& input_path);
+
+// The form an export's input came in, told by its content.
+enum class CartridgeForm { kText, kPicture, kPlayer };
+
+// What an export reads from its input.
+struct ExportCartridge {
+  CartSource source;
+  CartridgeForm form;
+  // Every file the load read: the input, and for a player the script or page beside it.
+  // An export writes over none of them.
+  std::vector<std::string> read_paths;
+  // What default outputs are named after: the input's name without its extension, or
+  // without ".p8.png" (in any letter case) for a cartridge picture so named.
+  std::string stem;
+};
+
+// Prints "Loading p8 file..." when verbose and loads the resolved path as the first of
+// these that it is: a .p8 text cartridge (read as ever); a .p8.png cartridge picture
+// (any 160 x 205 picture with alpha, its payload taken as it stands); a player script
+// holding "_cartdat=[...]", or a player page whose script holds it. with_label also
+// takes a picture's or player's label: the picture's label window, or the first
+// 128 x 128 picture embedded in the player's page, each pixel the standard palette
+// colour nearest its red, green and blue upper six bits. None when the input is none
+// of these, with failure 129 "Failed to load p8 file:" and the path recorded.
+std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path, bool with_label);
+
+// CheckOutputIsNotInput against every file the cartridge was read from: false, with
+// the failure recorded, when the output is one of them.
+bool CheckOutputIsNotRead(const ExportCartridge& cartridge, const std::string& output_path);
 
 }  // namespace brasswick
 

@@ -4,7 +4,8 @@
 #include <string>
 
 #include "app/console/console.h"
-#include "cart/cart_document.h"
+#include "cart/cart_layout.h"
+#include "cart/cart_source.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
 #include "color/render.h"
@@ -34,30 +35,32 @@ struct ExportKind {
   const char* generate_failure;
   const char* selecting_message;
   const char* crop_failure;
-  ImagePtr (*render)(const CartDocument& document);
+  ImagePtr (*render)(const CartSource& source);
   // Narrows the crop rectangle from the command's switches; may record a failure.
   void (*select)(CropRect& crop);
   // Records the failure of a render that gave nothing; null: generate_failure, 130.
-  void (*report_render_failure)(const CartDocument& document) = nullptr;
+  void (*report_render_failure)(const CartSource& source) = nullptr;
+  // Whether the render reads the label, which a picture or player is searched for.
+  bool reads_label = false;
 };
 
 void RunExport(const ExportKind& kind) {
   PrintBannerIfVerbose();
   std::string input_path = ResolvePath(GetArgValue(arg::kP8File), "");
-  std::optional<CartDocument> document = LoadInputCartridge(input_path);
-  if (!document) return;
-  std::string output_path =
-      DefaultOutputPath(input_path, GetArgValue(arg::kOutputFile), kind.suffix, true);
-  if (!CheckOutputIsNotInput(input_path, output_path)) return;
+  std::optional<ExportCartridge> cartridge = LoadExportCartridge(input_path, kind.reads_label);
+  if (!cartridge) return;
+  std::string output_path = DefaultOutputPath(input_path, GetArgValue(arg::kOutputFile),
+                                              kind.suffix, true, cartridge->stem);
+  if (!CheckOutputIsNotRead(*cartridge, output_path)) return;
   ApplyPaletteOptions();
   ApplyTransparentOption();
   if (ExitCode() != 0) return;
 
   PrintVerbose(kind.generating_message);
-  ImagePtr image = kind.render(*document);
+  ImagePtr image = kind.render(cartridge->source);
   if (!image) {
     if (kind.report_render_failure) {
-      kind.report_render_failure(*document);
+      kind.report_render_failure(cartridge->source);
     } else {
       RecordFailure(kGenerateImageFailed, kind.generate_failure);
     }
@@ -134,13 +137,23 @@ void SelectSheetSprites(CropRect& crop) {
   }
 }
 
-ImagePtr RenderWholeMap(const CartDocument& document) { return RenderMap(document, true, 0, 1); }
-ImagePtr RenderWholeSheet(const CartDocument& document) { return RenderSheet(document, false, 1); }
-ImagePtr RenderWholeLabel(const CartDocument& document) { return RenderLabel(document, 1); }
+ImagePtr RenderWholeMap(const CartSource& source) {
+  std::optional<ByteBuffer> map = source.Map(true);
+  std::optional<ByteBuffer> sheet = map ? source.Sheet(false) : std::nullopt;
+  return sheet ? RenderMap(*map, *sheet, 0, 1) : nullptr;
+}
+ImagePtr RenderWholeSheet(const CartSource& source) {
+  std::optional<ByteBuffer> sheet = source.Sheet(false);
+  return sheet ? RenderSheetBytes(*sheet, 1) : nullptr;
+}
+ImagePtr RenderWholeLabel(const CartSource& source) {
+  std::optional<ByteBuffer> label = source.Label();
+  return label ? RenderSheetBytes(*label, 1) : nullptr;
+}
 
 // A label section that is there but unreadable is a different fault from none at all.
-void ReportLabelFailure(const CartDocument& document) {
-  if (HasSection(document, "label")) {
+void ReportLabelFailure(const CartSource& source) {
+  if (source.HasLabel()) {
     RecordFailure(kGenerateImageFailed, "Failed to generate label image");
   } else {
     RecordFailure(kNoLabelSection, "P8 file does not have a 'label' section");
@@ -181,7 +194,8 @@ int ExportLabelRT() {
                                  "",
                                  RenderWholeLabel,
                                  nullptr,
-                                 ReportLabelFailure};
+                                 ReportLabelFailure,
+                                 true};
   RunExport(kLabel);
   return 0;
 }

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/console/console.h"
-#include "cart/cart_document.h"
 #include "cart/cart_layout.h"
+#include "cart/cart_source.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
 #include "color/render.h"
@@ -67,8 +67,7 @@ std::string SpriteFileName(const std::string& pattern, int64_t n, int width) {
 
 // In all-mode, the highest sprite in the list that is not blank; none when every one is
 // blank or the sheet cannot be read, and then nothing is trimmed.
-std::optional<int64_t> LastSpriteToExport(const CartDocument& document) {
-  std::optional<ByteBuffer> sheet = SheetBytes(document, false);
+std::optional<int64_t> LastSpriteToExport(const std::optional<ByteBuffer>& sheet) {
   if (!sheet) return std::nullopt;
   const RangeParseState& parsed = LastRangeParse();
   if (parsed.largest < parsed.smallest) return std::nullopt;
@@ -88,11 +87,10 @@ int ExportSpritesRT() {
   bool all_mode = !IsArgSet(arg::kNumbers) || range_text == "*" || range_text == "-";
   if (all_mode) range_text = IsArgSet(arg::kHalf) ? "0-127" : "0-255";
 
-  std::string pattern =
-      DefaultOutputPath(input_path, GetArgValue(arg::kOutputFile), ".sprite.%d.png", false);
-
-  std::optional<CartDocument> document = LoadInputCartridge(input_path);
-  if (!document) return 0;
+  std::optional<ExportCartridge> cartridge = LoadExportCartridge(input_path, false);
+  if (!cartridge) return 0;
+  std::string pattern = DefaultOutputPath(input_path, GetArgValue(arg::kOutputFile),
+                                          ".sprite.%d.png", false, cartridge->stem);
 
   std::vector<int64_t> numbers;
   int64_t parsed =
@@ -114,12 +112,13 @@ int ExportSpritesRT() {
   if (ExitCode() != 0) return 0;
 
   int64_t scale = GetArgInt(arg::kScale, 0, 0);
+  const std::optional<ByteBuffer> sheet = cartridge->source.Sheet(false);
   std::optional<int64_t> last_to_export;
-  if (all_mode) last_to_export = LastSpriteToExport(*document);
+  if (all_mode) last_to_export = LastSpriteToExport(sheet);
 
   PrintVerbose("Generating sprite images...");
   std::vector<ImagePtr> sprites;
-  int sprite_count = SliceSprites(*document, sprites, scale);
+  int sprite_count = sheet ? SliceSprites(*sheet, sprites, scale) : 0;
   if (sprite_count == 0) {
     RecordFailure(kGenerateImageFailed, "Failed to generate sprite images");
     return 0;
@@ -130,7 +129,7 @@ int ExportSpritesRT() {
   for (int64_t n : numbers) {
     if (n < 0 || n >= sprite_count) break;
     if (last_to_export && n > *last_to_export) continue;
-    if (!CheckOutputIsNotInput(input_path, SpriteFileName(pattern, n, width))) return 0;
+    if (!CheckOutputIsNotRead(*cartridge, SpriteFileName(pattern, n, width))) return 0;
   }
 
   std::string first_file;

@@ -1,0 +1,60 @@
+// The picture data the export commands read, from whichever form the cartridge came
+// in: a loaded .p8 document, read section by section exactly as the document
+// functions of cart_layout.h read it, or the 32 768 bytes of cartridge memory that a
+// .p8.png payload or a player's "_cartdat" list holds.
+//
+// Memory layout: the sprite sheet is memory 0x0000-0x1FFF, each byte's left pixel in
+// its low nibble (so the sheet bytes are those bytes with their nibbles swapped); the
+// map's upper half is memory 0x2000-0x2FFF and its lower half memory 0x1000-0x1FFF,
+// which is the sheet's lower half in memory order, as in the text form. Memory has no
+// label: its source carries the one its caller found (or none).
+#ifndef BRASSWICK_CART_CART_SOURCE_H_
+#define BRASSWICK_CART_CART_SOURCE_H_
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "cart/cart_document.h"
+#include "cart/cart_image.h"
+#include "cart/cart_layout.h"
+
+namespace brasswick {
+
+inline constexpr int64_t kMemorySheetStart = 0x0000;
+inline constexpr int64_t kMemorySharedStart = 0x1000;
+inline constexpr int64_t kMemoryMapStart = 0x2000;
+
+class CartSource {
+ public:
+  // A source that reads the document's sections.
+  static CartSource FromDocument(CartDocument document);
+  // A source over the first kCartRomSize bytes of memory, with an optional label in
+  // sheet layout (kLabelByteCount bytes, the left pixel in the high nibble). None when
+  // memory holds fewer than kCartRomSize bytes or the label is not that size.
+  static std::optional<CartSource> FromMemory(std::span<const uint8_t> memory,
+                                              std::optional<ByteBuffer> label);
+
+  // SheetBytes: 8192 bytes, or the first 4096 with upper_half_only. None when a
+  // document has no "gfx" bytes; memory always has a sheet.
+  std::optional<ByteBuffer> Sheet(bool upper_half_only) const;
+  // MapBytes: 8192 bytes with the shared half, 4096 without. None when a document
+  // lacks the sections it needs; memory always has a map.
+  std::optional<ByteBuffer> Map(bool with_shared_half) const;
+  // The label in sheet layout, kLabelByteCount bytes (a short "label" section is
+  // zero-filled, a longer one cut). None when there is none or it cannot be read.
+  std::optional<ByteBuffer> Label() const;
+  // Whether there is a label at all, readable or not (a document's "label" section).
+  bool HasLabel() const;
+
+ private:
+  CartSource() = default;
+
+  std::optional<CartDocument> document_;
+  ByteBuffer memory_;  // kCartRomSize bytes when there is no document
+  std::optional<ByteBuffer> label_;
+};
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_CART_CART_SOURCE_H_
