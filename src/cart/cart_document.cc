@@ -141,10 +141,15 @@ std::optional<CartDocument> LoadCartDocument(const std::string& path) {
   if (path.empty()) return std::nullopt;
   std::optional<std::string> content = ReadWholeFile(path);
   if (!content) return std::nullopt;
+  return LoadCartDocumentFromBytes(path, std::make_shared<const std::string>(std::move(*content)));
+}
 
+std::optional<CartDocument> LoadCartDocumentFromBytes(const std::string& path,
+                                                      std::shared_ptr<const std::string> text) {
+  if (path.empty() || !text) return std::nullopt;
   CartDocument document;
   {
-    std::string_view probe = *content;
+    std::string_view probe = *text;
     if (probe.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
       probe.remove_prefix(kByteOrderMark.size());
     }
@@ -157,7 +162,6 @@ std::optional<CartDocument> LoadCartDocument(const std::string& path) {
   if (path.find('/') == std::string::npos) document.path = CurrentDirectory() + path;
 
   // Sections view the one text; only marker lines are copied.
-  auto text = std::make_shared<const std::string>(std::move(*content));
   const char* data = text->data();
   const std::size_t size = text->size();
   document.sections.emplace_back();

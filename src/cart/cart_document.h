@@ -103,6 +103,10 @@ struct CartDocument {
 // is kept as the first bytes of the first header line, so saving writes it back.
 // Lines end at "\n", "\r\n", a lone "\r" or a NUL byte; bytes are kept as they are.
 std::optional<CartDocument> LoadCartDocument(const std::string& path);
+// The same from a file's bytes already read. The document shares them; when the result
+// is none, no reference to them is kept.
+std::optional<CartDocument> LoadCartDocumentFromBytes(const std::string& path,
+                                                      std::shared_ptr<const std::string> bytes);
 
 // Writes every section (marker line, then lines), each line followed by the document's
 // newline, through the atomic writer, a piece at a time. False when the file cannot be written; the

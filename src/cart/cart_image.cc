@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <new>
 
+#include "runtime/platform/file_system.h"
+
 namespace brasswick {
 
 // The template PNG built into the program (tools/make_cart_template draws it).
@@ -34,7 +36,13 @@ bool IsCartImageShape(const RgbaImage& image) {
 }
 
 ImagePtr LoadCartImage(const std::string& path) {
-  ImagePtr image = LoadImageFile(path);
+  std::optional<std::string> bytes = ReadWholeFile(path);
+  if (!bytes) return nullptr;
+  return LoadCartImageFromMemory(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
+}
+
+ImagePtr LoadCartImageFromMemory(const uint8_t* data, size_t size) {
+  ImagePtr image = LoadImageFromMemory(data, size);
   if (!image || !IsCartImageShape(*image)) return nullptr;
   image->set_source_depth(32);
   return image;

@@ -42,6 +42,8 @@ bool IsCartImageShape(const RgbaImage& image);
 // save never reduces the pixels that carry the payload. None when the file cannot be
 // decoded or has another shape; the caller owns the result.
 ImagePtr LoadCartImage(const std::string& path);
+// The same from a file's bytes already read.
+ImagePtr LoadCartImageFromMemory(const uint8_t* data, size_t size);
 
 // The 32 800 bytes the pixels carry. None when the picture has not the cartridge
 // shape or memory runs out.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <utility>
 
 #include "cart/text_file.h"
 #include "runtime/platform/file_system.h"
@@ -85,12 +86,16 @@ std::optional<CartPayload> ParseCartData(std::string_view list_text) {
   return bytes;
 }
 
-std::string FindPlayerScriptForPage(const std::string& path, std::string_view page_text) {
+std::string FindPlayerScriptForPage(const std::string& path, std::string_view page_text,
+                                    std::string* script_text) {
   if (page_text.find("<body") == std::string_view::npos) return "";
   const std::string candidates[] = {ReplaceExtension(path, "js"), FolderOf(path) + "index.js"};
   for (const std::string& candidate : candidates) {
     if (candidate == path) continue;
-    if (ReadTextFile(candidate).find("_cartdat") != std::string::npos) return candidate;
+    std::string text = ReadTextFile(candidate);
+    if (text.find("_cartdat") == std::string::npos) continue;
+    if (script_text) *script_text = std::move(text);
+    return candidate;
   }
   return "";
 }

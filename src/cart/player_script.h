@@ -28,8 +28,10 @@ std::optional<CartPayload> ParseCartData(std::string_view list_text);
 // The player script for a page at path whose text is page_text: when the text holds
 // "<body", the first of the page's own name with ".js" and "index.js" in its folder
 // that is not path itself and holds "_cartdat". "" when there is none or page_text is
-// not a page.
-std::string FindPlayerScriptForPage(const std::string& path, std::string_view page_text);
+// not a page. When script_text is given, the found script's text is left there, so
+// that it need not be read again.
+std::string FindPlayerScriptForPage(const std::string& path, std::string_view page_text,
+                                    std::string* script_text = nullptr);
 // FindPlayerScriptForPage with the file's text read by ReadTextFile.
 std::string FindPlayerScript(const std::string& path);
 

@@ -1,5 +1,6 @@
 #include "commands/cartridge_input.h"
 
+#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -54,15 +55,18 @@ ByteBuffer NearestIndexLabel(const RgbaImage& picture, int x0, int y0) {
   return label;
 }
 
-std::optional<ExportCartridge> LoadTextForm(const std::string& path) {
-  std::optional<CartDocument> document = LoadCartDocument(path);
+std::optional<ExportCartridge> LoadTextForm(const std::string& path,
+                                            std::shared_ptr<const std::string> bytes) {
+  std::optional<CartDocument> document = LoadCartDocumentFromBytes(path, std::move(bytes));
   if (!document) return std::nullopt;
   return ExportCartridge{
       CartSource::FromDocument(std::move(*document)), CartridgeForm::kText, {path}, FileStem(path)};
 }
 
-std::optional<ExportCartridge> LoadPictureForm(const std::string& path, bool with_label) {
-  ImagePtr picture = LoadCartImage(path);
+std::optional<ExportCartridge> LoadPictureForm(const std::string& path, const std::string& bytes,
+                                               bool with_label) {
+  ImagePtr picture =
+      LoadCartImageFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   if (!picture) return std::nullopt;
   std::optional<CartPayload> payload = DecodeCartPixels(*picture);
   if (!payload) return std::nullopt;
@@ -90,24 +94,17 @@ std::optional<ByteBuffer> PlayerLabel(const std::string& page_path) {
   return std::nullopt;
 }
 
-std::optional<std::string> ReadText(const std::string& path) {
-  std::optional<std::string> bytes = ReadWholeFile(path);
-  if (!bytes) return std::nullopt;
-  return DecodeTextBytes(std::move(*bytes));
-}
-
-// A script is told by its list; a page by the script it leads to. The page is read
-// for its pictures only when the label is wanted.
-std::optional<ExportCartridge> LoadPlayerForm(const std::string& path, bool with_label) {
-  std::optional<std::string> text = ReadText(path);
-  if (!text) return std::nullopt;
+// A script is told by its list; a page by the script it leads to, which is read once.
+// The page is read for its pictures only when the label is wanted.
+std::optional<ExportCartridge> LoadPlayerForm(const std::string& path, std::string text,
+                                              bool with_label) {
   std::vector<std::string> read_paths = {path};
   std::string page_path;
-  if (text->find(kCartDataStart) == std::string::npos) {
-    const std::string script_path = FindPlayerScriptForPage(path, *text);
+  if (text.find(kCartDataStart) == std::string::npos) {
+    std::string script_text;
+    const std::string script_path = FindPlayerScriptForPage(path, text, &script_text);
     if (script_path.empty()) return std::nullopt;
-    text = ReadText(script_path);
-    if (!text) return std::nullopt;
+    text = std::move(script_text);
     read_paths.push_back(script_path);
     page_path = path;
   } else if (with_label) {
@@ -115,7 +112,7 @@ std::optional<ExportCartridge> LoadPlayerForm(const std::string& path, bool with
     if (!page_path.empty()) read_paths.push_back(page_path);
   }
   // An unclosed list is a cut-off script, not a cartridge.
-  const std::optional<std::string_view> list = FindTextBetween(*text, kCartDataStart, kCartDataEnd);
+  const std::optional<std::string_view> list = FindTextBetween(text, kCartDataStart, kCartDataEnd);
   if (!list) return std::nullopt;
   std::optional<CartPayload> payload = ParseCartData(*list);
   if (!payload) return std::nullopt;
@@ -138,9 +135,18 @@ std::optional<CartDocument> LoadInputCartridge(const std::string& input_path) {
 
 std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path, bool with_label) {
   PrintVerbose("Loading p8 file...");
-  std::optional<ExportCartridge> cartridge = LoadTextForm(input_path);
-  if (!cartridge) cartridge = LoadPictureForm(input_path, with_label);
-  if (!cartridge) cartridge = LoadPlayerForm(input_path, with_label);
+  // The file is read once, whichever form it turns out to be.
+  std::optional<ExportCartridge> cartridge;
+  std::optional<std::string> read = ReadWholeFile(input_path);
+  if (read) {
+    auto bytes = std::make_shared<std::string>(std::move(*read));
+    cartridge = LoadTextForm(input_path, bytes);
+    if (!cartridge) cartridge = LoadPictureForm(input_path, *bytes, with_label);
+    // Neither form kept the bytes, so they can become the text.
+    if (!cartridge) {
+      cartridge = LoadPlayerForm(input_path, DecodeTextBytes(std::move(*bytes)), with_label);
+    }
+  }
   if (!cartridge) RecordFailure(kLoadCartridgeFailed, LoadP8FailedMessage(input_path));
   return cartridge;
 }
