@@ -59,8 +59,7 @@ std::optional<ExportCartridge> LoadTextForm(const std::string& path,
                                             std::shared_ptr<const std::string> bytes) {
   std::optional<CartDocument> document = LoadCartDocumentFromBytes(path, std::move(bytes));
   if (!document) return std::nullopt;
-  return ExportCartridge{
-      CartSource::FromDocument(std::move(*document)), CartridgeForm::kText, {path}, FileStem(path)};
+  return ExportCartridge{CartSource::FromDocument(std::move(*document)), {path}, FileStem(path)};
 }
 
 std::optional<ExportCartridge> LoadPictureForm(const std::string& path, const std::string& bytes,
@@ -74,7 +73,7 @@ std::optional<ExportCartridge> LoadPictureForm(const std::string& path, const st
   if (with_label) label = NearestIndexLabel(*picture, kCartLabelX, kCartLabelY);
   std::optional<CartSource> source = CartSource::FromMemory(*payload, std::move(label));
   if (!source) return std::nullopt;
-  return ExportCartridge{std::move(*source), CartridgeForm::kPicture, {path}, PictureStem(path)};
+  return ExportCartridge{std::move(*source), {path}, PictureStem(path)};
 }
 
 // The page's first embedded 128 x 128 picture as a label, as setlabel finds it; none
@@ -120,8 +119,7 @@ std::optional<ExportCartridge> LoadPlayerForm(const std::string& path, std::stri
   if (with_label && !page_path.empty()) label = PlayerLabel(page_path);
   std::optional<CartSource> source = CartSource::FromMemory(*payload, std::move(label));
   if (!source) return std::nullopt;
-  return ExportCartridge{std::move(*source), CartridgeForm::kPlayer, std::move(read_paths),
-                         FileStem(path)};
+  return ExportCartridge{std::move(*source), std::move(read_paths), FileStem(path)};
 }
 
 }  // namespace

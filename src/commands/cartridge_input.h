@@ -16,13 +16,9 @@ namespace brasswick {
 // cannot be loaded, with failure 129 "Failed to load p8 file:" and the path recorded.
 std::optional<CartDocument> LoadInputCartridge(const std::string& input_path);
 
-// The form an export's input came in, told by its content.
-enum class CartridgeForm { kText, kPicture, kPlayer };
-
 // What an export reads from its input.
 struct ExportCartridge {
   CartSource source;
-  CartridgeForm form;
   // Every file the load read: the input, and for a player the script or page beside it.
   // An export writes over none of them.
   std::vector<std::string> read_paths;
