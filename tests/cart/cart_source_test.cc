@@ -57,22 +57,5 @@ TEST(CartSource, MemoryNeedsAWholeRomAndAWholeLabel) {
   EXPECT_EQ(labelled->Label(), ByteBuffer(8192, 0x3C));
 }
 
-TEST(CartSource, ADocumentIsReadSectionBySection) {
-  CartDocument document;
-  document.sections.push_back(CartSection{"", {"pico-8 cartridge"}});
-  document.sections.push_back(CartSection{"__gfx__", {"12ab"}});
-  document.sections.push_back(CartSection{"__label__", {}});
-  const CartSource source = CartSource::FromDocument(std::move(document));
-  std::optional<ByteBuffer> sheet = source.Sheet(false);
-  ASSERT_TRUE(sheet);
-  EXPECT_EQ((*sheet)[0], 0x12);
-  EXPECT_EQ((*sheet)[1], 0xAB);
-  EXPECT_EQ((*sheet)[2], 0x00);
-  EXPECT_FALSE(source.Map(true));  // no "map" section
-  // A label section without bytes is there but cannot be read.
-  EXPECT_TRUE(source.HasLabel());
-  EXPECT_FALSE(source.Label());
-}
-
 }  // namespace
 }  // namespace brasswick
