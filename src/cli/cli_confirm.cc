@@ -143,7 +143,7 @@ bool ConfirmOverwrite(const std::string& path) {
   }
   WriteCliOut("File already exists: " + path + "\n");
   WriteCliOut("Overwrite?  (Y = yes, N = no, L = locate file)\n");
-  CliOut().flush();  // the question must be seen before the answer is awaited
+  FlushCliOut();  // the question must be seen before the answer is awaited
   if (!isatty(STDIN_FILENO)) return false;
   return ReadOverwriteDecision(path, STDIN_FILENO);
 }

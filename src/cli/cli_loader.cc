@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "cli/cli_api.h"
 #include "cli/cli_command_reader.h"
@@ -154,6 +155,8 @@ void ResolveHook(const JsonValue* root, std::string_view key, CliProcedure& hook
 
 }  // namespace
 
+static bool LoadConfigText(std::string text, bool single_quotes);
+
 bool CliInitFromBuffer(const uint8_t* bytes, int64_t length, CliEncoding encoding,
                        bool single_quotes) {
   ResetCliState();
@@ -190,16 +193,21 @@ bool CliInitFromBuffer(const uint8_t* bytes, int64_t length, CliEncoding encodin
       RecordCliError(5, kBufferFormatInvalid);
       return false;
   }
-  return CliLoadText(text, single_quotes);
+  return LoadConfigText(std::move(text), single_quotes);
 }
 
 bool CliLoadText(const std::string& source, bool single_quotes) {
+  return LoadConfigText(source, single_quotes);
+}
+
+// The text is taken by value and edited in place: a decoded buffer is moved in, so the
+// table is held once while it is parsed rather than twice.
+static bool LoadConfigText(std::string text, bool single_quotes) {
   ResetCliState();
-  if (source.empty()) {
+  if (text.empty()) {
     RecordCliError(1, "JSON text is empty");
     return false;
   }
-  std::string text = source;
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   ReplaceEach(text, '`', '"');
   if (single_quotes) ReplaceEach(text, '\'', '"');

@@ -1,6 +1,7 @@
 #include "cli/cli_output.h"
 
-#include <iostream>
+#include <cstdio>
+#include <ostream>
 #include <string>
 
 #include "cli/cli_config.h"
@@ -9,8 +10,19 @@ namespace brasswick {
 
 namespace {
 
+// Null: the standard C streams. The program never sets these: writing through stdio
+// rather than the C++ standard streams spares every start the setting up of the C++
+// locale, which the standard streams need and nothing else here does.
 std::ostream* out_stream = nullptr;
 std::ostream* err_stream = nullptr;
+
+void WriteTo(std::ostream* stream, std::FILE* standard, std::string_view text) {
+  if (stream != nullptr) {
+    *stream << text;
+  } else {
+    std::fwrite(text.data(), 1, text.size(), standard);
+  }
+}
 
 }  // namespace
 
@@ -19,23 +31,32 @@ void SetCliOutputStreams(std::ostream* out, std::ostream* err) {
   err_stream = err;
 }
 
-std::ostream& CliOut() { return out_stream != nullptr ? *out_stream : std::cout; }
-std::ostream& CliErr() { return err_stream != nullptr ? *err_stream : std::cerr; }
-
 void WriteCliOut(std::string_view text) {
   // Not flushed: help is written a line at a time, and a write call per line cost
   // more than the formatting. The error line and the prompt flush it first, and the
   // program flushes it on its way out.
-  CliOut() << text;
+  WriteTo(out_stream, stdout, text);
+}
+
+void FlushCliOut() {
+  if (out_stream != nullptr) {
+    out_stream->flush();
+  } else {
+    std::fflush(stdout);
+  }
 }
 
 void WriteCliErrorLine() {
   const CliError& error = Cli().error;
   std::string line = error.message;
   if (line.empty() && error.code != 0) line = "Error " + std::to_string(error.code);
-  CliOut().flush();  // what was written before the error appears before it
-  CliErr() << line << '\n';
-  CliErr().flush();
+  FlushCliOut();  // what was written before the error appears before it
+  WriteTo(err_stream, stderr, line + '\n');
+  if (err_stream != nullptr) {
+    err_stream->flush();
+  } else {
+    std::fflush(stderr);
+  }
 }
 
 }  // namespace brasswick

@@ -4,21 +4,20 @@
 #ifndef BRASSWICK_CLI_CLI_OUTPUT_H_
 #define BRASSWICK_CLI_CLI_OUTPUT_H_
 
-#include <ostream>
+#include <iosfwd>
 #include <string_view>
 
 namespace brasswick {
 
-// Null restores the standard stream.
+// Points the framework's output at the streams (tests); null restores standard output
+// and standard error.
 void SetCliOutputStreams(std::ostream* out, std::ostream* err);
-std::ostream& CliOut();
-std::ostream& CliErr();
 
-// Writes the text to the output stream, unflushed.
+// Writes the text to the output stream, unflushed; FlushCliOut flushes it.
 void WriteCliOut(std::string_view text);
+void FlushCliOut();
 // Flushes the output stream, then writes the recorded error as one line to the error
-// stream: the message, or
-// "Error <code>" when the message is empty.
+// stream: the message, or "Error <code>" when the message is empty.
 void WriteCliErrorLine();
 
 }  // namespace brasswick

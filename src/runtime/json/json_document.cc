@@ -63,14 +63,17 @@ void JsonValue::SetObject() {
 }
 
 namespace {
-constexpr size_t kFirstCapacity = 8;
+// Element slots are a pointer each; member slots hold a name too, and an argument
+// object of the command table has about four members.
+constexpr size_t kFirstElements = 8;
+constexpr size_t kFirstMembers = 4;
 }  // namespace
 
 JsonValue* JsonValue::AppendElement() {
   if (kind_ != JsonKind::kArray) return nullptr;
   // Room for a few at once: most arrays and objects are small, and growing one slot at
-  // a time reallocates three times before the fifth.
-  if (elements_.empty()) elements_.reserve(kFirstCapacity);
+  // a time reallocates twice before the third.
+  if (elements_.empty()) elements_.reserve(kFirstElements);
   elements_.push_back(std::make_unique<JsonValue>(no_case_));
   return elements_.back().get();
 }
@@ -131,7 +134,7 @@ JsonValue* JsonValue::SetMember(std::string_view name) {
     existing->Reset();
     return existing;
   }
-  if (members_.empty()) members_.reserve(kFirstCapacity);
+  if (members_.empty()) members_.reserve(kFirstMembers);
   members_.emplace_back(std::string(name), std::make_unique<JsonValue>(no_case_));
   if (member_index_) {
     member_index_->emplace(FoldName(name), position);
