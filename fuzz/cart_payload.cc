@@ -3,8 +3,6 @@
 // writing other bytes reads those back and keeps the upper six bits, and a label
 // written from the same picture leaves the payload as it was. Any other picture gives
 // no payload.
-#include <zlib.h>
-
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -17,21 +15,6 @@ namespace {
 
 using brasswick::CartPayload;
 using brasswick::RgbaImage;
-
-// The right CRC in every chunk that fits, as in the PNG target.
-void RepairChunkCrcs(std::vector<uint8_t>& bytes) {
-  if (bytes.size() < 8) return;
-  size_t position = 8;
-  while (bytes.size() - position >= 12) {
-    const uint32_t length = brasswick::fuzz::ReadBe32(bytes.data() + position);
-    if (length > bytes.size() - position - 12) return;
-    uint8_t* type = bytes.data() + position + 4;
-    const uint32_t crc = static_cast<uint32_t>(crc32(0, type, length + 4));
-    uint8_t* out = type + 4 + length;
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
-    position += 12 + length;
-  }
-}
 
 // The payload read straight from the pixel buffer: alpha, red, green, blue low bits.
 CartPayload PixelPayload(const RgbaImage& image) {
@@ -60,7 +43,7 @@ std::vector<uint8_t> Picture(const RgbaImage& image) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> bytes(data, data + size);
-  RepairChunkCrcs(bytes);
+  brasswick::fuzz::RepairChunkCrcs(bytes);
   if (size >= 24 && std::memcmp(data + 12, "IHDR", 4) == 0 &&
       uint64_t{brasswick::fuzz::ReadBe32(data + 16)} * brasswick::fuzz::ReadBe32(data + 20) >
           brasswick::fuzz::kMaxFuzzPixels) {

@@ -1,6 +1,7 @@
 #include "fuzz_support.h"
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -52,6 +53,20 @@ bool WriteScratch(const std::string& path, std::string_view bytes) {
 std::string ReadScratch(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void RepairChunkCrcs(std::vector<uint8_t>& bytes) {
+  size_t position = 8;
+  if (bytes.size() < position) return;
+  while (bytes.size() - position >= 12) {
+    const uint32_t length = ReadBe32(bytes.data() + position);
+    if (length > bytes.size() - position - 12) return;
+    uint8_t* type = bytes.data() + position + 4;
+    const uint32_t crc = static_cast<uint32_t>(crc32(0, type, length + 4));
+    uint8_t* out = type + 4 + length;
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+    position += 12 + length;
+  }
 }
 
 }  // namespace brasswick::fuzz

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A property that does not hold is a finding: say which, then trap so that libFuzzer
 // keeps the input.
@@ -33,6 +34,11 @@ std::string ReadScratch(const std::string& path);
 inline std::string_view AsText(const uint8_t* data, size_t size) {
   return std::string_view(reinterpret_cast<const char*>(data), size);
 }
+
+// Writes the right CRC into every whole chunk of PNG bytes (after the 8-byte
+// signature), so that the fuzzer's changes reach the chunks' contents instead of
+// stopping at their checksums. Stops at the first chunk that does not fit.
+void RepairChunkCrcs(std::vector<uint8_t>& bytes);
 
 inline uint32_t ReadBe32(const uint8_t* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];

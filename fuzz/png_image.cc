@@ -2,8 +2,6 @@
 // every chunk that fits in the data, so that the fuzzer's changes reach the chunks'
 // contents instead of stopping at their checksums. A decoded picture has IHDR's
 // width and height, and an alpha channel when the colour type has one.
-#include <zlib.h>
-
 #include <cstring>
 #include <vector>
 
@@ -14,22 +12,6 @@
 namespace {
 
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-void RepairChunkCrcs(std::vector<uint8_t>& bytes) {
-  size_t position = sizeof(kSignature);
-  while (bytes.size() - position >= 12) {
-    const uint32_t length = brasswick::fuzz::ReadBe32(bytes.data() + position);
-    if (length > bytes.size() - position - 12) return;
-    uint8_t* type = bytes.data() + position + 4;
-    const uint32_t crc = static_cast<uint32_t>(crc32(0, type, length + 4));
-    uint8_t* out = type + 4 + length;
-    out[0] = static_cast<uint8_t>(crc >> 24);
-    out[1] = static_cast<uint8_t>(crc >> 16);
-    out[2] = static_cast<uint8_t>(crc >> 8);
-    out[3] = static_cast<uint8_t>(crc);
-    position += 12 + length;
-  }
-}
 
 }  // namespace
 
@@ -42,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t height = 0;
   int colour_type = -1;
   if (framed) {
-    RepairChunkCrcs(bytes);
+    brasswick::fuzz::RepairChunkCrcs(bytes);
     width = brasswick::fuzz::ReadBe32(data + 16);
     height = brasswick::fuzz::ReadBe32(data + 20);
     colour_type = data[25];

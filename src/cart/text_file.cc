@@ -13,8 +13,6 @@ bool StartsWithBytes(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
 
 size_t FindIgnoringCase(std::string_view text, std::string_view needle, size_t from) {

@@ -10,6 +10,7 @@
 #include "cli/cli_members.h"
 #include "cli/cli_text.h"
 #include "cli/cli_values.h"
+#include "runtime/text_codes.h"
 
 namespace brasswick {
 
@@ -20,17 +21,11 @@ std::string NormalizeAlias(std::string_view alias) {
   return Cli().config.case_sensitive ? trimmed : LowerText(trimmed);
 }
 
-// Whether a stored alias normalises to the text, compared in place: every alias of
-// every command is checked against every new one.
+// Whether a stored alias normalises to the (already normalised) text, compared in
+// place: every alias of every command is checked against every new one.
 bool SameAlias(std::string_view alias, std::string_view normalized, bool case_sensitive) {
   alias = TrimView(alias);
-  if (alias.size() != normalized.size()) return false;
-  for (size_t i = 0; i < alias.size(); ++i) {
-    char c = alias[i];
-    if (!case_sensitive && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != normalized[i]) return false;
-  }
-  return true;
+  return case_sensitive ? alias == normalized : SameTextIgnoringCase(alias, normalized);
 }
 
 bool AliasTaken(const std::string& normalized) {

@@ -3,23 +3,9 @@
 #include "cli/cli_loader.h"
 #include "cli/cli_text.h"
 #include "cli/cli_values.h"
+#include "runtime/text_codes.h"
 
 namespace brasswick {
-
-namespace {
-
-char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Compares as the configuration document does: ASCII letters without regard to case.
-bool SameFoldedName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 const JsonValue* ConfigMember(const JsonValue* object, std::string_view key) {
   // Every setting of every command is looked up this way at start-up. A small object
@@ -34,11 +20,11 @@ const JsonValue* ConfigMember(const JsonValue* object, std::string_view key) {
   const JsonValue* plain = nullptr;
   for (size_t i = 0; i < object->member_count(); ++i) {
     const std::string_view name = object->member_name(i);
-    if (plain == nullptr && SameFoldedName(name, key)) {
+    if (plain == nullptr && SameTextIgnoringCase(name, key)) {
       plain = object->member_value(i);
     } else if (name.size() == kPrefix.size() + key.size() &&
-               SameFoldedName(name.substr(0, kPrefix.size()), kPrefix) &&
-               SameFoldedName(name.substr(kPrefix.size()), key)) {
+               SameTextIgnoringCase(name.substr(0, kPrefix.size()), kPrefix) &&
+               SameTextIgnoringCase(name.substr(kPrefix.size()), key)) {
       return object->member_value(i);
     }
   }

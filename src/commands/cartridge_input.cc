@@ -13,7 +13,6 @@
 #include "color/palette_fit.h"
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
-#include "html/base64.h"
 #include "html/html_player.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
@@ -42,8 +41,9 @@ std::string PictureStem(const std::string& path) {
 ByteBuffer NearestIndexLabel(const RgbaImage& picture, int x0, int y0) {
   ByteBuffer label(static_cast<size_t>(kLabelByteCount));
   const int channels = picture.channels();
+  const PaletteSearch standard(kStandardRow);
   auto index_at = [&](const uint8_t* p) {
-    return NearestPaletteIndex(MakeColor(p[0] & 0xFC, p[1] & 0xFC, p[2] & 0xFC), kStandardRow);
+    return standard.Nearest(p[0] & 0xFC, p[1] & 0xFC, p[2] & 0xFC);
   };
   size_t next = 0;
   for (int y = 0; y < kCartLabelSide; ++y) {
@@ -80,17 +80,9 @@ std::optional<ExportCartridge> LoadPictureForm(const std::string& path, const st
 // when the page cannot be loaded or has no such picture.
 std::optional<ByteBuffer> PlayerLabel(const std::string& page_path) {
   HtmlPlayerPtr player = LoadHtmlPlayer(page_path);
-  if (!player) return std::nullopt;
-  for (int i = 0; i < EmbeddedImageCount(*player); ++i) {
-    std::optional<std::vector<uint8_t>> bytes = Base64Decode(EmbeddedImagePayload(*player, i));
-    if (!bytes) continue;
-    ImagePtr picture = LoadImageFromMemory(bytes->data(), bytes->size());
-    if (!picture || picture->width() != kCartLabelSide || picture->height() != kCartLabelSide) {
-      continue;
-    }
-    return NearestIndexLabel(*picture, 0, 0);
-  }
-  return std::nullopt;
+  ImagePtr picture;
+  if (!player || FindEmbeddedLabel(*player, &picture) < 0) return std::nullopt;
+  return NearestIndexLabel(*picture, 0, 0);
 }
 
 // A script is told by its list; a page by the script it leads to, which is read once.

@@ -161,11 +161,7 @@ void ThemeDpad(RgbaImage& image, const ControlsTheme& theme) {
 // one that does not decode is left exactly as it was.
 void ApplyControlsTheme(HtmlPlayerDocument& player, const ControlsTheme& theme) {
   for (int i = 0; i < EmbeddedImageCount(player); ++i) {
-    const std::string_view payload = EmbeddedImagePayload(player, i);
-    if (payload.empty()) continue;
-    std::optional<std::vector<uint8_t>> bytes = Base64Decode(payload);
-    if (!bytes) continue;
-    ImagePtr picture = LoadImageFromMemory(bytes->data(), bytes->size());
+    ImagePtr picture = DecodeEmbeddedImage(player, i);
     if (!picture) continue;
     switch (picture->height()) {
       case kButtonsHeight:

@@ -124,12 +124,8 @@ LabelOutcome SetPlayerLabel(const LabelJob& job) {
   if (!player) return LabelOutcome::kNotThisKind;
   PrintVerbose("Loaded game file (HTML player)");
   PrintVerbose("Applying label...");
-  for (int i = 0; i < EmbeddedImageCount(*player); ++i) {
-    std::optional<std::vector<uint8_t>> bytes = Base64Decode(EmbeddedImagePayload(*player, i));
-    if (!bytes) continue;
-    ImagePtr picture = LoadImageFromMemory(bytes->data(), bytes->size());
-    if (!picture || picture->width() != kCartLabelSide || picture->height() != kCartLabelSide)
-      continue;
+  const int index = FindEmbeddedLabel(*player, nullptr);
+  if (index >= 0) {
     ImagePtr label = CropToSquare(*job.label);
     std::optional<std::vector<uint8_t>> png =
         label ? EncodeImageToMemory(*label, ImageFormat::kPng) : std::nullopt;
@@ -137,8 +133,7 @@ LabelOutcome SetPlayerLabel(const LabelJob& job) {
       RecordFailure(kReencodeLabelFailed, "Failed to re-encode label image");
       return LabelOutcome::kFailed;
     }
-    ReplaceEmbeddedImage(*player, i, Base64Encode(png->data(), png->size()));
-    break;
+    ReplaceEmbeddedImage(*player, index, Base64Encode(png->data(), png->size()));
   }
   if (ExitCode() != 0) return LabelOutcome::kFailed;
   PrintVerbose("Saving HTML file...");

@@ -7,7 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "cart/cart_image.h"
 #include "cart/text_file.h"
+#include "html/base64.h"
 #include "runtime/platform/file_system.h"
 
 namespace brasswick {
@@ -186,6 +188,25 @@ std::string_view EmbeddedImagePayload(const HtmlPlayerDocument& player, int inde
 
 std::string EmbeddedImageData(const HtmlPlayerDocument& player, int index) {
   return std::string(EmbeddedImagePayload(player, index));
+}
+
+ImagePtr DecodeEmbeddedImage(const HtmlPlayerDocument& player, int index) {
+  const std::optional<std::vector<uint8_t>> bytes =
+      Base64Decode(EmbeddedImagePayload(player, index));
+  if (!bytes) return nullptr;
+  return LoadImageFromMemory(bytes->data(), bytes->size());
+}
+
+int FindEmbeddedLabel(const HtmlPlayerDocument& player, ImagePtr* label) {
+  for (int i = 0; i < EmbeddedImageCount(player); ++i) {
+    ImagePtr picture = DecodeEmbeddedImage(player, i);
+    if (!picture || picture->width() != kCartLabelSide || picture->height() != kCartLabelSide) {
+      continue;
+    }
+    if (label != nullptr) *label = std::move(picture);
+    return i;
+  }
+  return -1;
 }
 
 bool ReplaceEmbeddedImage(HtmlPlayerDocument& player, int index, std::string_view base64) {

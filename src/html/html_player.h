@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/image/image.h"
+
 namespace brasswick {
 
 // Stand in the page text for the four values; SaveHtmlPlayer fills them in.
@@ -59,6 +61,14 @@ std::string EmbeddedImageData(const HtmlPlayerDocument& player, int index);
 // The same payload as a view into the page, without a copy; valid until the page
 // changes.
 std::string_view EmbeddedImagePayload(const HtmlPlayerDocument& player, int index);
+
+// Picture number index decoded from its base64 payload; none when there is no such
+// picture or its payload is not base64 of a PNG, JPEG or BMP. The caller owns it.
+ImagePtr DecodeEmbeddedImage(const HtmlPlayerDocument& player, int index);
+// The number of the page's first picture that decodes to 128 x 128, the player's
+// label, with that picture in *label when label is not null; -1 when there is none.
+// Pictures after it are not decoded.
+int FindEmbeddedLabel(const HtmlPlayerDocument& player, ImagePtr* label);
 
 // Makes picture number index a PNG data URI with the given base64 payload; the rest of
 // the page is kept. False, with the page unchanged, when the picture or its closing

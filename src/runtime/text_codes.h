@@ -89,6 +89,20 @@ inline std::string Utf16LeToUtf8(const uint8_t* bytes, size_t length) {
   return out;
 }
 
+// ASCII letters folded to lower case; every other character as it is.
+constexpr char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Whether the texts are equal with ASCII letters compared without regard to case.
+constexpr bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
 // The value of a hex digit (0-9, a-f, A-F), or -1 for any other character.
 constexpr int HexDigitValue(int c) {
   if (c >= '0' && c <= '9') return c - '0';

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "runtime/text_codes.h"
+
 namespace brasswick {
 
 namespace {
@@ -88,24 +90,13 @@ std::string JsonValue::FoldName(std::string_view name) const {
   if (no_case_) {
     // Member names of configuration documents are ASCII; other characters compare
     // exactly.
-    for (char& c : folded) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : folded) c = AsciiLower(c);
   }
   return folded;
 }
 
 bool JsonValue::SameName(std::string_view a, std::string_view b) const {
-  if (a.size() != b.size()) return false;
-  if (!no_case_) return a == b;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
+  return no_case_ ? SameTextIgnoringCase(a, b) : a == b;
 }
 
 size_t JsonValue::MemberPosition(std::string_view name) const {
