@@ -35,7 +35,7 @@ void CheckTree(const JsonValue* node, bool folded) {
     FUZZ_CHECK(node->element(node->element_count()) == nullptr);
   } else if (node->kind() == JsonKind::kObject) {
     for (size_t i = 0; i < node->member_count(); ++i) {
-      const std::string& name = node->member_name(i);
+      const std::string name(node->member_name(i));
       FUZZ_CHECK(node->FindMember(name) == node->member_value(i));
       if (folded) FUZZ_CHECK(node->FindMember(Upper(name)) == node->member_value(i));
       CheckTree(node->member_value(i), folded);

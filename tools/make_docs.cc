@@ -45,7 +45,7 @@ constexpr std::string_view kNoBreakSpace = "\xC2\xA0";
 void RegisterPlaceholders(const JsonValue* node) {
   RuntimeRegistry& registry = GlobalRuntimeRegistry();
   for (JsonMemberWalk walk(node); walk.Next();) {
-    std::string key = walk.name();
+    std::string key(walk.name());
     for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const JsonValue* value = walk.value();
     if (JsonKindOf(value) == JsonKind::kString) {

@@ -119,7 +119,7 @@ void ReadDeprecated(const JsonValue* root) {
 void ReadRuntimes(const JsonValue* root) {
   auto& table = Cli().config.string_runtimes;
   for (JsonMemberWalk walk(ConfigMember(root, "runtimes")); walk.Next();) {
-    const std::string& name = walk.name();
+    const std::string name(walk.name());
     if (table.count(name) != 0 || GlobalRuntimeRegistry().Find(name) != nullptr) {
       RecordCliError(32, "Runtime '" + name + "' defined more than once");
       return;
@@ -156,6 +156,19 @@ void ResolveHook(const JsonValue* root, std::string_view key, CliProcedure& hook
 }  // namespace
 
 static bool LoadConfigText(std::string text, bool single_quotes);
+static bool LoadConfigView(std::string_view text);
+
+namespace {
+
+// UTF-8 bytes that no decoding step would change are parsed where they lie: the
+// program's own table is read without a copy.
+bool NeedsNoEdit(const uint8_t* bytes, int64_t length, bool single_quotes) {
+  const auto size = static_cast<size_t>(length);
+  return std::memchr(bytes, '\0', size) == nullptr && std::memchr(bytes, '`', size) == nullptr &&
+         (!single_quotes || std::memchr(bytes, '\'', size) == nullptr);
+}
+
+}  // namespace
 
 bool CliInitFromBuffer(const uint8_t* bytes, int64_t length, CliEncoding encoding,
                        bool single_quotes) {
@@ -184,6 +197,11 @@ bool CliInitFromBuffer(const uint8_t* bytes, int64_t length, CliEncoding encodin
       text = DecodeBytes(bytes, length, true);
       break;
     case CliEncoding::kUtf8:
+      if (NeedsNoEdit(bytes, length, single_quotes)) {
+        std::string_view view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+        if (view.compare(0, 3, "\xEF\xBB\xBF") == 0) view.remove_prefix(3);
+        return LoadConfigView(view);
+      }
       text = DecodeBytes(bytes, length, false);
       break;
     case CliEncoding::kUtf16Le:
@@ -211,7 +229,12 @@ static bool LoadConfigText(std::string text, bool single_quotes) {
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   ReplaceEach(text, '`', '"');
   if (single_quotes) ReplaceEach(text, '\'', '"');
+  return LoadConfigView(text);
+}
 
+// Parses the edited text and builds the configuration from it; the document keeps
+// its own copies of every text, so the text need not outlive the call.
+static bool LoadConfigView(std::string_view text) {
   JsonError parse_error;
   std::unique_ptr<JsonDocument>& document = Cli().document;
   document = ParseJsonText(text, kJsonNoCase, &parse_error);

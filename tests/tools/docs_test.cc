@@ -74,7 +74,7 @@ std::vector<TableCommand> ReadTable() {
   const JsonValue* root = JsonRoot(document.get());
   std::map<std::string, std::string> runtimes;
   for (JsonMemberWalk walk(JsonMember(root, "runtimes")); walk.Next();) {
-    runtimes[walk.name()] = JsonStringOf(walk.value());
+    runtimes[std::string(walk.name())] = JsonStringOf(walk.value());
   }
   auto shown = [&runtimes](std::string desc) {
     for (const auto& [name, value] : runtimes) {

@@ -1,141 +1,175 @@
 #include "runtime/json/json_document.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <new>
 
 #include "runtime/text_codes.h"
 
 namespace brasswick {
 
-namespace {
-
-const std::string& EmptyText() {
-  static const std::string kEmpty;
-  return kEmpty;
+JsonArena::~JsonArena() {
+  while (last_ != nullptr) {
+    Block* previous = last_->previous;
+    ::operator delete(last_);
+    last_ = previous;
+  }
 }
 
-}  // namespace
+void* JsonArena::Allocate(size_t bytes) {
+  // Nodes hold pointers and 64-bit numbers; texts need no alignment, and rounding each
+  // one only to a pointer's size keeps a tree of short names small.
+  constexpr size_t kAlign = alignof(JsonValue);
+  static_assert(kAlign <= alignof(std::max_align_t) && sizeof(Block) % kAlign == 0);
+  constexpr size_t kHeader = sizeof(Block);
+  constexpr size_t kLargest = size_t{1} << 40;
+  if (bytes > kLargest) return nullptr;
+  bytes = (bytes + kAlign - 1) / kAlign * kAlign;
+  if (static_cast<size_t>(end_ - free_) < bytes) {
+    const size_t size = std::max(bytes, std::max<size_t>(next_block_, 256));
+    auto* block = static_cast<Block*>(::operator new(kHeader + size, std::nothrow));
+    if (block == nullptr) return nullptr;
+    block->previous = last_;
+    block->size = size;
+    last_ = block;
+    free_ = reinterpret_cast<char*>(block) + kHeader;
+    end_ = free_ + size;
+    next_block_ = std::min(size * 2, kLargest);
+  }
+  void* memory = free_;
+  free_ += bytes;
+  return memory;
+}
 
 void JsonValue::Reset() {
-  kind_ = JsonKind::kNull;
+  kind_ = static_cast<uint8_t>(JsonKind::kNull);
   is_float_ = false;
   boolean_ = false;
-  integer_ = 0;
-  double_ = 0.0;
-  text_.clear();
-  text_.shrink_to_fit();
-  elements_.clear();
-  members_.clear();
-  member_index_.reset();
+  payload_.integer = 0;
+  size_ = 0;
+  capacity_ = 0;
 }
 
-void JsonValue::SetString(std::string text) {
+bool JsonValue::SetString(std::string_view text) {
   Reset();
-  kind_ = JsonKind::kString;
-  text_ = std::move(text);
+  if (text.size() > std::numeric_limits<uint32_t>::max()) return false;
+  char* copy = nullptr;
+  if (!text.empty()) {
+    copy = static_cast<char*>(arena_->Allocate(text.size()));
+    if (copy == nullptr) return false;
+    std::memcpy(copy, text.data(), text.size());
+  }
+  kind_ = static_cast<uint8_t>(JsonKind::kString);
+  payload_.text = copy;
+  size_ = static_cast<uint32_t>(text.size());
+  return true;
 }
 
 void JsonValue::SetInteger(int64_t value) {
   Reset();
-  kind_ = JsonKind::kNumber;
-  integer_ = value;
+  kind_ = static_cast<uint8_t>(JsonKind::kNumber);
+  payload_.integer = value;
 }
 
 void JsonValue::SetDouble(double value) {
   Reset();
-  kind_ = JsonKind::kNumber;
+  kind_ = static_cast<uint8_t>(JsonKind::kNumber);
   is_float_ = true;
-  double_ = value;
+  payload_.real = value;
 }
 
 void JsonValue::SetBoolean(bool value) {
   Reset();
-  kind_ = JsonKind::kBoolean;
+  kind_ = static_cast<uint8_t>(JsonKind::kBoolean);
   boolean_ = value;
 }
 
 void JsonValue::SetArray() {
   Reset();
-  kind_ = JsonKind::kArray;
+  kind_ = static_cast<uint8_t>(JsonKind::kArray);
+  payload_.children = nullptr;
 }
 
 void JsonValue::SetObject() {
   Reset();
-  kind_ = JsonKind::kObject;
+  kind_ = static_cast<uint8_t>(JsonKind::kObject);
+  payload_.children = nullptr;
 }
 
-namespace {
-// Element slots are a pointer each; member slots hold a name too, and an argument
-// object of the command table has about four members.
-constexpr size_t kFirstElements = 8;
-constexpr size_t kFirstMembers = 4;
-}  // namespace
+void JsonValue::TakeValueOf(const JsonValue& other) {
+  kind_ = other.kind_;
+  is_float_ = other.is_float_;
+  boolean_ = other.boolean_;
+  payload_ = other.payload_;
+  size_ = other.size_;
+  capacity_ = other.capacity_;
+}
 
 JsonValue* JsonValue::AppendElement() {
-  if (kind_ != JsonKind::kArray) return nullptr;
-  // Room for a few at once: most arrays and objects are small, and growing one slot at
-  // a time reallocates twice before the third.
-  if (elements_.empty()) elements_.reserve(kFirstElements);
-  elements_.push_back(std::make_unique<JsonValue>(no_case_));
-  return elements_.back().get();
+  if (kind() != JsonKind::kArray || size_ == std::numeric_limits<uint32_t>::max()) return nullptr;
+  if (size_ == capacity_) {
+    // The old slots stay in the arena; the nodes they point at do not move.
+    const uint32_t capacity =
+        capacity_ < 4 ? 4
+                      : static_cast<uint32_t>(std::min<uint64_t>(
+                            uint64_t{capacity_} * 2, std::numeric_limits<uint32_t>::max()));
+    auto** slots = static_cast<JsonValue**>(arena_->Allocate(sizeof(JsonValue*) * capacity));
+    if (slots == nullptr) return nullptr;
+    if (size_ != 0) std::memcpy(slots, payload_.children, sizeof(JsonValue*) * size_);
+    payload_.children = slots;
+    capacity_ = capacity;
+  }
+  void* memory = arena_->Allocate(sizeof(JsonValue));
+  if (memory == nullptr) return nullptr;
+  JsonValue* element = new (memory) JsonValue(arena_, no_case_);
+  payload_.children[size_++] = element;
+  return element;
 }
 
 JsonValue* JsonValue::element(size_t index) const {
-  if (index >= elements_.size()) return nullptr;
-  return elements_[index].get();
-}
-
-std::string JsonValue::FoldName(std::string_view name) const {
-  std::string folded(name);
-  if (no_case_) {
-    // Member names of configuration documents are ASCII; other characters compare
-    // exactly.
-    for (char& c : folded) c = AsciiLower(c);
-  }
-  return folded;
-}
-
-bool JsonValue::SameName(std::string_view a, std::string_view b) const {
-  return no_case_ ? SameTextIgnoringCase(a, b) : a == b;
-}
-
-size_t JsonValue::MemberPosition(std::string_view name) const {
-  if (member_index_) {
-    auto found = member_index_->find(FoldName(name));
-    return found == member_index_->end() ? members_.size() : found->second;
-  }
-  for (size_t i = 0; i < members_.size(); ++i) {
-    if (SameName(members_[i].first, name)) return i;
-  }
-  return members_.size();
+  if (index >= element_count()) return nullptr;
+  return payload_.children[index];
 }
 
 JsonValue* JsonValue::FindMember(std::string_view name) const {
-  if (kind_ != JsonKind::kObject) return nullptr;
-  const size_t position = MemberPosition(name);
-  return position == members_.size() ? nullptr : members_[position].second.get();
+  if (kind() != JsonKind::kObject) return nullptr;
+  if (size_ <= kIndexedMembers) {
+    for (uint32_t i = 0; i < size_; ++i) {
+      const std::string_view own = payload_.children[i]->name();
+      if (no_case_ ? SameTextIgnoringCase(own, name) : own == name) return payload_.children[i];
+    }
+    return nullptr;
+  }
+  const uint32_t* order = name_order();
+  const uint32_t* found = std::lower_bound(
+      order, order + size_, name, [this](uint32_t position, std::string_view wanted) {
+        return CompareJsonNames(payload_.children[position]->name(), wanted, no_case_) < 0;
+      });
+  if (found == order + size_) return nullptr;
+  JsonValue* member = payload_.children[*found];
+  return CompareJsonNames(member->name(), name, no_case_) == 0 ? member : nullptr;
 }
 
-JsonValue* JsonValue::SetMember(std::string_view name) {
-  constexpr size_t kIndexedMembers = 16;
-  if (kind_ != JsonKind::kObject) return nullptr;
-  const size_t position = MemberPosition(name);
-  if (position != members_.size()) {
-    JsonValue* existing = members_[position].second.get();
-    existing->Reset();
-    return existing;
+std::unique_ptr<JsonDocument> JsonDocument::Create(bool no_case, size_t size_hint) {
+  std::unique_ptr<JsonDocument> document(new (std::nothrow) JsonDocument(size_hint));
+  if (document == nullptr) return nullptr;
+  void* memory = document->arena_.Allocate(sizeof(JsonValue));
+  if (memory == nullptr) return nullptr;
+  document->root_ = new (memory) JsonValue(&document->arena_, no_case);
+  return document;
+}
+
+int CompareJsonNames(std::string_view a, std::string_view b, bool no_case) {
+  if (!no_case) return a.compare(b);
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    const auto x = static_cast<unsigned char>(AsciiLower(a[i]));
+    const auto y = static_cast<unsigned char>(AsciiLower(b[i]));
+    if (x != y) return x < y ? -1 : 1;
   }
-  if (members_.empty()) members_.reserve(kFirstMembers);
-  members_.emplace_back(std::string(name), std::make_unique<JsonValue>(no_case_));
-  if (member_index_) {
-    member_index_->emplace(FoldName(name), position);
-  } else if (members_.size() > kIndexedMembers) {
-    member_index_ = std::make_unique<std::unordered_map<std::string, size_t>>();
-    for (size_t i = 0; i < members_.size(); ++i) {
-      member_index_->emplace(FoldName(members_[i].first), i);
-    }
-  }
-  return members_.back().second.get();
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 JsonValue* JsonRoot(const JsonDocument* document) {
@@ -147,8 +181,8 @@ JsonKind JsonKindOf(const JsonValue* node) {
 }
 
 std::string JsonStringOf(const JsonValue* node) {
-  if (node == nullptr || node->kind() != JsonKind::kString) return "";
-  return node->string_value();
+  if (node == nullptr) return "";
+  return std::string(node->string_value());
 }
 
 int64_t JsonIntegerOf(const JsonValue* node) {
@@ -201,8 +235,8 @@ bool JsonMemberWalk::Next() {
   return true;
 }
 
-const std::string& JsonMemberWalk::name() const {
-  if (!on_member_) return EmptyText();
+std::string_view JsonMemberWalk::name() const {
+  if (!on_member_) return {};
   return object_->member_name(next_ - 1);
 }
 
@@ -220,7 +254,7 @@ JsonValue* AppendJsonElement(JsonValue* array) {
 }
 
 void SetJsonString(JsonValue* node, std::string_view text) {
-  if (node != nullptr) node->SetString(std::string(text));
+  if (node != nullptr) node->SetString(text);
 }
 
 }  // namespace brasswick

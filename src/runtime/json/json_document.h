@@ -14,9 +14,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <utility>
-#include <vector>
 
 namespace brasswick {
 
@@ -37,82 +34,136 @@ inline constexpr int kJsonNoCase = 2;
 // "Out of memory" rather than exhausting the stack.
 inline constexpr int kJsonMaxDepth = 512;
 
-// One node of the tree. A node owns its children; it is neither copyable nor movable
-// so that pointers handed out to children stay valid while the document lives.
+// Orders member names as an object with that case rule compares them: negative, zero
+// or positive as a sorts before, with or after b.
+int CompareJsonNames(std::string_view a, std::string_view b, bool no_case);
+
+// The memory of one document: nodes, texts and child lists are cut from a few large
+// blocks, so a parsed tree touches little more memory than its text and is freed at
+// once. Nothing cut from it is freed before the document is.
+class JsonArena {
+ public:
+  // The first block holds first_block bytes; later ones double in size.
+  explicit JsonArena(size_t first_block) : next_block_(first_block) {}
+  JsonArena(const JsonArena&) = delete;
+  JsonArena& operator=(const JsonArena&) = delete;
+  ~JsonArena();
+  // bytes of memory aligned for a node, or null when memory runs out.
+  void* Allocate(size_t bytes);
+
+ private:
+  struct Block {
+    Block* previous;
+    size_t size;
+  };
+  Block* last_ = nullptr;
+  char* free_ = nullptr;
+  char* end_ = nullptr;
+  size_t next_block_;
+};
+
+class JsonParser;
+
+// One node of the tree. Its texts and children live in the arena of its document;
+// nodes never move, so pointers handed out stay valid while the document lives.
 class JsonValue {
  public:
-  explicit JsonValue(bool no_case) : no_case_(no_case) {}
+  JsonValue(JsonArena* arena, bool no_case) : arena_(arena), no_case_(no_case) {}
   JsonValue(const JsonValue&) = delete;
   JsonValue& operator=(const JsonValue&) = delete;
 
-  JsonKind kind() const { return kind_; }
+  JsonKind kind() const { return static_cast<JsonKind>(kind_); }
   // Number only: true when held as a double, false when held as a 64-bit integer.
   bool is_float() const { return is_float_; }
   // Member names at and below this node are compared without regard to letter case.
   bool no_case() const { return no_case_; }
 
-  // Frees the payload and makes the node Null, keeping no_case().
+  // Makes the node Null, keeping no_case() and its member name; what it held stays
+  // in the arena until the document is freed.
   void Reset();
   void SetNull() { Reset(); }
-  void SetString(std::string text);
+  // False, leaving the node Null, when memory runs out.
+  bool SetString(std::string_view text);
   void SetInteger(int64_t value);
   void SetDouble(double value);
   void SetBoolean(bool value);
   void SetArray();
   void SetObject();
 
-  const std::string& string_value() const { return text_; }
-  int64_t integer_value() const { return integer_; }
-  double double_value() const { return double_; }
+  // String: its text; "" for other kinds.
+  std::string_view string_value() const {
+    return kind() == JsonKind::kString ? std::string_view(payload_.text, size_)
+                                       : std::string_view();
+  }
+  int64_t integer_value() const {
+    return kind() == JsonKind::kNumber && !is_float_ ? payload_.integer : 0;
+  }
+  double double_value() const {
+    return kind() == JsonKind::kNumber && is_float_ ? payload_.real : 0.0;
+  }
   bool boolean_value() const { return boolean_; }
 
   // Array: appends a Null child inheriting no_case() and returns it; null when this
-  // node is not an Array.
+  // node is not an Array or memory runs out.
   JsonValue* AppendElement();
-  size_t element_count() const { return elements_.size(); }
+  size_t element_count() const { return kind() == JsonKind::kArray ? size_ : 0; }
   JsonValue* element(size_t index) const;
 
   // Object: the member of that name under this node's case rule, or null.
   JsonValue* FindMember(std::string_view name) const;
-  // Object: the existing member of that name (reset to Null, keeping its place) or a
-  // new Null member appended after the others; null when this node is not an Object.
-  JsonValue* SetMember(std::string_view name);
-  size_t member_count() const { return members_.size(); }
-  // Members are kept in document order (a repeated name keeps its first place).
-  const std::string& member_name(size_t index) const { return members_[index].first; }
-  JsonValue* member_value(size_t index) const { return members_[index].second.get(); }
+  size_t member_count() const { return kind() == JsonKind::kObject ? size_ : 0; }
+  // Members are kept in document order (a repeated name keeps its first place and
+  // spelling, and takes the later value). index < member_count().
+  std::string_view member_name(size_t index) const { return payload_.children[index]->name(); }
+  JsonValue* member_value(size_t index) const { return payload_.children[index]; }
 
  private:
-  std::string FoldName(std::string_view name) const;
-  bool SameName(std::string_view a, std::string_view b) const;
-  // The position of the member of that name, or members_.size() when there is none.
-  size_t MemberPosition(std::string_view name) const;
+  friend class JsonParser;
 
-  JsonKind kind_ = JsonKind::kNull;
+  // Objects with more members than this carry a sorted index of their names.
+  static constexpr uint32_t kIndexedMembers = 16;
+
+  std::string_view name() const { return std::string_view(name_, name_size_); }
+  // The index after the children of a large object: positions in name order.
+  const uint32_t* name_order() const {
+    return reinterpret_cast<const uint32_t*>(payload_.children + size_);
+  }
+  // Takes over the value of other (a later member of the same name), keeping the name.
+  void TakeValueOf(const JsonValue& other);
+
+  JsonArena* arena_;
+  union Payload {
+    int64_t integer;
+    double real;
+    const char* text;
+    JsonValue** children;
+  } payload_{0};
+  const char* name_ = nullptr;  // as a member of an object
+  uint32_t size_ = 0;           // String: bytes; Array, Object: children
+  uint32_t name_size_ = 0;
+  uint32_t capacity_ = 0;  // Array: child slots
+  uint8_t kind_ = static_cast<uint8_t>(JsonKind::kNull);
   bool is_float_ = false;
   bool no_case_ = false;
   bool boolean_ = false;
-  int64_t integer_ = 0;
-  double double_ = 0.0;
-  std::string text_;
-  std::vector<std::unique_ptr<JsonValue>> elements_;
-  std::vector<std::pair<std::string, std::unique_ptr<JsonValue>>> members_;
-  // Folded name -> position, made only once an object grows past a few members: the
-  // small objects of a configuration are searched faster in order, and a large one
-  // must not make every insertion scan all its members.
-  std::unique_ptr<std::unordered_map<std::string, size_t>> member_index_;
 };
 
-// A parsed tree; owns its root.
+// A parsed tree: owns the arena its nodes live in, and its root.
 class JsonDocument {
  public:
-  explicit JsonDocument(bool no_case) : root_(std::make_unique<JsonValue>(no_case)) {}
+  // A document whose root is Null, its arena's first block sized for about
+  // size_hint bytes of tree; null when memory runs out.
+  static std::unique_ptr<JsonDocument> Create(bool no_case, size_t size_hint = 0);
   JsonDocument(const JsonDocument&) = delete;
   JsonDocument& operator=(const JsonDocument&) = delete;
-  JsonValue* root() const { return root_.get(); }
+  JsonValue* root() const { return root_; }
+  JsonArena* arena() { return &arena_; }
 
  private:
-  std::unique_ptr<JsonValue> root_;
+  explicit JsonDocument(size_t first_block) : arena_(first_block) {}
+
+  JsonArena arena_;
+  JsonValue* root_ = nullptr;
 };
 
 // The first error of a parse. Before a parse runs, message is empty and line and
@@ -156,7 +207,7 @@ class JsonMemberWalk {
   // Moves to the next member; false after the last.
   bool Next();
   // "" and null before the first Next() and after the last.
-  const std::string& name() const;
+  std::string_view name() const;
   JsonValue* value() const;
 
  private:

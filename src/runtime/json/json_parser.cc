@@ -1,10 +1,14 @@
 // The recursive-descent parser behind ParseJsonText.
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <new>
+#include <numeric>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "runtime/json/json_document.h"
 #include "runtime/text_codes.h"
@@ -25,9 +29,12 @@ thread_local JsonError last_error;
 
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
-class Parser {
+}  // namespace
+
+class JsonParser {
  public:
-  explicit Parser(std::string_view text) : text_(text) {}
+  JsonParser(std::string_view text, JsonArena* arena, bool no_case)
+      : text_(text), arena_(arena), no_case_(no_case) {}
 
   // Parses the whole text into root; false on the first error.
   bool ParseDocument(JsonValue* root) {
@@ -42,6 +49,7 @@ class Parser {
   }
 
   const JsonError& error() const { return error_; }
+  void FailOutOfMemory() { Fail(kOutOfMemory); }
 
  private:
   static bool IsBlank(int c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
@@ -116,9 +124,9 @@ class Parser {
   void ParseValue(JsonValue* node, int c, int depth) {
     if (failed_) return;
     if (c == '"') {
-      std::string text;
-      ParseStringBody(text);
-      if (!failed_) node->SetString(std::move(text));
+      scratch_.clear();
+      ParseStringBody(scratch_);
+      if (!failed_ && !node->SetString(scratch_)) Fail(kOutOfMemory);
     } else if (c == '-' || IsDigit(c)) {
       ParseNumber(node, c);
     } else if (c == '[') {
@@ -150,16 +158,113 @@ class Parser {
     return true;
   }
 
+  // A new Null node in the arena, or null (and the parse failed) when memory runs out.
+  JsonValue* NewNode() {
+    void* memory = arena_->Allocate(sizeof(JsonValue));
+    if (memory == nullptr) {
+      Fail(kOutOfMemory);
+      return nullptr;
+    }
+    return new (memory) JsonValue(arena_, no_case_);
+  }
+
+  // The children of the container being read wait on stack_ from base on, and move
+  // into one block of the arena when it closes.
+  JsonValue** CloseChildren(size_t base, size_t count, size_t index_bytes) {
+    auto** block =
+        static_cast<JsonValue**>(arena_->Allocate(sizeof(JsonValue*) * count + index_bytes));
+    if (block == nullptr) {
+      Fail(kOutOfMemory);
+      return nullptr;
+    }
+    std::copy_n(stack_.begin() + static_cast<std::ptrdiff_t>(base), count, block);
+    stack_.resize(base);
+    return block;
+  }
+
+  void CloseArray(JsonValue* node, size_t base) {
+    const size_t count = stack_.size() - base;
+    if (count == 0) return;
+    if (count > std::numeric_limits<uint32_t>::max()) return Fail(kOutOfMemory);
+    JsonValue** block = CloseChildren(base, count, 0);
+    if (block == nullptr) return;
+    node->payload_.children = block;
+    node->size_ = node->capacity_ = static_cast<uint32_t>(count);
+  }
+
+  // Ends an object whose members, repeats included, wait on stack_ from base on in
+  // document order: a repeated name keeps its first place and takes the later value.
+  // A large object gets the sorted index its lookups search.
+  void CloseObject(JsonValue* node, size_t base) {
+    JsonValue** members = stack_.data() + base;
+    const size_t count = stack_.size() - base;
+    if (count == 0) return;
+    if (count > std::numeric_limits<uint32_t>::max()) return Fail(kOutOfMemory);
+    size_t kept = 0;
+    std::vector<uint32_t> order;
+    if (count <= JsonValue::kIndexedMembers) {
+      for (size_t i = 0; i < count; ++i) {
+        size_t first = 0;
+        while (first < kept &&
+               CompareJsonNames(members[first]->name(), members[i]->name(), no_case_) != 0) {
+          ++first;
+        }
+        if (first < kept) {
+          members[first]->TakeValueOf(*members[i]);
+        } else {
+          members[kept++] = members[i];
+        }
+      }
+    } else {
+      order.resize(count);
+      std::iota(order.begin(), order.end(), 0u);
+      auto before = [&](uint32_t a, uint32_t b) {
+        return CompareJsonNames(members[a]->name(), members[b]->name(), no_case_) < 0;
+      };
+      std::stable_sort(order.begin(), order.end(), before);
+      // In each run of one name the first place is kept; later places are dropped.
+      size_t runs = 0;
+      for (size_t run = 0; run < count;) {
+        size_t end = run + 1;
+        while (end < count && !before(order[run], order[end])) ++end;
+        if (end - run > 1) members[order[run]]->TakeValueOf(*members[order[end - 1]]);
+        for (size_t k = run + 1; k < end; ++k) members[order[k]] = nullptr;
+        order[runs++] = order[run];
+        run = end;
+      }
+      order.resize(runs);
+      std::vector<uint32_t> place(count);
+      for (size_t i = 0; i < count; ++i) {
+        if (members[i] == nullptr) continue;
+        place[i] = static_cast<uint32_t>(kept);
+        members[kept++] = members[i];
+      }
+      for (uint32_t& position : order) position = place[position];
+    }
+    const bool indexed = kept > JsonValue::kIndexedMembers;
+    stack_.resize(base + kept);
+    JsonValue** block = CloseChildren(base, kept, indexed ? sizeof(uint32_t) * kept : 0);
+    if (block == nullptr) return;
+    node->payload_.children = block;
+    node->size_ = static_cast<uint32_t>(kept);
+    if (indexed) std::copy(order.begin(), order.end(), reinterpret_cast<uint32_t*>(block + kept));
+  }
+
   void ParseArray(JsonValue* node, int depth) {
     node->SetArray();
+    const size_t base = stack_.size();
     int c = NextNonBlank();
-    if (failed_ || c == ']') return;
+    if (failed_) return;
+    if (c == ']') return CloseArray(node, base);
     while (!failed_) {
-      JsonValue* element = node->AppendElement();
+      JsonValue* element = NewNode();
+      if (element == nullptr) return;
+      stack_.push_back(element);
       ParseValue(element, c, depth);
       if (failed_) return;
       c = NextNonBlank();
-      if (failed_ || c == ']') return;
+      if (failed_) return;
+      if (c == ']') return CloseArray(node, base);
       if (c != ',') return Fail(kUnexpectedChar);
       c = NextNonBlank();
     }
@@ -167,14 +272,18 @@ class Parser {
 
   void ParseObject(JsonValue* node, int depth) {
     node->SetObject();
+    const size_t base = stack_.size();
     int c = NextNonBlank();
-    if (failed_ || c == '}') return;
+    if (failed_) return;
+    if (c == '}') return CloseObject(node, base);
     if (c != '"') return Fail(kMemberNameExpected);
     while (!failed_) {
-      std::string name;
-      ParseStringBody(name);
+      scratch_.clear();
+      ParseStringBody(scratch_);
       if (failed_) return;
-      JsonValue* member = node->SetMember(name);
+      JsonValue* member = NewMember(scratch_);
+      if (member == nullptr) return;
+      stack_.push_back(member);
       c = NextNonBlank();
       if (failed_) return;
       if (c != ':') return Fail(kExpectedColon);
@@ -182,12 +291,35 @@ class Parser {
       ParseValue(member, c, depth);
       if (failed_) return;
       c = NextNonBlank();
-      if (failed_ || c == '}') return;
+      if (failed_) return;
+      if (c == '}') return CloseObject(node, base);
       if (c != ',') return Fail(kUnexpectedChar);
       c = NextNonBlank();
       if (failed_) return;
       if (c != '"') return Fail(kMemberNameExpected);
     }
+  }
+
+  // A new Null member node holding a copy of its name.
+  JsonValue* NewMember(std::string_view name) {
+    if (name.size() > std::numeric_limits<uint32_t>::max()) {
+      Fail(kOutOfMemory);
+      return nullptr;
+    }
+    char* copy = nullptr;
+    if (!name.empty()) {
+      copy = static_cast<char*>(arena_->Allocate(name.size()));
+      if (copy == nullptr) {
+        Fail(kOutOfMemory);
+        return nullptr;
+      }
+      std::copy(name.begin(), name.end(), copy);
+    }
+    JsonValue* member = NewNode();
+    if (member == nullptr) return nullptr;
+    member->name_ = copy;
+    member->name_size_ = static_cast<uint32_t>(name.size());
+    return member;
   }
 
   // Consumes the bytes up to the next quote, backslash, line break or end at once: they
@@ -361,16 +493,34 @@ class Parser {
   bool pending_cr_ = false;
   bool failed_ = false;
   JsonError error_;
+  JsonArena* arena_;
+  bool no_case_;
+  // Children of the open containers, innermost last.
+  std::vector<JsonValue*> stack_;
+  // The string being read; reused, so reading one allocates nothing.
+  std::string scratch_;
 };
-
-}  // namespace
 
 std::unique_ptr<JsonDocument> ParseJsonText(std::string_view text, int flags, JsonError* error) {
   last_error = JsonError{};
   if (error != nullptr) *error = JsonError{};
-  auto document = std::make_unique<JsonDocument>((flags & kJsonNoCase) != 0);
-  Parser parser(text);
-  if (!parser.ParseDocument(document->root())) {
+  // A tree takes about twice the bytes of its text; room left untouched costs nothing.
+  constexpr size_t kLargestFirstBlock = size_t{1} << 20;
+  const size_t hint = std::min(text.size(), kLargestFirstBlock) * 3 + 1024;
+  const bool no_case = (flags & kJsonNoCase) != 0;
+  std::unique_ptr<JsonDocument> document = JsonDocument::Create(no_case, hint);
+  JsonParser parser(text, document == nullptr ? nullptr : document->arena(), no_case);
+  bool parsed = false;
+  if (document == nullptr) {
+    parser.FailOutOfMemory();
+  } else {
+    try {
+      parsed = parser.ParseDocument(document->root());
+    } catch (const std::bad_alloc&) {
+      parser.FailOutOfMemory();
+    }
+  }
+  if (!parsed) {
     last_error = parser.error();
     if (error != nullptr) *error = parser.error();
     return nullptr;

@@ -203,7 +203,7 @@ TEST(JsonParser, WalksEveryMember) {
   ASSERT_NE(document, nullptr);
   std::string seen;
   for (JsonMemberWalk walk(JsonRoot(document.get())); walk.Next();) {
-    seen += walk.name() + "=" + std::to_string(static_cast<int>(JsonKindOf(walk.value()))) + ";";
+    seen += std::string(walk.name()) + "=" + std::to_string(static_cast<int>(JsonKindOf(walk.value()))) + ";";
   }
   EXPECT_EQ(seen, "x=2;y=1;z=0;");
 }
