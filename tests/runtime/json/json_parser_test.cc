@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "runtime/json/json_document.h"
 
@@ -161,6 +162,36 @@ TEST(JsonParser, LiteralsAndKinds) {
   EXPECT_EQ(JsonMember(root, "T"), nullptr);  // case matters without the flag
 }
 
+TEST(JsonParser, LargeObjectsMergeRepeatsUnderEitherCaseRule) {
+  // Members k0..k29, then each even one again: the later value wins, the first place
+  // stays, and every name is found through the index of a large object.
+  std::string text = "{\"\": \"blank\",";
+  for (int i = 0; i < 30; ++i) text += "\"k" + std::to_string(i) + "\": " + std::to_string(i) + ",";
+  for (int i = 0; i < 30; i += 2)
+    text += "\"K" + std::to_string(i) + "\": -" + std::to_string(i) + ",";
+  text += "\"k7\": \"last\"}";
+  for (int flags : {0, kJsonNoCase}) {
+    auto document = ParseJsonText(text, flags);
+    ASSERT_NE(document, nullptr);
+    const JsonValue* root = JsonRoot(document.get());
+    const bool folded = flags == kJsonNoCase;
+    ASSERT_EQ(root->member_count(), folded ? 31u : 46u);
+    EXPECT_EQ(JsonStringOf(JsonMember(root, "")), "blank");
+    EXPECT_EQ(JsonStringOf(JsonMember(root, "k7")), "last");
+    for (int i = 0; i < 30; ++i) {
+      const std::string name = "k" + std::to_string(i);
+      const int64_t expected = folded && i % 2 == 0 ? -i : i;
+      EXPECT_EQ(root->member_name(static_cast<size_t>(i) + 1), name);
+      if (i != 7) {
+        EXPECT_EQ(JsonIntegerOf(JsonMember(root, name)), expected) << name;
+      }
+    }
+    EXPECT_EQ(JsonMember(root, "K3") != nullptr, folded);
+    EXPECT_EQ(JsonMember(root, "k30"), nullptr);
+    EXPECT_EQ(JsonMember(root, "k"), nullptr);
+  }
+}
+
 TEST(JsonParser, ReadersTolerateWrongKinds) {
   auto document = ParseJsonText("[\"text\", 5]", 0);
   ASSERT_NE(document, nullptr);
@@ -203,7 +234,8 @@ TEST(JsonParser, WalksEveryMember) {
   ASSERT_NE(document, nullptr);
   std::string seen;
   for (JsonMemberWalk walk(JsonRoot(document.get())); walk.Next();) {
-    seen += std::string(walk.name()) + "=" + std::to_string(static_cast<int>(JsonKindOf(walk.value()))) + ";";
+    seen += std::string(walk.name()) + "=" +
+            std::to_string(static_cast<int>(JsonKindOf(walk.value()))) + ";";
   }
   EXPECT_EQ(seen, "x=2;y=1;z=0;");
 }
@@ -228,6 +260,26 @@ TEST(JsonBuilders, TurnAStringIntoAnArray) {
   SetJsonString(element, text);
   EXPECT_EQ(JsonStringOf(JsonElement(sets, 0)), "a,b");
   EXPECT_EQ(AppendJsonElement(element), nullptr);
+}
+
+TEST(JsonBuilders, GrowingAnArrayKeepsEveryElementInPlace) {
+  auto document = ParseJsonText("[1, 2]", 0);
+  ASSERT_NE(document, nullptr);
+  JsonValue* root = JsonRoot(document.get());
+  JsonValue* second = JsonElement(root, 1);
+  std::vector<JsonValue*> added;
+  for (int i = 0; i < 100; ++i) {
+    added.push_back(AppendJsonElement(root));
+    ASSERT_NE(added.back(), nullptr);
+    SetJsonString(added.back(), std::string(static_cast<size_t>(i), 'x'));
+  }
+  ASSERT_EQ(JsonArrayLength(root), 102u);
+  EXPECT_EQ(JsonElement(root, 1), second);
+  EXPECT_EQ(JsonIntegerOf(second), 2);
+  for (size_t i = 0; i < added.size(); ++i) {
+    EXPECT_EQ(JsonElement(root, i + 2), added[i]);
+    EXPECT_EQ(JsonStringOf(added[i]), std::string(i, 'x'));
+  }
 }
 
 }  // namespace
