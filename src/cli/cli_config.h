@@ -16,7 +16,6 @@
 
 #include "cli/cli_api.h"
 #include "cli/runtime_registry.h"
-#include "runtime/json/json_document.h"
 
 namespace brasswick {
 
@@ -113,10 +112,6 @@ struct CliState {
   // Help printer position.
   int64_t help_level = 0;
   bool mid_line = false;
-  // The document the configuration was read from. It is kept rather than freed after
-  // loading: taking its thousand nodes apart cost more than a whole `version` run,
-  // and the next load (or the end of the process) lets it go.
-  std::unique_ptr<JsonDocument> document;
 };
 
 // The one framework state of the process. It lives as long as the process and is

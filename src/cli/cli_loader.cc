@@ -236,8 +236,9 @@ static bool LoadConfigText(std::string text, bool single_quotes) {
 // its own copies of every text, so the text need not outlive the call.
 static bool LoadConfigView(std::string_view text) {
   JsonError parse_error;
-  std::unique_ptr<JsonDocument>& document = Cli().document;
-  document = ParseJsonText(text, kJsonNoCase, &parse_error);
+  // The tree lives in one arena, so letting it go after loading costs a free or two,
+  // and what runs next reuses its memory.
+  const std::unique_ptr<JsonDocument> document = ParseJsonText(text, kJsonNoCase, &parse_error);
   if (document == nullptr) {
     RecordCliError(10, "JSON syntax error\nLine " + std::to_string(parse_error.line) + ": " +
                            parse_error.message);
