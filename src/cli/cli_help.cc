@@ -93,9 +93,11 @@ void HelpPrint(const std::string& text, bool end_line) {
   output.reserve(text.size() + indentation.size() + 2);
   if (!state.mid_line) output += indentation;
   bool ends_with_line_feed = false;
+  // Line ends are found at memchr's pace; most texts hold no CR at all.
+  const bool has_cr = text.find('\r') != std::string::npos;
   for (size_t i = 0; i < text.size();) {
-    size_t line_end = i;
-    while (line_end < text.size() && text[line_end] != '\r' && text[line_end] != '\n') ++line_end;
+    size_t line_end = has_cr ? text.find_first_of("\r\n", i) : text.find('\n', i);
+    if (line_end == std::string::npos) line_end = text.size();
     output.append(text, i, line_end - i);
     if (line_end == text.size()) break;
     i = line_end + (text[line_end] == '\r' && text.compare(line_end, 2, "\r\n") == 0 ? 2 : 1);
