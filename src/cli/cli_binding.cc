@@ -136,18 +136,18 @@ void CheckBoundArgs(const CliCommand& command, bool no_words) {
 }  // namespace
 
 std::string NormalizeSwitchName(std::string_view text) {
+  // Cut as views, copied once: every switch of the table is normalised at each start.
   const CliConfig& config = Cli().config;
-  std::string name = TrimText(text);
+  std::string_view name = TrimView(text);
   size_t start = name.find_first_not_of('-');
-  name = start == std::string::npos ? "" : name.substr(start);
+  name = start == std::string_view::npos ? std::string_view() : name.substr(start);
   if (config.allow_slash_switches) {
     start = name.find_first_not_of('/');
-    name = start == std::string::npos ? "" : name.substr(start);
+    name = start == std::string_view::npos ? std::string_view() : name.substr(start);
   }
-  name = TrimText(name);
-  if (!config.case_sensitive) name = LowerText(name);
-  if (config.auto_add_help && name == "?") name = "help";
-  return name;
+  name = TrimView(name);
+  if (config.auto_add_help && name == "?") return "help";
+  return config.case_sensitive ? std::string(name) : LowerText(name);
 }
 
 bool LooksLikeSwitch(std::string_view word) {

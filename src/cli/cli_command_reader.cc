@@ -162,7 +162,8 @@ void ReadArg(const JsonValue* node, CliCommand& command) {
   auto arg = std::make_unique<CliArg>();
   bool slash = config.allow_slash_switches && !name.empty() && name[0] == '/';
   bool dash = !name.empty() && name[0] == '-';
-  if ((dash || slash) && !NormalizeSwitchName(name).empty()) {
+  std::string switch_key = dash || slash ? NormalizeSwitchName(name) : std::string();
+  if (!switch_key.empty()) {
     arg->is_switch = true;
     size_t start = name.find_first_not_of('-');
     std::string display = start == std::string::npos ? "" : name.substr(start);
@@ -171,7 +172,7 @@ void ReadArg(const JsonValue* node, CliCommand& command) {
       display = start == std::string::npos ? "" : display.substr(start);
     }
     arg->display_name = TrimText(display);
-    arg->key = NormalizeSwitchName(name);
+    arg->key = std::move(switch_key);
   } else {
     arg->display_name = name;
     arg->key = config.case_sensitive ? name : LowerText(name);

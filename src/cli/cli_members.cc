@@ -68,7 +68,9 @@ std::string ReadConfigString(const JsonValue* object, std::string_view key,
 bool ResolveConfigRuntime(const JsonValue* object, std::string_view key, RuntimeEntry::Kind kind,
                           const RuntimeEntry** entry, std::string* normalized) {
   *entry = nullptr;
-  *normalized = NormalizeRuntimeName(ReadConfigString(object, key, ""));
+  const JsonValue* member = ConfigMember(object, key);
+  *normalized = NormalizeRuntimeName(
+      JsonKindOf(member) == JsonKind::kString ? member->string_value() : std::string_view());
   if (normalized->empty()) return true;
   const RuntimeEntry* found = GlobalRuntimeRegistry().Find(*normalized);
   // An entry of another kind cannot be called here, so it counts as missing.

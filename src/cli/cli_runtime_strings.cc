@@ -89,6 +89,8 @@ std::string ExecutableDisplayName() {
 
 std::string NormalizeRuntimeName(std::string_view name) {
   std::string result;
+  if (name.empty()) return result;
+  result.reserve(name.size() + 2);
   for (char c : name) {
     if (c != ' ') result.push_back(c);
   }

@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -106,10 +107,47 @@ class JsonParser {
 
   void SkipSpacesAndTabs() {
     if (pushed_back_ >= 0) return;
-    size_t end = position_;
-    while (end < text_.size() && (text_[end] == ' ' || text_[end] == '\t')) ++end;
-    column_ += static_cast<int32_t>(end - position_);
-    position_ = end;
+    const char* const begin = text_.data() + position_;
+    const char* const end = text_.data() + text_.size();
+    const char* at = begin;
+    while (at != end && (*at == ' ' || *at == '\t')) ++at;
+    column_ += static_cast<int32_t>(at - begin);
+    position_ += static_cast<size_t>(at - begin);
+  }
+
+  // The bytes that end a plain run of a string.
+  static bool EndsPlainRun(char c) {
+    return c == '"' || c == '\\' || c == '\r' || c == '\n' || c == '\0';
+  }
+
+  // The rest of a string after its opening quote, when it holds no escape and no line
+  // break (most do): a view of the text, consumed with its closing quote. Otherwise
+  // nothing is consumed and the result is empty, so that ReadString decodes it.
+  std::optional<std::string_view> PlainString() {
+    if (pushed_back_ >= 0) return std::nullopt;
+    const char* const begin = text_.data() + position_;
+    const char* const end = text_.data() + text_.size();
+    const char* at = begin;
+    int32_t continuation_bytes = 0;
+    while (at != end && !EndsPlainRun(*at)) {
+      continuation_bytes += (static_cast<unsigned char>(*at) & 0xC0) == 0x80;
+      ++at;
+    }
+    if (at == end || *at != '"') return std::nullopt;
+    const auto length = static_cast<size_t>(at - begin);
+    // Every character moves the column once, and so does the closing quote.
+    column_ += static_cast<int32_t>(length) - continuation_bytes + 1;
+    position_ += length + 1;
+    return std::string_view(begin, length);
+  }
+
+  // Reads the rest of a string after its opening quote; the view lasts until the next
+  // string is read.
+  std::string_view ReadString() {
+    if (std::optional<std::string_view> plain = PlainString()) return *plain;
+    scratch_.clear();
+    ParseStringBody(scratch_);
+    return scratch_;
   }
 
   void Fail(const char* message) {
@@ -124,9 +162,8 @@ class JsonParser {
   void ParseValue(JsonValue* node, int c, int depth) {
     if (failed_) return;
     if (c == '"') {
-      scratch_.clear();
-      ParseStringBody(scratch_);
-      if (!failed_ && !node->SetString(scratch_)) Fail(kOutOfMemory);
+      const std::string_view text = ReadString();
+      if (!failed_ && !node->SetString(text)) Fail(kOutOfMemory);
     } else if (c == '-' || IsDigit(c)) {
       ParseNumber(node, c);
     } else if (c == '[') {
@@ -156,6 +193,10 @@ class JsonParser {
       }
     }
     return true;
+  }
+
+  bool SameName(std::string_view a, std::string_view b) const {
+    return no_case_ ? SameTextIgnoringCase(a, b) : a == b;
   }
 
   // A new Null node in the arena, or null (and the parse failed) when memory runs out.
@@ -205,10 +246,7 @@ class JsonParser {
     if (count <= JsonValue::kIndexedMembers) {
       for (size_t i = 0; i < count; ++i) {
         size_t first = 0;
-        while (first < kept &&
-               CompareJsonNames(members[first]->name(), members[i]->name(), no_case_) != 0) {
-          ++first;
-        }
+        while (first < kept && !SameName(members[first]->name(), members[i]->name())) ++first;
         if (first < kept) {
           members[first]->TakeValueOf(*members[i]);
         } else {
@@ -278,10 +316,9 @@ class JsonParser {
     if (c == '}') return CloseObject(node, base);
     if (c != '"') return Fail(kMemberNameExpected);
     while (!failed_) {
-      scratch_.clear();
-      ParseStringBody(scratch_);
+      const std::string_view name = ReadString();
       if (failed_) return;
-      JsonValue* member = NewMember(scratch_);
+      JsonValue* member = NewMember(name);
       if (member == nullptr) return;
       stack_.push_back(member);
       c = NextNonBlank();
@@ -331,7 +368,7 @@ class JsonParser {
     int32_t characters = 0;
     while (end < text_.size()) {
       const char c = text_[end];
-      if (c == '"' || c == '\\' || c == '\r' || c == '\n' || c == '\0') break;
+      if (EndsPlainRun(c)) break;
       characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
       ++end;
     }
