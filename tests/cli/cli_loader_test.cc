@@ -156,6 +156,31 @@ TEST_F(CliLoaderTest, DecodesUtf8WithMarkAndUtf16AndTurnsZerosIntoSpaces) {
   EXPECT_EQ(Command(0).name, "\xC3\xA9t\xC3\xA9");
 }
 
+TEST_F(CliLoaderTest, BufferQuoteMarksBecomeDoubleQuotesOnlyWhereAsked) {
+  struct Case {
+    std::string bytes;
+    bool single_quotes;
+    bool loads;
+  };
+  const Case cases[] = {
+      {"\xEF\xBB\xBF{\"commands\":[{\"name\":\"go\"}]}", false, true},
+      {"{`commands`:[{`name`:`go`}]}", false, true},
+      {"{'commands':[{'name':'go'}]}", true, true},
+      {"{'commands':[{'name':'go'}]}", false, false},
+  };
+  for (const Case& c : cases) {
+    const bool loaded = CliInitFromBuffer(reinterpret_cast<const uint8_t*>(c.bytes.data()),
+                                          static_cast<int64_t>(c.bytes.size()), CliEncoding::kUtf8,
+                                          c.single_quotes);
+    ASSERT_EQ(loaded, c.loads) << c.bytes;
+    if (loaded) {
+      EXPECT_EQ(Command(0).name, "go") << c.bytes;
+    } else {
+      EXPECT_EQ(Code(), 10) << c.bytes;
+    }
+  }
+}
+
 TEST_F(CliLoaderTest, ReadsSettingsWithDefaults) {
   ASSERT_TRUE(Load("{'commands':[{'name':'go'}]}"));
   const CliConfig& config = Cli().config;
