@@ -2,6 +2,7 @@
 // resizing, and loading by content.
 #include "runtime/image/image.h"
 
+#include <dlfcn.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <cstring>
@@ -16,6 +17,51 @@ namespace {
 
 bool ValidSide(int side) { return side >= 1 && side <= kMaxImageSide; }
 
+// The ABI name of GdkPixbuf 2, whose headers the calls below are typed by.
+constexpr char kPixbufLibraryName[] = "libgdk_pixbuf-2.0.so.0";
+
+// GdkPixbuf, with the GLib stack beneath it, is most of what a start would load: it is
+// opened when the first picture is made, so that runs that never touch pixels (help,
+// version, copy) start without it. Nothing else in the program calls it.
+struct PixbufLibrary {
+  decltype(&gdk_pixbuf_new) create = nullptr;
+  decltype(&gdk_pixbuf_new_subpixbuf) create_subpixbuf = nullptr;
+  decltype(&gdk_pixbuf_scale_simple) scale_simple = nullptr;
+  decltype(&gdk_pixbuf_get_pixels) get_pixels = nullptr;
+  decltype(&gdk_pixbuf_get_width) get_width = nullptr;
+  decltype(&gdk_pixbuf_get_height) get_height = nullptr;
+  decltype(&gdk_pixbuf_get_n_channels) get_n_channels = nullptr;
+  decltype(&gdk_pixbuf_get_rowstride) get_rowstride = nullptr;
+  decltype(&g_object_unref) unref = nullptr;  // GObject's, found through GdkPixbuf
+};
+
+template <typename Function>
+bool FindFunction(void* library, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(dlsym(library, name));
+  return function != nullptr;
+}
+
+// The library, or null when it cannot be opened (then no picture can be made).
+const PixbufLibrary* Pixbufs() {
+  static const PixbufLibrary* const library = []() -> const PixbufLibrary* {
+    static PixbufLibrary functions;
+    void* handle = dlopen(kPixbufLibraryName, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return nullptr;
+    const bool found =
+        FindFunction(handle, "gdk_pixbuf_new", functions.create) &&
+        FindFunction(handle, "gdk_pixbuf_new_subpixbuf", functions.create_subpixbuf) &&
+        FindFunction(handle, "gdk_pixbuf_scale_simple", functions.scale_simple) &&
+        FindFunction(handle, "gdk_pixbuf_get_pixels", functions.get_pixels) &&
+        FindFunction(handle, "gdk_pixbuf_get_width", functions.get_width) &&
+        FindFunction(handle, "gdk_pixbuf_get_height", functions.get_height) &&
+        FindFunction(handle, "gdk_pixbuf_get_n_channels", functions.get_n_channels) &&
+        FindFunction(handle, "gdk_pixbuf_get_rowstride", functions.get_rowstride) &&
+        FindFunction(handle, "g_object_unref", functions.unref);
+    return found ? &functions : nullptr;
+  }();
+  return library;
+}
+
 // gdk_pixbuf_new allocates with a try-allocator and gives null when memory runs out;
 // the sides are limited first so that its own size arithmetic cannot overflow.
 GdkPixbuf* NewPixbuf(int width, int height, bool has_alpha) {
@@ -27,7 +73,9 @@ GdkPixbuf* NewPixbuf(int width, int height, bool has_alpha) {
       static_cast<uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
     return nullptr;
   }
-  return gdk_pixbuf_new(GDK_COLORSPACE_RGB, has_alpha, 8, width, height);
+  const PixbufLibrary* library = Pixbufs();
+  if (library == nullptr) return nullptr;
+  return library->create(GDK_COLORSPACE_RGB, has_alpha, 8, width, height);
 }
 
 }  // namespace
@@ -38,12 +86,12 @@ RgbaImage::RgbaImage(GdkPixbuf* pixbuf, int source_depth)
 }
 
 RgbaImage::~RgbaImage() {
-  if (pixbuf_ != nullptr) g_object_unref(pixbuf_);
+  if (pixbuf_ != nullptr) Pixbufs()->unref(pixbuf_);
 }
 
 void RgbaImage::ReplacePixbuf(GdkPixbuf* pixbuf) {
   if (pixbuf == pixbuf_) return;
-  if (pixbuf_ != nullptr) g_object_unref(pixbuf_);
+  if (pixbuf_ != nullptr) Pixbufs()->unref(pixbuf_);
   pixbuf_ = pixbuf;
   CacheLayout();
 }
@@ -56,11 +104,12 @@ void RgbaImage::CacheLayout() {
   }
   // Reading the pixels through the non-const accessor would copy a read-only
   // pixbuf; ours are always created writable.
-  pixels_ = gdk_pixbuf_get_pixels(pixbuf_);
-  width_ = gdk_pixbuf_get_width(pixbuf_);
-  height_ = gdk_pixbuf_get_height(pixbuf_);
-  channels_ = gdk_pixbuf_get_n_channels(pixbuf_);
-  rowstride_ = gdk_pixbuf_get_rowstride(pixbuf_);
+  const PixbufLibrary* library = Pixbufs();
+  pixels_ = library->get_pixels(pixbuf_);
+  width_ = library->get_width(pixbuf_);
+  height_ = library->get_height(pixbuf_);
+  channels_ = library->get_n_channels(pixbuf_);
+  rowstride_ = library->get_rowstride(pixbuf_);
 }
 
 ImagePtr AllocateImage(int width, int height, bool has_alpha, int source_depth) {
@@ -105,7 +154,7 @@ bool ResizeImage(RgbaImage& image, int width, int height, ResizeMode mode) {
   if (!ValidSide(width) || !ValidSide(height) || image.pixbuf() == nullptr) return false;
   if (width == image.width() && height == image.height()) return true;
   const GdkInterpType interp = mode == ResizeMode::kRaw ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
-  GdkPixbuf* scaled = gdk_pixbuf_scale_simple(image.pixbuf(), width, height, interp);
+  GdkPixbuf* scaled = Pixbufs()->scale_simple(image.pixbuf(), width, height, interp);
   if (scaled == nullptr) return false;
   image.ReplacePixbuf(scaled);
   return true;
@@ -120,11 +169,12 @@ ImagePtr ResizeImageRegion(const RgbaImage& image, int x, int y, int region_widt
   if (x > image.width() - region_width || y > image.height() - region_height) return nullptr;
   if (!ValidSide(width) || !ValidSide(height) || image.pixbuf() == nullptr) return nullptr;
   // The scaler reads only the rectangle of a sub-pixbuf, which shares the pixels.
-  GdkPixbuf* region = gdk_pixbuf_new_subpixbuf(image.pixbuf(), x, y, region_width, region_height);
+  const PixbufLibrary* library = Pixbufs();
+  GdkPixbuf* region = library->create_subpixbuf(image.pixbuf(), x, y, region_width, region_height);
   if (region == nullptr) return nullptr;
   const GdkInterpType interp = mode == ResizeMode::kRaw ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
-  GdkPixbuf* scaled = gdk_pixbuf_scale_simple(region, width, height, interp);
-  g_object_unref(region);
+  GdkPixbuf* scaled = library->scale_simple(region, width, height, interp);
+  library->unref(region);
   if (scaled == nullptr) return nullptr;
   return std::make_unique<RgbaImage>(scaled, image.source_depth());
 }
