@@ -198,9 +198,8 @@ bool CliInitFromBuffer(const uint8_t* bytes, int64_t length, CliEncoding encodin
       break;
     case CliEncoding::kUtf8:
       if (NeedsNoEdit(bytes, length, single_quotes)) {
-        std::string_view view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
-        if (view.compare(0, 3, "\xEF\xBB\xBF") == 0) view.remove_prefix(3);
-        return LoadConfigView(view);
+        return LoadConfigView(
+            std::string_view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length)));
       }
       text = DecodeBytes(bytes, length, false);
       break;
@@ -226,15 +225,16 @@ static bool LoadConfigText(std::string text, bool single_quotes) {
     RecordCliError(1, "JSON text is empty");
     return false;
   }
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   ReplaceEach(text, '`', '"');
   if (single_quotes) ReplaceEach(text, '\'', '"');
   return LoadConfigView(text);
 }
 
-// Parses the edited text and builds the configuration from it; the document keeps
-// its own copies of every text, so the text need not outlive the call.
+// Parses the edited text (after a UTF-8 byte order mark, if any) and builds the
+// configuration from it; the document keeps its own copies of every text, so the text
+// need not outlive the call.
 static bool LoadConfigView(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   JsonError parse_error;
   // The tree lives in one arena, so letting it go after loading costs a free or two,
   // and what runs next reuses its memory.

@@ -58,19 +58,27 @@ int64_t ReadConfigInt(const JsonValue* object, std::string_view key, int64_t def
   return default_value;
 }
 
+namespace {
+
+// The member when it is a JSON string, else null.
+const JsonValue* ConfigStringMember(const JsonValue* object, std::string_view key) {
+  const JsonValue* member = ConfigMember(object, key);
+  return JsonKindOf(member) == JsonKind::kString ? member : nullptr;
+}
+
+}  // namespace
+
 std::string ReadConfigString(const JsonValue* object, std::string_view key,
                              const std::string& default_value) {
-  const JsonValue* member = ConfigMember(object, key);
-  if (JsonKindOf(member) == JsonKind::kString) return JsonStringOf(member);
-  return default_value;
+  const JsonValue* member = ConfigStringMember(object, key);
+  return member != nullptr ? std::string(member->string_value()) : default_value;
 }
 
 bool ResolveConfigRuntime(const JsonValue* object, std::string_view key, RuntimeEntry::Kind kind,
                           const RuntimeEntry** entry, std::string* normalized) {
   *entry = nullptr;
-  const JsonValue* member = ConfigMember(object, key);
-  *normalized = NormalizeRuntimeName(
-      JsonKindOf(member) == JsonKind::kString ? member->string_value() : std::string_view());
+  const JsonValue* member = ConfigStringMember(object, key);
+  *normalized = NormalizeRuntimeName(member != nullptr ? member->string_value() : "");
   if (normalized->empty()) return true;
   const RuntimeEntry* found = GlobalRuntimeRegistry().Find(*normalized);
   // An entry of another kind cannot be called here, so it counts as missing.

@@ -43,6 +43,22 @@ void* JsonArena::Allocate(size_t bytes) {
   return memory;
 }
 
+JsonValue* JsonArena::NewNode(bool no_case) {
+  void* memory = Allocate(sizeof(JsonValue));
+  return memory == nullptr ? nullptr : new (memory) JsonValue(this, no_case);
+}
+
+bool JsonArena::CopyText(std::string_view text, const char** copy) {
+  *copy = nullptr;
+  if (text.size() > std::numeric_limits<uint32_t>::max()) return false;
+  if (text.empty()) return true;
+  char* memory = static_cast<char*>(Allocate(text.size()));
+  if (memory == nullptr) return false;
+  std::memcpy(memory, text.data(), text.size());
+  *copy = memory;
+  return true;
+}
+
 void JsonValue::Reset() {
   kind_ = static_cast<uint8_t>(JsonKind::kNull);
   is_float_ = false;
@@ -54,13 +70,8 @@ void JsonValue::Reset() {
 
 bool JsonValue::SetString(std::string_view text) {
   Reset();
-  if (text.size() > std::numeric_limits<uint32_t>::max()) return false;
-  char* copy = nullptr;
-  if (!text.empty()) {
-    copy = static_cast<char*>(arena_->Allocate(text.size()));
-    if (copy == nullptr) return false;
-    std::memcpy(copy, text.data(), text.size());
-  }
+  const char* copy = nullptr;
+  if (!arena_->CopyText(text, &copy)) return false;
   kind_ = static_cast<uint8_t>(JsonKind::kString);
   payload_.text = copy;
   size_ = static_cast<uint32_t>(text.size());
@@ -121,9 +132,8 @@ JsonValue* JsonValue::AppendElement() {
     payload_.children = slots;
     capacity_ = capacity;
   }
-  void* memory = arena_->Allocate(sizeof(JsonValue));
-  if (memory == nullptr) return nullptr;
-  JsonValue* element = new (memory) JsonValue(arena_, no_case_);
+  JsonValue* element = arena_->NewNode(no_case_);
+  if (element == nullptr) return nullptr;
   payload_.children[size_++] = element;
   return element;
 }
@@ -137,8 +147,7 @@ JsonValue* JsonValue::FindMember(std::string_view name) const {
   if (kind() != JsonKind::kObject) return nullptr;
   if (size_ <= kIndexedMembers) {
     for (uint32_t i = 0; i < size_; ++i) {
-      const std::string_view own = payload_.children[i]->name();
-      if (no_case_ ? SameTextIgnoringCase(own, name) : own == name) return payload_.children[i];
+      if (SameJsonNames(payload_.children[i]->name(), name, no_case_)) return payload_.children[i];
     }
     return nullptr;
   }
@@ -155,9 +164,8 @@ JsonValue* JsonValue::FindMember(std::string_view name) const {
 std::unique_ptr<JsonDocument> JsonDocument::Create(bool no_case, size_t size_hint) {
   std::unique_ptr<JsonDocument> document(new (std::nothrow) JsonDocument(size_hint));
   if (document == nullptr) return nullptr;
-  void* memory = document->arena_.Allocate(sizeof(JsonValue));
-  if (memory == nullptr) return nullptr;
-  document->root_ = new (memory) JsonValue(&document->arena_, no_case);
+  document->root_ = document->arena_.NewNode(no_case);
+  if (document->root_ == nullptr) return nullptr;
   return document;
 }
 
@@ -170,6 +178,10 @@ int CompareJsonNames(std::string_view a, std::string_view b, bool no_case) {
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool SameJsonNames(std::string_view a, std::string_view b, bool no_case) {
+  return no_case ? SameTextIgnoringCase(a, b) : a == b;
 }
 
 JsonValue* JsonRoot(const JsonDocument* document) {

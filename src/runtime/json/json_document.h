@@ -37,6 +37,10 @@ inline constexpr int kJsonMaxDepth = 512;
 // Orders member names as an object with that case rule compares them: negative, zero
 // or positive as a sorts before, with or after b.
 int CompareJsonNames(std::string_view a, std::string_view b, bool no_case);
+// Whether the names are the same member under that case rule.
+bool SameJsonNames(std::string_view a, std::string_view b, bool no_case);
+
+class JsonValue;
 
 // The memory of one document: nodes, texts and child lists are cut from a few large
 // blocks, so a parsed tree touches little more memory than its text and is freed at
@@ -50,6 +54,11 @@ class JsonArena {
   ~JsonArena();
   // bytes of memory aligned for a node, or null when memory runs out.
   void* Allocate(size_t bytes);
+  // A new Null node, or null when memory runs out.
+  JsonValue* NewNode(bool no_case);
+  // A copy of the text (null for an empty text); false when memory runs out or the
+  // text is longer than a node can say.
+  bool CopyText(std::string_view text, const char** copy);
 
  private:
   struct Block {

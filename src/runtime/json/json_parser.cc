@@ -115,9 +115,20 @@ class JsonParser {
     position_ += static_cast<size_t>(at - begin);
   }
 
-  // The bytes that end a plain run of a string.
-  static bool EndsPlainRun(char c) {
-    return c == '"' || c == '\\' || c == '\r' || c == '\n' || c == '\0';
+  // The end of the run of string bytes from position_ on that need no decoding (up to
+  // the next quote, backslash, line break or end), and its characters, which move the
+  // column once each as Read counts.
+  size_t PlainRunEnd(int32_t* characters) const {
+    size_t end = position_;
+    int32_t count = 0;
+    while (end < text_.size()) {
+      const char c = text_[end];
+      if (c == '"' || c == '\\' || c == '\r' || c == '\n' || c == '\0') break;
+      count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+      ++end;
+    }
+    *characters = count;
+    return end;
   }
 
   // The rest of a string after its opening quote, when it holds no escape and no line
@@ -125,20 +136,13 @@ class JsonParser {
   // nothing is consumed and the result is empty, so that ReadString decodes it.
   std::optional<std::string_view> PlainString() {
     if (pushed_back_ >= 0) return std::nullopt;
-    const char* const begin = text_.data() + position_;
-    const char* const end = text_.data() + text_.size();
-    const char* at = begin;
-    int32_t continuation_bytes = 0;
-    while (at != end && !EndsPlainRun(*at)) {
-      continuation_bytes += (static_cast<unsigned char>(*at) & 0xC0) == 0x80;
-      ++at;
-    }
-    if (at == end || *at != '"') return std::nullopt;
-    const auto length = static_cast<size_t>(at - begin);
-    // Every character moves the column once, and so does the closing quote.
-    column_ += static_cast<int32_t>(length) - continuation_bytes + 1;
-    position_ += length + 1;
-    return std::string_view(begin, length);
+    int32_t characters = 0;
+    const size_t end = PlainRunEnd(&characters);
+    if (end == text_.size() || text_[end] != '"') return std::nullopt;
+    const std::string_view text = text_.substr(position_, end - position_);
+    column_ += characters + 1;  // the closing quote too
+    position_ = end + 1;
+    return text;
   }
 
   // Reads the rest of a string after its opening quote; the view lasts until the next
@@ -195,18 +199,11 @@ class JsonParser {
     return true;
   }
 
-  bool SameName(std::string_view a, std::string_view b) const {
-    return no_case_ ? SameTextIgnoringCase(a, b) : a == b;
-  }
-
   // A new Null node in the arena, or null (and the parse failed) when memory runs out.
   JsonValue* NewNode() {
-    void* memory = arena_->Allocate(sizeof(JsonValue));
-    if (memory == nullptr) {
-      Fail(kOutOfMemory);
-      return nullptr;
-    }
-    return new (memory) JsonValue(arena_, no_case_);
+    JsonValue* node = arena_->NewNode(no_case_);
+    if (node == nullptr) Fail(kOutOfMemory);
+    return node;
   }
 
   // The children of the container being read wait on stack_ from base on, and move
@@ -246,7 +243,8 @@ class JsonParser {
     if (count <= JsonValue::kIndexedMembers) {
       for (size_t i = 0; i < count; ++i) {
         size_t first = 0;
-        while (first < kept && !SameName(members[first]->name(), members[i]->name())) ++first;
+        while (first < kept && !SameJsonNames(members[first]->name(), members[i]->name(), no_case_))
+          ++first;
         if (first < kept) {
           members[first]->TakeValueOf(*members[i]);
         } else {
@@ -339,18 +337,10 @@ class JsonParser {
 
   // A new Null member node holding a copy of its name.
   JsonValue* NewMember(std::string_view name) {
-    if (name.size() > std::numeric_limits<uint32_t>::max()) {
+    const char* copy = nullptr;
+    if (!arena_->CopyText(name, &copy)) {
       Fail(kOutOfMemory);
       return nullptr;
-    }
-    char* copy = nullptr;
-    if (!name.empty()) {
-      copy = static_cast<char*>(arena_->Allocate(name.size()));
-      if (copy == nullptr) {
-        Fail(kOutOfMemory);
-        return nullptr;
-      }
-      std::copy(name.begin(), name.end(), copy);
     }
     JsonValue* member = NewNode();
     if (member == nullptr) return nullptr;
@@ -359,19 +349,12 @@ class JsonParser {
     return member;
   }
 
-  // Consumes the bytes up to the next quote, backslash, line break or end at once: they
-  // need no decoding, and only the column moves (once per character, as Read counts).
+  // Consumes the plain run at once: it needs no decoding, and only the column moves.
   template <typename FlushHigh>
   void AppendPlainRun(std::string& out, bool terminated, FlushHigh& flush_high) {
     if (pushed_back_ >= 0) return;
-    size_t end = position_;
     int32_t characters = 0;
-    while (end < text_.size()) {
-      const char c = text_[end];
-      if (EndsPlainRun(c)) break;
-      characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-      ++end;
-    }
+    const size_t end = PlainRunEnd(&characters);
     if (end == position_) return;
     flush_high();
     if (!terminated) out.append(text_.data() + position_, end - position_);
@@ -541,7 +524,8 @@ class JsonParser {
 std::unique_ptr<JsonDocument> ParseJsonText(std::string_view text, int flags, JsonError* error) {
   last_error = JsonError{};
   if (error != nullptr) *error = JsonError{};
-  // A tree takes about twice the bytes of its text; room left untouched costs nothing.
+  // A tree takes two to three times the bytes of its text; room left untouched costs
+  // nothing.
   constexpr size_t kLargestFirstBlock = size_t{1} << 20;
   const size_t hint = std::min(text.size(), kLargestFirstBlock) * 3 + 1024;
   const bool no_case = (flags & kJsonNoCase) != 0;
