@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cli/cli_api.h"
 #include "cli/cli_binding.h"
 #include "cli/cli_config.h"

@@ -9,7 +9,7 @@
 #include <new>
 #include <string>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cli/cli_api.h"
 #include "cli/runtime_registry.h"
 #include "color/palette.h"

@@ -9,7 +9,7 @@
 
 #include "cart/cart_font.h"
 #include "cart/cart_image.h"
-#include "runtime/text_codes.h"
+#include "runtime/text/text_codes.h"
 
 namespace brasswick {
 

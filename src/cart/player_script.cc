@@ -6,7 +6,7 @@
 
 #include "cart/text_file.h"
 #include "runtime/platform/file_system.h"
-#include "runtime/text_codes.h"
+#include "runtime/text/text_codes.h"
 
 namespace brasswick {
 namespace {

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "runtime/platform/file_system.h"
-#include "runtime/text_codes.h"
+#include "runtime/text/text_codes.h"
 
 namespace brasswick {
 namespace {

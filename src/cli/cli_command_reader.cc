@@ -10,7 +10,7 @@
 #include "cli/cli_members.h"
 #include "cli/cli_text.h"
 #include "cli/cli_values.h"
-#include "runtime/text_codes.h"
+#include "runtime/text/text_codes.h"
 
 namespace brasswick {
 

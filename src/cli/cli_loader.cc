@@ -15,7 +15,7 @@
 #include "cli/cli_text.h"
 #include "cli/runtime_registry.h"
 #include "runtime/json/json_document.h"
-#include "runtime/text_codes.h"
+#include "runtime/text/text_codes.h"
 
 namespace brasswick {
 

@@ -3,7 +3,7 @@
 #include "cli/cli_loader.h"
 #include "cli/cli_text.h"
 #include "cli/cli_values.h"
-#include "runtime/text_codes.h"
+#include "runtime/text/text_codes.h"
 
 namespace brasswick {
 

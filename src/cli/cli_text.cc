@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "runtime/text_codes.h"
+#include "runtime/text/text_codes.h"
 
 namespace brasswick {
 

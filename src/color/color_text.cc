@@ -4,7 +4,7 @@
 
 #include "color/css_color_names.h"
 #include "color/palette.h"
-#include "runtime/text_codes.h"
+#include "runtime/text/text_codes.h"
 
 namespace brasswick {
 namespace {

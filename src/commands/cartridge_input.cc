@@ -4,7 +4,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cart/cart_image.h"
 #include "cart/player_script.h"
 #include "cart/text_file.h"

@@ -1,7 +1,7 @@
 // The colorimage command: any PNG, JPEG or BMP picture recoloured to a 16-colour palette.
 #include <string>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
 #include "color/palette_fit.h"

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cart/cart_document.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cart/cart_layout.h"
 #include "cart/cart_source.h"
 #include "cli/cli_api.h"

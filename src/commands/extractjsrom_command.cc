@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cart/cart_image.h"
 #include "cart/cart_title.h"
 #include "cart/player_script.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "color/output_paths.h"
 #include "color/render.h"
 #include "commands/failure_codes.h"

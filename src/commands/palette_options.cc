@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cli/cli_api.h"
 #include "color/custom_palette.h"
 #include "color/palette.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
 #include "color/color_text.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cart/cart_document.h"
 #include "cart/cart_image.h"
 #include "cart/cart_layout.h"

@@ -2,7 +2,7 @@
 // cartridge font, its payload left exactly as it was.
 #include <string>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cart/cart_image.h"
 #include "cart/cart_title.h"
 #include "cli/cli_api.h"

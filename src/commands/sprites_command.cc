@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cart/cart_layout.h"
 #include "cart/cart_source.h"
 #include "cli/cli_api.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "cli/cli_api.h"
 #include "cli/cli_binding.h"
 #include "cli/cli_config.h"

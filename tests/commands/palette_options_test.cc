@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/console/console.h"
+#include "console/console.h"
 #include "color/palette.h"
 #include "color/palette_rows.h"
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <new>
 
-#include "runtime/text_codes.h"
+#include "runtime/text/text_codes.h"
 
 namespace brasswick {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "runtime/json/json_document.h"
-#include "runtime/text_codes.h"
+#include "runtime/text/text_codes.h"
 
 namespace brasswick {
 

@@ -1,4 +1,4 @@
-#include "app/console/console.h"
+#include "console/console.h"
 
 #include "gtest/gtest.h"
 

@@ -1,8 +1,8 @@
 // Console reporting of the command procedures: progress lines shown with --verbose,
 // error lines hidden by --silent, the first recorded failure code, the banner, and the
 // finishing actions --open and --locate.
-#ifndef BRASSWICK_APP_CONSOLE_CONSOLE_H_
-#define BRASSWICK_APP_CONSOLE_CONSOLE_H_
+#ifndef BRASSWICK_CONSOLE_CONSOLE_H_
+#define BRASSWICK_CONSOLE_CONSOLE_H_
 
 #include <cstdint>
 #include <string>
@@ -52,4 +52,4 @@ void RunFinishingActions(const std::string& path, std::string_view opening_messa
 
 }  // namespace brasswick
 
-#endif  // BRASSWICK_APP_CONSOLE_CONSOLE_H_
+#endif  // BRASSWICK_CONSOLE_CONSOLE_H_

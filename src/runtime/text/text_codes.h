@@ -1,6 +1,6 @@
 // Character-level helpers shared by the parsers: UTF-8 encoding and hex digits.
-#ifndef BRASSWICK_RUNTIME_TEXT_CODES_H_
-#define BRASSWICK_RUNTIME_TEXT_CODES_H_
+#ifndef BRASSWICK_RUNTIME_TEXT_TEXT_CODES_H_
+#define BRASSWICK_RUNTIME_TEXT_TEXT_CODES_H_
 
 #include <cstdint>
 #include <string>
@@ -113,4 +113,4 @@ constexpr int HexDigitValue(int c) {
 
 }  // namespace brasswick
 
-#endif  // BRASSWICK_RUNTIME_TEXT_CODES_H_
+#endif  // BRASSWICK_RUNTIME_TEXT_TEXT_CODES_H_
