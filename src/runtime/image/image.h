@@ -70,6 +70,17 @@ using ImagePtr = std::unique_ptr<RgbaImage>;
 ImagePtr LoadImageFile(const std::string& path);
 ImagePtr LoadImageFromMemory(const uint8_t* data, size_t size);
 
+// The width and height a PNG, JPEG or BMP file declares in its header, read without
+// decoding anything, so that a caller can refuse a picture of the wrong size before
+// its pixels cost memory and time. None when the data has no recognised signature or
+// its header is cut short or damaged. The sides are as declared (not yet checked
+// against kMaxImageSide); a BMP's negative height is given as its magnitude.
+struct ImageSize {
+  int64_t width = 0;
+  int64_t height = 0;
+};
+std::optional<ImageSize> ReadImageSize(const uint8_t* data, size_t size);
+
 // A new image filled with opaque black; depth 24 or 32. None for sizes below 1 or
 // above kMaxImageSide, or when memory runs out.
 ImagePtr CreateImage(int width, int height, int depth);
