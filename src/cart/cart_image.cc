@@ -42,6 +42,12 @@ ImagePtr LoadCartImage(const std::string& path) {
 }
 
 ImagePtr LoadCartImageFromMemory(const uint8_t* data, size_t size) {
+  // A picture of another size is no cartridge, and decoding it first could cost
+  // gigabytes: its header decides.
+  const std::optional<ImageSize> declared = ReadImageSize(data, size);
+  if (!declared || declared->width != kCartImageWidth || declared->height != kCartImageHeight) {
+    return nullptr;
+  }
   ImagePtr image = LoadImageFromMemory(data, size);
   if (!image || !IsCartImageShape(*image)) return nullptr;
   image->set_source_depth(32);
@@ -113,14 +119,6 @@ bool ApplyCartLabel(RgbaImage& cart, const RgbaImage& label, CartLabelFitter fit
     }
   }
   return true;
-}
-
-bool ApplyCartLabelFile(const std::string& cart_path, const std::string& label_path) {
-  ImagePtr cart = LoadImageFile(cart_path);
-  if (!cart) return false;
-  ImagePtr label = LoadImageFile(label_path);
-  if (!label || !ApplyCartLabel(*cart, *label)) return false;
-  return SaveImageFile(*cart, cart_path, ImageFormat::kPng);
 }
 
 ImagePtr CreateTemplateCartImage() {

@@ -39,7 +39,8 @@ bool IsCartImageShape(const RgbaImage& image);
 
 // Loads a picture file and keeps it only when it has the cartridge shape. The image
 // is marked to be saved as 32-bit RGBA, whatever the file's own depth was, so that a
-// save never reduces the pixels that carry the payload. None when the file cannot be
+// save never reduces the pixels that carry the payload. A file whose header declares
+// another size is refused before anything is decoded. None when the file cannot be
 // decoded or has another shape; the caller owns the result.
 ImagePtr LoadCartImage(const std::string& path);
 // The same from a file's bytes already read.
@@ -70,11 +71,6 @@ using CartLabelFitter = void (*)(RgbaImage& square);
 // ignored. False, with the cartridge unchanged, when it is not 160 x 205 or the
 // square cannot be made.
 bool ApplyCartLabel(RgbaImage& cart, const RgbaImage& label, CartLabelFitter fit = nullptr);
-
-// Loads both pictures (no shape check of the cartridge beyond ApplyCartLabel's own),
-// writes the label without fitting and saves the cartridge as PNG over its file. True
-// only when the save succeeded; on failure the file is left as it was.
-bool ApplyCartLabelFile(const std::string& cart_path, const std::string& label_path);
 
 // The program's own blank cartridge picture, from the template PNG built into it. None
 // when it cannot be decoded; the caller owns the result.

@@ -1,5 +1,7 @@
 #include "cart/cart_source.h"
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
 
 namespace brasswick {
@@ -9,7 +11,30 @@ constexpr uint8_t SwapNibbles(uint8_t byte) {
   return static_cast<uint8_t>((byte << 4) | (byte >> 4));
 }
 
+// A label digit's colour: "0"-"9", then "a"-"v" in either case; 0 for anything else.
+constexpr uint8_t LabelDigitColor(char c) {
+  if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
+  const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  if (lower >= 'a' && lower <= 'v') return static_cast<uint8_t>(lower - 'a' + 10);
+  return 0;
+}
+
 }  // namespace
+
+std::optional<LabelPixels> ReadLabelPixels(const CartDocument& document) {
+  const CartSection* section = FindSection(document, "label");
+  if (section == nullptr || section->lines.empty()) return std::nullopt;
+  LabelPixels pixels(static_cast<size_t>(kLabelPixelCount), 0);
+  constexpr size_t kSide = 128;
+  size_t y = 0;
+  for (const std::string_view line : section->lines) {
+    if (y == kSide) break;
+    const size_t count = std::min(line.size(), kSide);
+    for (size_t x = 0; x < count; ++x) pixels[y * kSide + x] = LabelDigitColor(line[x]);
+    ++y;
+  }
+  return pixels;
+}
 
 CartSource CartSource::FromDocument(CartDocument document) {
   CartSource source;
@@ -18,9 +43,9 @@ CartSource CartSource::FromDocument(CartDocument document) {
 }
 
 std::optional<CartSource> CartSource::FromMemory(std::span<const uint8_t> memory,
-                                                 std::optional<ByteBuffer> label) {
+                                                 std::optional<LabelPixels> label) {
   if (memory.size() < kCartRomSize) return std::nullopt;
-  if (label && label->size() != static_cast<size_t>(kLabelByteCount)) return std::nullopt;
+  if (label && label->size() != static_cast<size_t>(kLabelPixelCount)) return std::nullopt;
   CartSource source;
   source.memory_.assign(memory.begin(), memory.begin() + kCartRomSize);
   source.label_ = std::move(label);
@@ -49,11 +74,9 @@ std::optional<ByteBuffer> CartSource::Map(bool with_shared_half) const {
   return map;
 }
 
-std::optional<ByteBuffer> CartSource::Label() const {
+std::optional<LabelPixels> CartSource::Label() const {
   if (!document_) return label_;
-  std::optional<ByteBuffer> label = ReadSectionBytes(*document_, "label", 0, 0, false);
-  if (label) label->resize(static_cast<size_t>(kLabelByteCount), 0);
-  return label;
+  return ReadLabelPixels(*document_);
 }
 
 bool CartSource::HasLabel() const {

@@ -8,6 +8,10 @@
 // map's upper half is memory 0x2000-0x2FFF and its lower half memory 0x1000-0x1FFF,
 // which is the sheet's lower half in memory order, as in the text form. Memory has no
 // label: its source carries the one its caller found (or none).
+//
+// Labels: one byte a pixel, 128 x 128 rows top to bottom, each a colour 0-31. The
+// console draws a label in 32 colours: 0-15 are the palette's, 16-31 the alternate
+// palette's 0-15, written in a "label" section as the digits "g" to "v".
 #ifndef BRASSWICK_CART_CART_SOURCE_H_
 #define BRASSWICK_CART_CART_SOURCE_H_
 
@@ -25,15 +29,25 @@ inline constexpr int64_t kMemorySheetStart = 0x0000;
 inline constexpr int64_t kMemorySharedStart = 0x1000;
 inline constexpr int64_t kMemoryMapStart = 0x2000;
 
+inline constexpr int kLabelPixelCount = 128 * 128;
+inline constexpr int kLabelColorCount = 32;
+using LabelPixels = ByteBuffer;
+
+// The label of a document's "label" section, one digit a pixel: "0"-"9" and "a"-"v" (in
+// either case) are colours 0-31, any other character colour 0; short lines and missing
+// lines are colour 0, and what follows 128 digits or 128 lines is ignored. None when
+// the document has no such section or it is empty.
+std::optional<LabelPixels> ReadLabelPixels(const CartDocument& document);
+
 class CartSource {
  public:
   // A source that reads the document's sections.
   static CartSource FromDocument(CartDocument document);
-  // A source over the first kCartRomSize bytes of memory, with an optional label in
-  // sheet layout (kLabelByteCount bytes, the left pixel in the high nibble). None when
-  // memory holds fewer than kCartRomSize bytes or the label is not that size.
+  // A source over the first kCartRomSize bytes of memory, with an optional label of
+  // kLabelPixelCount pixels. None when memory holds fewer than kCartRomSize bytes or the
+  // label is not that size.
   static std::optional<CartSource> FromMemory(std::span<const uint8_t> memory,
-                                              std::optional<ByteBuffer> label);
+                                              std::optional<LabelPixels> label);
 
   // SheetBytes: 8192 bytes, or the first 4096 with upper_half_only. None when a
   // document has no "gfx" bytes; memory always has a sheet.
@@ -41,9 +55,9 @@ class CartSource {
   // MapBytes: 8192 bytes with the shared half, 4096 without. None when a document
   // lacks the sections it needs; memory always has a map.
   std::optional<ByteBuffer> Map(bool with_shared_half) const;
-  // The label in sheet layout, kLabelByteCount bytes (a short "label" section is
-  // zero-filled, a longer one cut). None when there is none or it cannot be read.
-  std::optional<ByteBuffer> Label() const;
+  // The label, kLabelPixelCount pixels (ReadLabelPixels for a document). None when
+  // there is none or it cannot be read.
+  std::optional<LabelPixels> Label() const;
   // Whether there is a label at all, readable or not (a document's "label" section).
   bool HasLabel() const;
 
@@ -52,7 +66,7 @@ class CartSource {
 
   std::optional<CartDocument> document_;
   ByteBuffer memory_;  // kCartRomSize bytes when there is no document
-  std::optional<ByteBuffer> label_;
+  std::optional<LabelPixels> label_;
 };
 
 }  // namespace brasswick

@@ -2,10 +2,7 @@
 
 #include <cstdint>
 #include <new>
-#include <utility>
 
-#include "cart/text_file.h"
-#include "runtime/platform/file_system.h"
 #include "runtime/text/text_codes.h"
 
 namespace brasswick {
@@ -84,24 +81,6 @@ std::optional<CartPayload> ParseCartData(std::string_view list_text) {
   }
   if (has_text) store();
   return bytes;
-}
-
-std::string FindPlayerScriptForPage(const std::string& path, std::string_view page_text,
-                                    std::string* script_text) {
-  if (page_text.find("<body") == std::string_view::npos) return "";
-  const std::string candidates[] = {ReplaceExtension(path, "js"), FolderOf(path) + "index.js"};
-  for (const std::string& candidate : candidates) {
-    if (candidate == path) continue;
-    std::string text = ReadTextFile(candidate);
-    if (text.find("_cartdat") == std::string::npos) continue;
-    if (script_text) *script_text = std::move(text);
-    return candidate;
-  }
-  return "";
-}
-
-std::string FindPlayerScript(const std::string& path) {
-  return FindPlayerScriptForPage(path, ReadTextFile(path));
 }
 
 }  // namespace brasswick

@@ -1,10 +1,8 @@
-// The cartridge an exported player carries in its script as "_cartdat=[...]", and the
-// finding of that script beside the player's page.
+// The cartridge an exported player carries in its script as "_cartdat=[...]".
 #ifndef BRASSWICK_CART_PLAYER_SCRIPT_H_
 #define BRASSWICK_CART_PLAYER_SCRIPT_H_
 
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "cart/cart_image.h"
@@ -24,16 +22,6 @@ inline constexpr std::string_view kCartDataEnd = "]";
 // missing ones stay 0. One pass over the text, no allocation but the result. None only
 // when the result cannot be allocated.
 std::optional<CartPayload> ParseCartData(std::string_view list_text);
-
-// The player script for a page at path whose text is page_text: when the text holds
-// "<body", the first of the page's own name with ".js" and "index.js" in its folder
-// that is not path itself and holds "_cartdat". "" when there is none or page_text is
-// not a page. When script_text is given, the found script's text is left there, so
-// that it need not be read again.
-std::string FindPlayerScriptForPage(const std::string& path, std::string_view page_text,
-                                    std::string* script_text = nullptr);
-// FindPlayerScriptForPage with the file's text read by ReadTextFile.
-std::string FindPlayerScript(const std::string& path);
 
 }  // namespace brasswick
 

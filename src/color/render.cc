@@ -5,6 +5,7 @@
 #include <span>
 
 #include "cart/cart_layout.h"
+#include "cart/cart_source.h"
 #include "color/palette.h"
 
 namespace brasswick {
@@ -63,23 +64,36 @@ int64_t RendererScale(int64_t scale) {
   return scale;
 }
 
-ImagePtr RenderSheet(const CartDocument& document, bool upper_half_only, int64_t scale) {
-  std::optional<ByteBuffer> bytes = SheetBytes(document, upper_half_only);
-  if (!bytes) return nullptr;
-  return RenderSheetBytes(*bytes, scale);
-}
-
 ImagePtr RenderSheetBytes(std::span<const uint8_t> bytes, int64_t scale) {
   const int height = static_cast<int>(std::min<std::size_t>(bytes.size() / 64, 128));
   if (height < 1) return nullptr;
   return FinishScaled(DrawSheetLayout(bytes, height), RendererScale(scale));
 }
 
-ImagePtr RenderLabel(const CartDocument& document, int64_t scale) {
-  std::optional<ByteBuffer> bytes = ReadSectionBytes(document, "label", 0, 0, false);
-  if (!bytes) return nullptr;
-  bytes->resize(kLabelByteCount, 0);
-  return RenderSheetBytes(*bytes, scale);
+ImagePtr RenderLabelPixels(std::span<const uint8_t> pixels, int64_t scale) {
+  constexpr int kSide = 128;
+  if (pixels.size() < static_cast<std::size_t>(kSide * kSide)) return nullptr;
+  // Colours 0-15 follow the palette and the transparent index; 16-31 are always the
+  // alternate palette's, opaque, as the console draws a label.
+  std::array<std::array<uint8_t, 4>, kLabelColorCount> colors{};
+  const PixelTable table = CurrentPixelTable();
+  std::copy(table.begin(), table.end(), colors.begin());
+  for (int i = 0; i < kPaletteSize; ++i) {
+    const ColorValue color = PaletteColor(i, kAlternateRow);
+    colors[kPaletteSize + i] = {static_cast<uint8_t>(ColorRed(color)),
+                                static_cast<uint8_t>(ColorGreen(color)),
+                                static_cast<uint8_t>(ColorBlue(color)), 255};
+  }
+  ImagePtr image = CreateImage(kSide, kSide, 32);
+  if (!image || image->channels() != 4) return nullptr;
+  for (int y = 0; y < kSide; ++y) {
+    uint8_t* out = image->Row(y);
+    const uint8_t* row = pixels.data() + static_cast<std::size_t>(y) * kSide;
+    for (int x = 0; x < kSide; ++x, out += 4) {
+      std::memcpy(out, colors[row[x] % kLabelColorCount].data(), 4);
+    }
+  }
+  return FinishScaled(std::move(image), RendererScale(scale));
 }
 
 ImagePtr SliceSprite(const RgbaImage& sheet, int n, int64_t factor) {
@@ -87,13 +101,6 @@ ImagePtr SliceSprite(const RgbaImage& sheet, int n, int64_t factor) {
   ImagePtr sprite = CopyImageRegion(sheet, (n % 16) * kSpriteSize, (n / 16) * kSpriteSize,
                                     kSpriteSize, kSpriteSize);
   return FinishScaled(std::move(sprite), factor);
-}
-
-int SliceSprites(const CartDocument& document, std::vector<ImagePtr>& sprites, int64_t scale) {
-  sprites.clear();
-  std::optional<ByteBuffer> bytes = SheetBytes(document, false);
-  if (!bytes) return 0;
-  return SliceSprites(*bytes, sprites, scale);
 }
 
 int SliceSprites(std::span<const uint8_t> sheet_bytes, std::vector<ImagePtr>& sprites,

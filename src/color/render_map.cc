@@ -9,15 +9,6 @@ namespace brasswick {
 // Draws straight from the sheet bytes: each cell copies its sprite's 8-pixel rows out of
 // a sheet rendered once into a flat RGBA array, which gives the same pixels as drawing
 // 256 sliced sprite images cell by cell, without the per-cell image work.
-ImagePtr RenderMap(const CartDocument& document, bool with_shared_half, int64_t row_limit,
-                   int64_t scale) {
-  std::optional<ByteBuffer> map = MapBytes(document, with_shared_half);
-  if (!map) return nullptr;
-  std::optional<ByteBuffer> sheet = SheetBytes(document, false);
-  if (!sheet) return nullptr;
-  return RenderMap(*map, *sheet, row_limit, scale);
-}
-
 ImagePtr RenderMap(std::span<const uint8_t> map, std::span<const uint8_t> sheet, int64_t row_limit,
                    int64_t scale) {
   int rows = static_cast<int>(std::min<std::size_t>(map.size() / 128, 64));

@@ -4,15 +4,14 @@
 #include <string_view>
 #include <utility>
 
-#include "console/console.h"
 #include "cart/cart_image.h"
-#include "cart/player_script.h"
+#include "cart/cart_reader.h"
 #include "cart/text_file.h"
+#include "color/label_colors.h"
 #include "color/output_paths.h"
-#include "color/palette.h"
-#include "color/palette_fit.h"
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
+#include "console/console.h"
 #include "html/html_player.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
@@ -35,83 +34,37 @@ std::string PictureStem(const std::string& path) {
   return std::string(name.substr(0, name.size() - kPictureExtension.size()));
 }
 
-// The 128 x 128 pixels from (x0, y0) as standard palette indices in sheet layout, each
-// pixel the colour nearest its upper six bits: what the console shows of a picture.
-// The picture must hold that square.
-ByteBuffer NearestIndexLabel(const RgbaImage& picture, int x0, int y0) {
-  ByteBuffer label(static_cast<size_t>(kLabelByteCount));
-  const int channels = picture.channels();
-  const PaletteSearch standard(kStandardRow);
-  auto index_at = [&](const uint8_t* p) {
-    return standard.Nearest(p[0] & 0xFC, p[1] & 0xFC, p[2] & 0xFC);
-  };
-  size_t next = 0;
-  for (int y = 0; y < kCartLabelSide; ++y) {
-    const uint8_t* p = picture.Row(y0 + y) + x0 * channels;
-    for (int x = 0; x < kCartLabelSide; x += 2, p += 2 * channels) {
-      label[next++] = static_cast<uint8_t>((index_at(p) << 4) | index_at(p + channels));
-    }
-  }
-  return label;
-}
-
-std::optional<ExportCartridge> LoadTextForm(const std::string& path,
-                                            std::shared_ptr<const std::string> bytes) {
-  std::optional<CartDocument> document = LoadCartDocumentFromBytes(path, std::move(bytes));
-  if (!document) return std::nullopt;
-  return ExportCartridge{CartSource::FromDocument(std::move(*document)), {path}, FileStem(path)};
-}
-
-std::optional<ExportCartridge> LoadPictureForm(const std::string& path, const std::string& bytes,
-                                               bool with_label) {
-  ImagePtr picture =
-      LoadCartImageFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-  if (!picture) return std::nullopt;
-  std::optional<CartPayload> payload = DecodeCartPixels(*picture);
-  if (!payload) return std::nullopt;
-  std::optional<ByteBuffer> label;
-  if (with_label) label = NearestIndexLabel(*picture, kCartLabelX, kCartLabelY);
-  std::optional<CartSource> source = CartSource::FromMemory(*payload, std::move(label));
-  if (!source) return std::nullopt;
-  return ExportCartridge{std::move(*source), {path}, PictureStem(path)};
+// The label as the console shows it: each pixel the nearest of the 32 label colours
+// by its upper six bits (a cartridge picture's low two carry its payload).
+std::optional<LabelPixels> LabelOf(const RgbaImage& picture, int x0, int y0) {
+  return PickLabelColors(picture, x0, y0, {kLabelColorCount, true});
 }
 
 // The page's first embedded 128 x 128 picture as a label, as setlabel finds it; none
 // when the page cannot be loaded or has no such picture.
-std::optional<ByteBuffer> PlayerLabel(const std::string& page_path) {
+std::optional<LabelPixels> PlayerLabel(const std::string& page_path) {
   HtmlPlayerPtr player = LoadHtmlPlayer(page_path);
   ImagePtr picture;
   if (!player || FindEmbeddedLabel(*player, &picture) < 0) return std::nullopt;
-  return NearestIndexLabel(*picture, 0, 0);
+  return LabelOf(*picture, 0, 0);
 }
 
-// A script is told by its list; a page by the script it leads to, which is read once.
-// The page is read for its pictures only when the label is wanted.
-std::optional<ExportCartridge> LoadPlayerForm(const std::string& path, std::string text,
-                                              bool with_label) {
-  std::vector<std::string> read_paths = {path};
-  std::string page_path;
-  if (text.find(kCartDataStart) == std::string::npos) {
-    std::string script_text;
-    const std::string script_path = FindPlayerScriptForPage(path, text, &script_text);
-    if (script_path.empty()) return std::nullopt;
-    text = std::move(script_text);
-    read_paths.push_back(script_path);
-    page_path = path;
-  } else if (with_label) {
-    page_path = FindPlayerHtmlForJs(path);
-    if (!page_path.empty()) read_paths.push_back(page_path);
+std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::string& path,
+                                                 bool with_label) {
+  if (file.form == CartForm::kText) {
+    return ExportCartridge{CartSource::FromDocument(std::move(*file.document)),
+                           std::move(file.read_paths), FileStem(path)};
   }
-  // An unclosed list is a cut-off script, not a cartridge.
-  const std::optional<std::string_view> list = FindTextBetween(text, kCartDataStart, kCartDataEnd);
-  if (!list) return std::nullopt;
-  std::optional<CartPayload> payload = ParseCartData(*list);
-  if (!payload) return std::nullopt;
-  std::optional<ByteBuffer> label;
-  if (with_label && !page_path.empty()) label = PlayerLabel(page_path);
-  std::optional<CartSource> source = CartSource::FromMemory(*payload, std::move(label));
+  std::optional<LabelPixels> label;
+  if (with_label && file.form == CartForm::kPicture) {
+    label = LabelOf(*file.picture, kCartLabelX, kCartLabelY);
+  } else if (with_label && !file.page_path.empty()) {
+    label = PlayerLabel(file.page_path);
+  }
+  std::optional<CartSource> source = CartSource::FromMemory(file.payload, std::move(label));
   if (!source) return std::nullopt;
-  return ExportCartridge{std::move(*source), std::move(read_paths), FileStem(path)};
+  const std::string stem = file.form == CartForm::kPicture ? PictureStem(path) : FileStem(path);
+  return ExportCartridge{std::move(*source), std::move(file.read_paths), stem};
 }
 
 }  // namespace
@@ -125,18 +78,9 @@ std::optional<CartDocument> LoadInputCartridge(const std::string& input_path) {
 
 std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path, bool with_label) {
   PrintVerbose("Loading p8 file...");
-  // The file is read once, whichever form it turns out to be.
+  std::optional<CartFile> file = ReadCartFile(input_path);
   std::optional<ExportCartridge> cartridge;
-  std::optional<std::string> read = ReadWholeFile(input_path);
-  if (read) {
-    auto bytes = std::make_shared<std::string>(std::move(*read));
-    cartridge = LoadTextForm(input_path, bytes);
-    if (!cartridge) cartridge = LoadPictureForm(input_path, *bytes, with_label);
-    // Neither form kept the bytes, so they can become the text.
-    if (!cartridge) {
-      cartridge = LoadPlayerForm(input_path, DecodeTextBytes(std::move(*bytes)), with_label);
-    }
-  }
+  if (file) cartridge = ExportCartridgeOf(std::move(*file), input_path, with_label);
   if (!cartridge) RecordFailure(kLoadCartridgeFailed, LoadP8FailedMessage(input_path));
   return cartridge;
 }

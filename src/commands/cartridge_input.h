@@ -27,14 +27,11 @@ struct ExportCartridge {
   std::string stem;
 };
 
-// Prints "Loading p8 file..." when verbose and loads the resolved path as the first of
-// these that it is: a .p8 text cartridge (read as ever); a .p8.png cartridge picture
-// (any 160 x 205 picture with alpha, its payload taken as it stands); a player script
-// holding "_cartdat=[...]", or a player page whose script holds it. with_label also
-// takes a picture's or player's label: the picture's label window, or the first
-// 128 x 128 picture embedded in the player's page, each pixel the standard palette
-// colour nearest its red, green and blue upper six bits. None when the input is none
-// of these, with failure 129 "Failed to load p8 file:" and the path recorded.
+// Prints "Loading p8 file..." when verbose and reads the resolved path by ReadCartFile.
+// with_label also takes a picture's or player's label: the picture's label window, or
+// the first 128 x 128 picture embedded in the player's page, each pixel the nearest of
+// the 32 label colours by its red, green and blue upper six bits. None when the input
+// is no cartridge, with failure 129 "Failed to load p8 file:" and the path recorded.
 std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path, bool with_label);
 
 // CheckOutputIsNotInput against every file the cartridge was read from: false, with

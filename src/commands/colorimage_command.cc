@@ -1,7 +1,6 @@
 // The colorimage command: any PNG, JPEG or BMP picture recoloured to a 16-colour palette.
 #include <string>
 
-#include "console/console.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
 #include "color/palette_fit.h"
@@ -11,6 +10,7 @@
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
 #include "commands/palette_options.h"
+#include "console/console.h"
 #include "runtime/image/image.h"
 
 namespace brasswick {

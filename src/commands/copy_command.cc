@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "console/console.h"
 #include "cart/cart_document.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
@@ -13,6 +12,7 @@
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
+#include "console/console.h"
 #include "runtime/platform/file_system.h"
 
 namespace brasswick {

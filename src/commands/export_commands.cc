@@ -3,7 +3,6 @@
 #include <optional>
 #include <string>
 
-#include "console/console.h"
 #include "cart/cart_layout.h"
 #include "cart/cart_source.h"
 #include "cli/cli_api.h"
@@ -16,6 +15,7 @@
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
 #include "commands/palette_options.h"
+#include "console/console.h"
 #include "runtime/image/image.h"
 
 namespace brasswick {
@@ -147,8 +147,8 @@ ImagePtr RenderWholeSheet(const CartSource& source) {
   return sheet ? RenderSheetBytes(*sheet, 1) : nullptr;
 }
 ImagePtr RenderWholeLabel(const CartSource& source) {
-  std::optional<ByteBuffer> label = source.Label();
-  return label ? RenderSheetBytes(*label, 1) : nullptr;
+  std::optional<LabelPixels> label = source.Label();
+  return label ? RenderLabelPixels(*label, 1) : nullptr;
 }
 
 // A label section that is there but unreadable is a different fault from none at all.

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <limits>
 
-#include "console/console.h"
 #include "color/output_paths.h"
 #include "color/render.h"
 #include "commands/failure_codes.h"
+#include "console/console.h"
 #include "runtime/platform/file_identity.h"
 
 namespace brasswick {
@@ -49,6 +49,16 @@ bool SaveOutputImage(const RgbaImage& image, const std::string& path) {
              " bits per pixel is not supported for BMP files.";
   }
   RecordFailure(kSaveImageFailed, SaveImageFailedMessage(path, reason));
+  return false;
+}
+
+bool SaveCartPicture(const RgbaImage& image, const std::string& path) {
+  constexpr int kCartPictureDepth = 32;
+  constexpr int kCartPictureQuality = 9;
+  if (SaveImageFile(image, path, ImageFormat::kPng, kCartPictureQuality, kCartPictureDepth)) {
+    return true;
+  }
+  RecordFailure(kSaveImageFailed, SaveImageFailedMessage(path, ""));
   return false;
 }
 

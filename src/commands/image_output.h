@@ -27,6 +27,11 @@ bool UpscaleForOutput(RgbaImage& image, int64_t factor, int64_t code,
 // writer for). False when a failure was recorded.
 bool SaveOutputImage(const RgbaImage& image, const std::string& path);
 
+// Saves a cartridge picture as a 32-bit RGBA PNG whatever the path's ending, for any
+// other format would lose the game its pixels carry. On failure records 131 "Failed
+// to save image file:" and the path. False when a failure was recorded.
+bool SaveCartPicture(const RgbaImage& image, const std::string& path);
+
 // An output that would overwrite the input cartridge is refused: records 131 "Output
 // file is the input cartridge:" and the path, and gives false.
 bool CheckOutputIsNotInput(const std::string& input_path, const std::string& output_path);

@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include "console/console.h"
 #include "cli/cli_api.h"
 #include "color/custom_palette.h"
 #include "color/palette.h"
 #include "color/render.h"
 #include "commands/command_arg_names.h"
 #include "commands/failure_codes.h"
+#include "console/console.h"
 
 namespace brasswick {
 

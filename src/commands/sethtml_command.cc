@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "console/console.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
 #include "color/color_text.h"
@@ -16,6 +15,7 @@
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
+#include "console/console.h"
 #include "html/base64.h"
 #include "html/html_player.h"
 #include "runtime/image/image.h"

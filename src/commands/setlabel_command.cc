@@ -1,22 +1,26 @@
 // The setlabel command: a picture of any size made the label of a .p8 text cartridge,
-// a .p8.png cartridge or an exported player page. The input's kind is found by loading
-// it as each kind in turn, not by its name.
+// a .p8.png cartridge or an exported player page. The input's form is told by its
+// content, as every cartridge reader tells it.
 #include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "console/console.h"
 #include "cart/cart_document.h"
 #include "cart/cart_image.h"
 #include "cart/cart_layout.h"
+#include "cart/cart_reader.h"
+#include "cart/cart_source.h"
 #include "cli/cli_api.h"
+#include "color/label_colors.h"
 #include "color/output_paths.h"
+#include "color/palette.h"
 #include "color/palette_fit.h"
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
+#include "console/console.h"
 #include "html/base64.h"
 #include "html/html_player.h"
 #include "runtime/image/image.h"
@@ -24,8 +28,9 @@
 namespace brasswick {
 namespace {
 
-// What one kind made of the input.
-enum class LabelOutcome { kNotThisKind, kSaved, kFailed };
+std::string LoadGameFailedMessage(const std::string& path) {
+  return "Failed to load p8, cartridge, or HTML:\n" + path;
+}
 
 struct LabelJob {
   std::string input_path;
@@ -35,22 +40,16 @@ struct LabelJob {
   bool fit_palette;
 };
 
-// The .p8 label: 128 x 128 standard palette indices, two a byte, the left pixel of a
-// pair in the high four bits. None when the square cannot be made.
+// The .p8 label: the picture's centred square in the standard palette, two pixels a
+// byte, the left one in the high four bits. None when the square cannot be made.
 std::optional<std::vector<uint8_t>> PackLabelNibbles(const RgbaImage& picture) {
   ImagePtr square = CartLabelSquare(picture);
-  if (!square) return std::nullopt;
-  std::vector<uint8_t> bytes(kCartLabelSide * kCartLabelSide / 2);
-  const PaletteSearch search;
-  const int channels = square->channels();
-  size_t next = 0;
-  for (int y = 0; y < kCartLabelSide; ++y) {
-    const uint8_t* p = square->Row(y);
-    for (int x = 0; x < kCartLabelSide; x += 2, p += 2 * channels) {
-      const uint8_t* q = p + channels;
-      bytes[next++] = static_cast<uint8_t>((search.Nearest(p[0], p[1], p[2]) << 4) |
-                                           search.Nearest(q[0], q[1], q[2]));
-    }
+  std::optional<LabelPixels> pixels =
+      square ? PickLabelColors(*square, 0, 0, {kPaletteSize, false}) : std::nullopt;
+  if (!pixels) return std::nullopt;
+  std::vector<uint8_t> bytes(pixels->size() / 2);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<uint8_t>(((*pixels)[2 * i] << 4) | (*pixels)[2 * i + 1]);
   }
   return bytes;
 }
@@ -78,76 +77,87 @@ ImagePtr CropToSquare(const RgbaImage& picture) {
 
 void FitLabelToPalette(RgbaImage& square) { FitImageToPalette(square); }
 
-LabelOutcome SetCartImageLabel(const LabelJob& job) {
-  ImagePtr cart = LoadCartImage(job.input_path);
-  if (!cart) return LabelOutcome::kNotThisKind;
+bool SetCartImageLabel(const LabelJob& job, CartFile& file) {
   PrintVerbose("Loaded game file (cartridge .p8.png)");
   PrintVerbose("Applying label...");
-  if (!ApplyCartLabel(*cart, *job.label, job.fit_palette ? FitLabelToPalette : nullptr)) {
+  if (!ApplyCartLabel(*file.picture, *job.label, job.fit_palette ? FitLabelToPalette : nullptr)) {
     RecordFailure(kSetLabelOrTitleFailed, "Failed to set cartridge label:\n" + job.output_path);
-    return LabelOutcome::kFailed;
+    return false;
   }
   PrintVerbose("Saving cartridge image...");
-  if (!SaveOutputImage(*cart, job.output_path)) return LabelOutcome::kFailed;
+  if (!SaveCartPicture(*file.picture, job.output_path)) return false;
   PrintVerbose("Saved cartridge image: " + job.output_path);
-  return LabelOutcome::kSaved;
+  return true;
 }
 
-LabelOutcome SetP8Label(const LabelJob& job) {
-  std::optional<CartDocument> document = LoadCartDocument(job.input_path);
-  if (!document) return LabelOutcome::kNotThisKind;
+bool SetP8Label(const LabelJob& job, CartFile& file) {
+  CartDocument& document = *file.document;
   PrintVerbose("Loaded game file (p8 file)");
   PrintVerbose("Creating image buffer...");
   std::optional<std::vector<uint8_t>> nibbles = PackLabelNibbles(*job.label);
   if (!nibbles) {
     RecordFailure(kAllocateBufferFailed, "Failed to create image buffer for:\n" + job.image_path);
-    return LabelOutcome::kFailed;
+    return false;
   }
   PrintVerbose("Applying label...");
-  if (!WriteSectionBytes(*document, "label", *nibbles)) {
+  if (!WriteSectionBytes(document, "label", *nibbles)) {
     RecordFailure(kSetLabelOrTitleFailed, "Failed to set p8 label:\n" + job.output_path);
-    return LabelOutcome::kFailed;
+    return false;
   }
   PrintVerbose("Saving p8 file...");
-  if (!SaveCartDocument(*document, job.output_path)) {
+  if (!SaveCartDocument(document, job.output_path)) {
     RecordFailure(kSaveDestinationFailed, "Failed to save p8 file:\n" + job.output_path);
-    return LabelOutcome::kFailed;
+    return false;
   }
   PrintVerbose("Saved file: " + job.output_path);
-  return LabelOutcome::kSaved;
+  return true;
 }
 
 // Replaces the page's first embedded 128 x 128 picture by the label as PNG. A page
-// without one is saved unchanged. Pictures after the label are never decoded.
-LabelOutcome SetPlayerLabel(const LabelJob& job) {
+// without one has no label to set, which is said rather than saving the page as it
+// was. Pictures after the label are never decoded.
+bool SetPlayerLabel(const LabelJob& job, CartFile&) {
   HtmlPlayerPtr player = LoadHtmlPlayer(job.input_path);
-  if (!player) return LabelOutcome::kNotThisKind;
+  if (!player) {
+    RecordFailure(kLoadCartridgeFailed, LoadGameFailedMessage(job.input_path));
+    return false;
+  }
   PrintVerbose("Loaded game file (HTML player)");
   PrintVerbose("Applying label...");
   const int index = FindEmbeddedLabel(*player, nullptr);
-  if (index >= 0) {
-    ImagePtr label = CropToSquare(*job.label);
-    std::optional<std::vector<uint8_t>> png =
-        label ? EncodeImageToMemory(*label, ImageFormat::kPng) : std::nullopt;
-    if (!png) {
-      RecordFailure(kReencodeLabelFailed, "Failed to re-encode label image");
-      return LabelOutcome::kFailed;
-    }
-    ReplaceEmbeddedImage(*player, index, Base64Encode(png->data(), png->size()));
+  if (index < 0) {
+    RecordFailure(kSetLabelOrTitleFailed,
+                  "HTML file has no 128 x 128 label picture:\n" + job.input_path);
+    return false;
   }
-  if (ExitCode() != 0) return LabelOutcome::kFailed;
+  ImagePtr label = CropToSquare(*job.label);
+  std::optional<std::vector<uint8_t>> png =
+      label ? EncodeImageToMemory(*label, ImageFormat::kPng) : std::nullopt;
+  if (!png) {
+    RecordFailure(kReencodeLabelFailed, "Failed to re-encode label image");
+    return false;
+  }
+  if (!ReplaceEmbeddedImage(*player, index, Base64Encode(png->data(), png->size()))) {
+    RecordFailure(kSetLabelOrTitleFailed, "Failed to set HTML label:\n" + job.output_path);
+    return false;
+  }
   PrintVerbose("Saving HTML file...");
   if (!SaveHtmlPlayer(*player, job.output_path)) {
     RecordFailure(kSaveHtmlFailed, "Failed to save HTML file:\n" + job.output_path);
-    return LabelOutcome::kFailed;
+    return false;
   }
   PrintVerbose("Saved file: " + job.output_path);
-  return LabelOutcome::kSaved;
+  return true;
 }
 
-// The kinds in the order they are tried.
-constexpr LabelOutcome (*kLabelTargets[])(const LabelJob&) = {SetCartImageLabel, SetP8Label,
-                                                              SetPlayerLabel};
+// What setting the label does in each form of cartridge.
+struct LabelTarget {
+  CartForm form;
+  bool (*set)(const LabelJob& job, CartFile& file);
+};
+constexpr LabelTarget kLabelTargets[] = {{CartForm::kPicture, SetCartImageLabel},
+                                         {CartForm::kText, SetP8Label},
+                                         {CartForm::kPlayer, SetPlayerLabel}};
 
 }  // namespace
 
@@ -169,15 +179,18 @@ int SetLabelRT() {
   job.label = label.get();
 
   PrintVerbose("Loading game file...");
-  for (const auto target : kLabelTargets) {
-    const LabelOutcome outcome = target(job);
-    if (outcome == LabelOutcome::kNotThisKind) continue;
-    if (outcome == LabelOutcome::kSaved) {
-      RunFinishingActions(job.output_path, "Opening saved file...", "Locating saved file...");
-    }
+  std::optional<CartFile> file = ReadCartFile(job.input_path);
+  // A player's label is in its page: a script names no picture to replace.
+  if (!file || (file->form == CartForm::kPlayer && file->page_path != job.input_path)) {
+    RecordFailure(kLoadCartridgeFailed, LoadGameFailedMessage(job.input_path));
     return 0;
   }
-  RecordFailure(kLoadCartridgeFailed, "Failed to load p8, cartridge, or HTML:\n" + job.input_path);
+  for (const LabelTarget& target : kLabelTargets) {
+    if (target.form != file->form) continue;
+    if (target.set(job, *file)) {
+      RunFinishingActions(job.output_path, "Opening saved file...", "Locating saved file...");
+    }
+  }
   return 0;
 }
 

@@ -2,7 +2,6 @@
 // cartridge font, its payload left exactly as it was.
 #include <string>
 
-#include "console/console.h"
 #include "cart/cart_image.h"
 #include "cart/cart_title.h"
 #include "cli/cli_api.h"
@@ -11,6 +10,7 @@
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
+#include "console/console.h"
 #include "runtime/image/image.h"
 
 namespace brasswick {
@@ -36,7 +36,7 @@ int SetTitleRT() {
   }
 
   PrintVerbose("Saving cartridge image...");
-  if (!SaveOutputImage(*image, output_path)) return 0;
+  if (!SaveCartPicture(*image, output_path)) return 0;
   PrintVerbose("Saved cartridge image: " + output_path);
   RunFinishingActions(output_path, "Opening saved file...", "Locating saved file...");
   return 0;

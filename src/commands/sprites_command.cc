@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "console/console.h"
 #include "cart/cart_layout.h"
 #include "cart/cart_source.h"
 #include "cli/cli_api.h"
@@ -18,6 +17,7 @@
 #include "commands/image_output.h"
 #include "commands/number_range.h"
 #include "commands/palette_options.h"
+#include "console/console.h"
 #include "runtime/image/image.h"
 
 namespace brasswick {

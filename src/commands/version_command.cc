@@ -1,5 +1,5 @@
-#include "console/console.h"
 #include "commands/command_procedures.h"
+#include "console/console.h"
 
 namespace brasswick {
 

@@ -226,26 +226,5 @@ TEST(CartLabel, AWrongSizedCartridgeIsLeftAlone) {
   EXPECT_EQ(AllPixels(*cart), before);
 }
 
-TEST(CartLabel, TheFileFormWritesTheCartridgeOrNothing) {
-  testing::TempDir dir;
-  ImagePtr cart = RandomImage(160, 205, 32, 17);
-  ImagePtr label = RandomImage(128, 128, 32, 18);
-  ASSERT_TRUE(SaveImageFile(*cart, dir.File("c.p8.png"), ImageFormat::kPng));
-  ASSERT_TRUE(SaveImageFile(*label, dir.File("l.bmp"), ImageFormat::kBmp));
-  const std::string original = testing::ReadTestFile(dir.File("c.p8.png"));
-
-  EXPECT_FALSE(ApplyCartLabelFile(dir.File("c.p8.png"), dir.File("missing.png")));
-  EXPECT_EQ(testing::ReadTestFile(dir.File("c.p8.png")), original);
-
-  ASSERT_TRUE(ApplyCartLabelFile(dir.File("c.p8.png"), dir.File("l.bmp")));
-  ImagePtr written = LoadCartImage(dir.File("c.p8.png"));
-  ASSERT_TRUE(written);
-  EXPECT_EQ(DecodeCartPixels(*written), DecodeCartPixels(*cart));
-  Px want = UpperBits(At(*label, 7, 9));
-  want[3] = 252;
-  EXPECT_EQ(UpperBits(At(*written, 16 + 7, 24 + 9)), want);
-  EXPECT_EQ(At(*written, 0, 0), At(*cart, 0, 0));
-}
-
 }  // namespace
 }  // namespace brasswick

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace brasswick {
@@ -49,12 +50,39 @@ TEST(CartSource, MemoryNeedsAWholeRomAndAWholeLabel) {
   const std::vector<uint8_t> memory = MarkedMemory();
   const std::span<const uint8_t> short_memory(memory.data(), kCartRomSize - 1);
   EXPECT_FALSE(CartSource::FromMemory(short_memory, std::nullopt));
-  EXPECT_FALSE(CartSource::FromMemory(memory, ByteBuffer(kLabelByteCount - 1)));
+  EXPECT_FALSE(CartSource::FromMemory(memory, LabelPixels(128 * 128 - 1)));
 
-  std::optional<CartSource> labelled = CartSource::FromMemory(memory, ByteBuffer(8192, 0x3C));
+  std::optional<CartSource> labelled = CartSource::FromMemory(memory, LabelPixels(128 * 128, 31));
   ASSERT_TRUE(labelled);
   EXPECT_TRUE(labelled->HasLabel());
-  EXPECT_EQ(labelled->Label(), ByteBuffer(8192, 0x3C));
+  EXPECT_EQ(labelled->Label(), LabelPixels(128 * 128, 31));
+}
+
+// One digit a pixel in 32 colours: "0"-"9", "a"-"v" in either case; anything else,
+// short lines and missing lines are colour 0.
+TEST(CartSource, ReadsALabelSectionDigitByDigitInThirtyTwoColours) {
+  CartDocument document;
+  document.sections.push_back(CartSection{"", {"pico-8 cartridge"}});
+  const std::string first = "09afgvAFGV" + std::string(117, '1') + "2" + "3";  // 129 digits
+  document.sections.push_back(CartSection{"__label__", {first, "w-7", "5"}});
+  std::optional<LabelPixels> label = CartSource::FromDocument(document).Label();
+  ASSERT_TRUE(label);
+  ASSERT_EQ(label->size(), 128u * 128u);
+  const std::vector<uint8_t> head = {0, 9, 10, 15, 16, 31, 10, 15, 16, 31};
+  EXPECT_EQ(std::vector<uint8_t>(label->begin(), label->begin() + 10), head);
+  EXPECT_EQ((*label)[126], 1);
+  EXPECT_EQ((*label)[127], 2);  // the 129th digit is past the row
+  EXPECT_EQ((*label)[128], 0);  // "w" is no digit
+  EXPECT_EQ((*label)[129], 0);
+  EXPECT_EQ((*label)[130], 7);
+  EXPECT_EQ((*label)[131], 0);  // a short line ends in colour 0
+  EXPECT_EQ((*label)[256], 5);
+  // Rows 3-127 are missing: colour 0, not whatever memory held.
+  for (size_t i = 257; i < label->size(); ++i) ASSERT_EQ((*label)[i], 0) << i;
+
+  document.sections.back().lines.clear();
+  EXPECT_TRUE(CartSource::FromDocument(document).HasLabel());
+  EXPECT_FALSE(CartSource::FromDocument(document).Label());
 }
 
 }  // namespace

@@ -141,25 +141,5 @@ TEST(ReadTextFile, ChoosesTheEncodingByTheMark) {
   EXPECT_EQ(ReadTextFile(dir.path()), "");
 }
 
-TEST(FindPlayerScript, PrefersThePagesOwnScriptAndFallsBackToIndex) {
-  TempDir dir;
-  const std::string page = dir.File("game.html");
-  WriteTestFile(page, testing::PlayerPageText({}));
-  WriteTestFile(dir.File("index.js"), testing::PlayerScriptText("1,2"));
-
-  WriteTestFile(dir.File("game.js"), "var other=1;");  // no cartridge in it
-  EXPECT_EQ(FindPlayerScript(page), dir.File("index.js"));
-
-  WriteTestFile(dir.File("game.js"), testing::PlayerScriptText("3"));
-  EXPECT_EQ(FindPlayerScript(page), dir.File("game.js"));
-
-  // A script is not a page, and a page named index.js is not its own script.
-  EXPECT_EQ(FindPlayerScript(dir.File("game.js")), "");
-  WriteTestFile(dir.File("index.js"), "<body>_cartdat");
-  WriteTestFile(dir.File("index.html"), "nothing");
-  EXPECT_EQ(FindPlayerScript(dir.File("index.js")), "");
-  EXPECT_EQ(FindPlayerScript(dir.File("missing.html")), "");
-}
-
 }  // namespace
 }  // namespace brasswick

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <span>
+#include <vector>
 
-#include "cart/cart_layout.h"
 #include "color/palette.h"
 
 namespace brasswick {
@@ -50,27 +51,13 @@ class RenderTest : public ::testing::Test {
     SetTransparentIndex(-1);
     std::mt19937 random(42);
     gfx_ = RandomBytes(random, 8192);
-    map_ = RandomBytes(random, 4096);
-    label_ = RandomBytes(random, 8192);
-    document_.sections.push_back(CartSection{"", {"pico-8 cartridge"}});
-    ASSERT_TRUE(WriteSectionBytes(document_, "gfx", gfx_));
-    ASSERT_TRUE(WriteSectionBytes(document_, "label", label_));
-    ASSERT_TRUE(WriteSectionBytes(document_, "map", map_));
+    map_ = RandomBytes(random, 8192);
+    label_ = RandomBytes(random, 128 * 128);
+    for (uint8_t& color : label_) color %= 32;
   }
   void TearDown() override {
     InitPalettes();
     SetTransparentIndex(-1);
-  }
-
-  // The map cell byte by the layout rule: upper half from the map bytes; cell row
-  // 32 + r from sheet pixel rows 64 + 2r (cells 0-63) and 65 + 2r (cells 64-127), the
-  // left pixel in the low nibble.
-  int MapCell(int cx, int cy) const {
-    if (cy < 32) return map_[cy * 128 + cx];
-    const int r = cy - 32;
-    const int y = 64 + 2 * r + cx / 64;
-    const int x = 2 * (cx % 64);
-    return SheetPixel(gfx_, x, y) | (SheetPixel(gfx_, x + 1, y) << 4);
   }
 
   void ExpectSheetLayout(const RgbaImage& image, const std::vector<uint8_t>& bytes, int height) {
@@ -83,41 +70,24 @@ class RenderTest : public ::testing::Test {
     }
   }
 
-  CartDocument document_;
   std::vector<uint8_t> gfx_, map_, label_;
 };
 
-TEST_F(RenderTest, SheetAndLabelFollowTheByteLayout) {
-  ImagePtr sheet = RenderSheet(document_, false, 1);
+TEST_F(RenderTest, SheetFollowsTheByteLayoutInTheActiveRowWithItsTransparentIndex) {
+  ImagePtr sheet = RenderSheetBytes(gfx_, 1);
   ASSERT_TRUE(sheet);
   ExpectSheetLayout(*sheet, gfx_, 128);
-  ImagePtr upper = RenderSheet(document_, true, 0);
+  ImagePtr upper = RenderSheetBytes(std::span(gfx_.data(), 4096), 0);
   ASSERT_TRUE(upper);
   ExpectSheetLayout(*upper, gfx_, 64);
-  ImagePtr label = RenderLabel(document_, 1);
-  ASSERT_TRUE(label);
-  ExpectSheetLayout(*label, label_, 128);
-}
 
-TEST_F(RenderTest, TransparentIndexAndActiveRow) {
   SetTransparentIndex(5);
-  EXPECT_EQ(TransparentIndex(), 5);
   SelectPaletteRow(kAlternateRow);
-  ImagePtr sheet = RenderSheet(document_, false, 1);
+  sheet = RenderSheetBytes(gfx_, 1);
   ASSERT_TRUE(sheet);
   ExpectSheetLayout(*sheet, gfx_, 128);
-  // The gfx bytes are random, so index 5 occurs; find one and check it directly.
-  bool seen = false;
-  for (int i = 0; i < 8192 * 2 && !seen; ++i) {
-    int x = i % 128, y = i / 128;
-    if (SheetPixel(gfx_, x, y) == 5) {
-      EXPECT_EQ(PixelAt(*sheet, x, y), (Rgba{0, 0, 0, 0}));
-      seen = true;
-    } else if (SheetPixel(gfx_, x, y) == 7) {
-      EXPECT_EQ(PixelAt(*sheet, x, y), (Rgba{0xF3, 0xEF, 0x7D, 255}));
-    }
-  }
-  EXPECT_TRUE(seen);
+  EXPECT_EQ(Expected(5), (Rgba{0, 0, 0, 0}));
+  EXPECT_EQ(Expected(7), (Rgba{0xF3, 0xEF, 0x7D, 255}));
 
   SetTransparentIndex(16);
   EXPECT_EQ(TransparentIndex(), -1);
@@ -127,58 +97,59 @@ TEST_F(RenderTest, TransparentIndexAndActiveRow) {
   EXPECT_EQ(TransparentIndex(), 0);
 }
 
+// Colours 16-31 are the alternate palette's, opaque, whatever the row and the
+// transparent index; 0-15 follow both.
+TEST_F(RenderTest, LabelDrawsItsSecondSixteenColoursInTheAlternatePalette) {
+  SetTransparentIndex(0);
+  SelectPaletteRow(kCustomRow);
+  SetCustomColor(3, MakeColor(1, 2, 3));
+  ImagePtr label = RenderLabelPixels(label_, 2);
+  ASSERT_TRUE(label);
+  ASSERT_EQ(label->width(), 256);
+  ASSERT_EQ(label->height(), 256);
+  for (int y = 0; y < 256; ++y) {
+    for (int x = 0; x < 256; ++x) {
+      const int color = label_[(y / 2) * 128 + x / 2];
+      Rgba want = Expected(color % 16);
+      if (color >= 16) {
+        const ColorValue alternate = PaletteColor(color - 16, kAlternateRow);
+        want = {ColorRed(alternate), ColorGreen(alternate), ColorBlue(alternate), 255};
+      }
+      ASSERT_EQ(PixelAt(*label, x, y), want) << x << "," << y << " colour " << color;
+    }
+  }
+  EXPECT_FALSE(RenderLabelPixels(std::span(label_.data(), label_.size() - 1), 1));
+}
+
 TEST_F(RenderTest, MapDrawsCellsFromTheSpriteSheet) {
   SetTransparentIndex(0);
-  ImagePtr map = RenderMap(document_, true, 0, 1);
+  ImagePtr map = RenderMap(map_, gfx_, 0, 1);
   ASSERT_TRUE(map);
   ASSERT_EQ(map->width(), 1024);
   ASSERT_EQ(map->height(), 512);
   for (int y = 0; y < 512; ++y) {
     for (int x = 0; x < 1024; ++x) {
-      const int sprite = MapCell(x / 8, y / 8);
+      const int sprite = map_[(y / 8) * 128 + x / 8];
       const int index = SheetPixel(gfx_, (sprite % 16) * 8 + x % 8, (sprite / 16) * 8 + y % 8);
       ASSERT_EQ(PixelAt(*map, x, y), Expected(index)) << x << "," << y;
     }
   }
-  ImagePtr upper = RenderMap(document_, false, 0, 1);
+  ImagePtr upper = RenderMap(std::span(map_.data(), 4096), gfx_, 0, 1);
   ASSERT_TRUE(upper);
   EXPECT_EQ(upper->height(), 256);
-  ImagePtr limited = RenderMap(document_, true, 5, 1);
+  ImagePtr limited = RenderMap(map_, gfx_, 5, 1);
   ASSERT_TRUE(limited);
   EXPECT_EQ(limited->height(), 40);
   EXPECT_EQ(PixelAt(*limited, 1023, 39), PixelAt(*map, 1023, 39));
 }
 
-TEST_F(RenderTest, MissingSectionsGiveNothing) {
-  CartDocument no_map = document_;
-  DeleteSection(no_map, "map");
-  EXPECT_FALSE(RenderMap(no_map, true, 0, 1));
-  EXPECT_FALSE(RenderMap(no_map, false, 0, 1));
-  EXPECT_TRUE(RenderSheet(no_map, false, 1));
-
-  CartDocument no_gfx = document_;
-  DeleteSection(no_gfx, "gfx");
-  EXPECT_FALSE(RenderSheet(no_gfx, false, 1));
-  EXPECT_FALSE(RenderMap(no_gfx, false, 0, 1));
+TEST_F(RenderTest, TooFewBytesGiveNothing) {
+  EXPECT_FALSE(RenderMap(std::span(map_.data(), 127), gfx_, 0, 1));
+  EXPECT_FALSE(RenderMap(map_, std::span(gfx_.data(), 8191), 0, 1));
+  EXPECT_FALSE(RenderSheetBytes(std::span(gfx_.data(), 63), 1));
   std::vector<ImagePtr> sprites(3);
-  EXPECT_EQ(SliceSprites(no_gfx, sprites, 1), 0);
+  EXPECT_EQ(SliceSprites(std::span(gfx_.data(), 8191), sprites, 1), 0);
   EXPECT_TRUE(sprites.empty());
-
-  CartDocument label_cases = document_;
-  ClearSection(label_cases, "label");
-  EXPECT_FALSE(RenderLabel(label_cases, 1));
-  DeleteSection(label_cases, "label");
-  EXPECT_FALSE(RenderLabel(label_cases, 1));
-}
-
-TEST_F(RenderTest, ShortLabelDrawsColourZeroForItsMissingTail) {
-  CartDocument short_label = document_;
-  ASSERT_TRUE(WriteSectionBytes(short_label, "label", std::span(label_.data(), 64)));
-  ImagePtr label = RenderLabel(short_label, 1);
-  ASSERT_TRUE(label);
-  ASSERT_EQ(label->height(), 128);
-  EXPECT_EQ(PixelAt(*label, 1, 0), Expected(label_[0] & 0x0F));
-  EXPECT_EQ(PixelAt(*label, 5, 1), Expected(0));
 }
 
 TEST_F(RenderTest, ScaleArgumentRule) {
@@ -188,23 +159,25 @@ TEST_F(RenderTest, ScaleArgumentRule) {
   } cases[] = {{-5, 128},  {0, 128},   {1, 128},   {3, 384},  {127, 16256},
                {128, 128}, {200, 128}, {255, 128}, {256, 256}};
   for (const Case& c : cases) {
-    ImagePtr sheet = RenderSheet(document_, false, c.scale);
+    ImagePtr sheet = RenderSheetBytes(gfx_, c.scale);
     ASSERT_TRUE(sheet) << c.scale;
     EXPECT_EQ(sheet->width(), c.side) << c.scale;
     EXPECT_EQ(sheet->height(), c.side) << c.scale;
   }
-  ImagePtr label = RenderLabel(document_, 3);
-  ASSERT_TRUE(label);
-  EXPECT_EQ(label->width(), 384);
-  // Each label pixel became a 3 x 3 block.
+  ImagePtr sheet = RenderSheetBytes(gfx_, 3);
+  ASSERT_TRUE(sheet);
+  // Each sheet pixel became a 3 x 3 block.
   for (int y = 0; y < 6; ++y) {
     for (int x = 0; x < 6; ++x) {
-      EXPECT_EQ(PixelAt(*label, x, y), Expected(SheetPixel(label_, x / 3, y / 3)));
+      EXPECT_EQ(PixelAt(*sheet, x, y), Expected(SheetPixel(gfx_, x / 3, y / 3)));
     }
   }
+  ImagePtr label = RenderLabelPixels(label_, 256);
+  ASSERT_TRUE(label);
+  EXPECT_EQ(label->width(), 256);
   // The map takes its scale as a plain factor: 128 would be 131072 wide.
-  EXPECT_FALSE(RenderMap(document_, true, 0, 128));
-  ImagePtr map = RenderMap(document_, false, 2, 2);
+  EXPECT_FALSE(RenderMap(map_, gfx_, 0, 128));
+  ImagePtr map = RenderMap(std::span(map_.data(), 4096), gfx_, 2, 2);
   ASSERT_TRUE(map);
   EXPECT_EQ(map->width(), 2048);
   EXPECT_EQ(map->height(), 32);
@@ -212,7 +185,7 @@ TEST_F(RenderTest, ScaleArgumentRule) {
 
 TEST_F(RenderTest, SlicedSpritesAreTheSheetsBlocks) {
   std::vector<ImagePtr> sprites;
-  ASSERT_EQ(SliceSprites(document_, sprites, 1), 256);
+  ASSERT_EQ(SliceSprites(gfx_, sprites, 1), 256);
   ASSERT_EQ(sprites.size(), 256u);
   for (int n : {0, 17, 128, 255}) {
     ASSERT_TRUE(sprites[n]);
@@ -224,16 +197,16 @@ TEST_F(RenderTest, SlicedSpritesAreTheSheetsBlocks) {
       }
     }
   }
-  ASSERT_EQ(SliceSprites(document_, sprites, 200), 256);
+  ASSERT_EQ(SliceSprites(gfx_, sprites, 200), 256);
   EXPECT_EQ(sprites[3]->width(), 8);
-  ASSERT_EQ(SliceSprites(document_, sprites, 256), 256);
+  ASSERT_EQ(SliceSprites(gfx_, sprites, 256), 256);
   EXPECT_EQ(sprites[3]->width(), 16);
-  ASSERT_EQ(SliceSprites(document_, sprites, 4), 256);
+  ASSERT_EQ(SliceSprites(gfx_, sprites, 4), 256);
   EXPECT_EQ(sprites[255]->height(), 32);
   EXPECT_EQ(PixelAt(*sprites[255], 31, 31), Expected(SheetPixel(gfx_, 127, 127)));
   // 4096 * 128 counts as 4096: 8 * 4096 pixels a side cannot be made, and then there
   // are no images rather than small ones.
-  EXPECT_EQ(SliceSprites(document_, sprites, 4096 * 128), 0);
+  EXPECT_EQ(SliceSprites(gfx_, sprites, 4096 * 128), 0);
   EXPECT_TRUE(sprites.empty());
 }
 

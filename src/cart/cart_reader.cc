@@ -1,0 +1,162 @@
+#include "cart/cart_reader.h"
+
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "cart/player_script.h"
+#include "cart/text_file.h"
+#include "runtime/platform/file_system.h"
+
+namespace brasswick {
+namespace {
+
+constexpr size_t kNpos = std::string_view::npos;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+
+// The payload of the list in text; none when there is no list or it is never closed.
+std::optional<CartPayload> PayloadOfList(std::string_view text) {
+  const std::optional<std::string_view> list = FindTextBetween(text, kCartDataStart, kCartDataEnd);
+  if (!list) return std::nullopt;
+  return ParseCartData(*list);
+}
+
+bool HoldsCartData(std::string_view text) {
+  return FindIgnoringCase(text, kCartDataStart) != kNpos;
+}
+
+// The value of the src attribute in one <script ...> tag's text, "" when it has none.
+std::string_view ScriptSource(std::string_view tag) {
+  for (size_t at = FindIgnoringCase(tag, "src"); at != kNpos;
+       at = FindIgnoringCase(tag, "src", at + 3)) {
+    // The attribute name stands alone: "data-src" or "srcset" are other attributes.
+    if (at > 0 && !IsBlank(tag[at - 1])) continue;
+    size_t value = at + 3;
+    while (value < tag.size() && IsBlank(tag[value])) ++value;
+    if (value >= tag.size() || tag[value] != '=') continue;
+    ++value;
+    while (value < tag.size() && IsBlank(tag[value])) ++value;
+    if (value >= tag.size()) return {};
+    const char quote = tag[value];
+    if (quote == '"' || quote == '\'') {
+      const size_t close = tag.find(quote, value + 1);
+      if (close == kNpos) return {};
+      return tag.substr(value + 1, close - value - 1);
+    }
+    size_t end = value;
+    while (end < tag.size() && !IsBlank(tag[end]) && tag[end] != '>') ++end;
+    return tag.substr(value, end - value);
+  }
+  return {};
+}
+
+// The files the page's <script src=...> tags name, in page order, as paths beside the
+// page; addresses on other hosts and data URIs are left out (they are no local file),
+// and a query or fragment is cut off.
+std::vector<std::string> ScriptsNamedByPage(const std::string& page_path, std::string_view page) {
+  std::vector<std::string> scripts;
+  const std::string folder = FolderOf(page_path);
+  for (size_t at = FindIgnoringCase(page, "<script"); at != kNpos;
+       at = FindIgnoringCase(page, "<script", at + 7)) {
+    const size_t tag_end = page.find('>', at);
+    if (tag_end == kNpos) break;
+    std::string_view source = ScriptSource(page.substr(at + 7, tag_end - at - 7));
+    source = source.substr(0, source.find_first_of("?#"));
+    if (source.empty() || source.find(':') != kNpos || source.front() == '/') continue;
+    scripts.push_back(folder + std::string(source));
+  }
+  return scripts;
+}
+
+// A page's cartridge: its own list, or its script's. Left empty when there is none.
+void ReadPlayerOfPage(const std::string& path, std::string_view page, CartFile& file) {
+  file.page_path = path;
+  if (HoldsCartData(page)) {
+    file.script_path = path;
+    std::optional<CartPayload> payload = PayloadOfList(page);
+    if (payload) file.payload = std::move(*payload);
+    return;
+  }
+  std::vector<std::string> candidates = ScriptsNamedByPage(path, page);
+  // A page that names its scripts is taken at its word: a stale game.js beside it is
+  // not its cartridge.
+  if (candidates.empty()) {
+    candidates = {ReplaceExtension(path, "js"), FolderOf(path) + "index.js"};
+  }
+  for (const std::string& candidate : candidates) {
+    if (candidate == path) continue;
+    const std::string script = ReadTextFile(candidate);
+    if (!HoldsCartData(script)) continue;
+    file.read_paths.push_back(candidate);
+    file.script_path = candidate;
+    std::optional<CartPayload> payload = PayloadOfList(script);
+    if (payload) file.payload = std::move(*payload);
+    return;
+  }
+}
+
+bool ReadPlayer(const std::string& path, std::string text, CartFile& file) {
+  file.form = CartForm::kPlayer;
+  if (IsMarkupText(text)) {
+    ReadPlayerOfPage(path, text, file);
+    return true;
+  }
+  if (!HoldsCartData(text)) return false;
+  std::optional<CartPayload> payload = PayloadOfList(text);
+  if (!payload) return false;
+  file.payload = std::move(*payload);
+  file.script_path = path;
+  file.page_path = FindPageForScript(path, text);
+  if (!file.page_path.empty()) file.read_paths.push_back(file.page_path);
+  return true;
+}
+
+}  // namespace
+
+bool IsMarkupText(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  size_t at = 0;
+  while (at < text.size() && IsBlank(text[at])) ++at;
+  return at < text.size() && text[at] == '<';
+}
+
+std::string FindPageForScript(const std::string& path, std::string_view script_text) {
+  if (IsMarkupText(script_text) || script_text.find("_cartdat") == kNpos) return "";
+  const std::string folder = FolderOf(path);
+  const std::string candidates[] = {ReplaceExtension(path, "html"), ReplaceExtension(path, "htm"),
+                                    folder + "index.html", folder + "index.htm"};
+  for (const std::string& candidate : candidates) {
+    if (candidate == path) continue;
+    if (ReadTextFile(candidate).find(".p8_menu_button") != kNpos) return candidate;
+  }
+  return "";
+}
+
+std::optional<CartFile> ReadCartFile(const std::string& path) {
+  std::optional<std::string> read = ReadWholeFile(path);
+  if (!read) return std::nullopt;
+  try {
+    CartFile file;
+    file.read_paths.push_back(path);
+    auto bytes = std::make_shared<std::string>(std::move(*read));
+    file.document = LoadCartDocumentFromBytes(path, bytes);
+    if (file.document) return file;
+    file.picture =
+        LoadCartImageFromMemory(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
+    if (file.picture) {
+      std::optional<CartPayload> payload = DecodeCartPixels(*file.picture);
+      if (!payload) return std::nullopt;
+      file.form = CartForm::kPicture;
+      file.payload = std::move(*payload);
+      return file;
+    }
+    // Neither form kept the bytes, so they can become the text.
+    if (!ReadPlayer(path, DecodeTextBytes(std::move(*bytes)), file)) return std::nullopt;
+    return file;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace brasswick

@@ -1,0 +1,71 @@
+// The one reader of a cartridge file whatever its form, told by content, never by name:
+// a .p8 text cartridge, a .p8.png cartridge picture, or an exported player (its page
+// or its script). Every command that takes "a cartridge" starts here, so that they all
+// agree on what a file is and on which files a player's cartridge is read from.
+//
+// Nothing here prints; failure is the result.
+#ifndef BRASSWICK_CART_CART_READER_H_
+#define BRASSWICK_CART_CART_READER_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cart/cart_document.h"
+#include "cart/cart_image.h"
+
+namespace brasswick {
+
+enum class CartForm {
+  kText,     // a .p8 document
+  kPicture,  // a .p8.png cartridge picture
+  kPlayer,   // an exported player: a page, a script, or a page carrying its own list
+};
+
+struct CartFile {
+  CartForm form = CartForm::kText;
+  // kText: the document.
+  std::optional<CartDocument> document;
+  // kPicture: the decoded picture, marked to be saved as 32-bit RGBA.
+  ImagePtr picture;
+  // kPicture and kPlayer: the kCartPayloadSize bytes the cartridge carries. Empty for
+  // a page whose cartridge was not found (no script holds a list, or the list is never
+  // closed, a cut-off script): a page all the same, but no cartridge.
+  CartPayload payload;
+  // kPlayer: the file that holds the "_cartdat" list (the input itself, or the script a
+  // page leads to), and the page that shows the player ("" when a script has none
+  // beside it). A single-file player is both.
+  std::string script_path;
+  std::string page_path;
+  // Every file that was read, the input first. A command writes over none of them
+  // unless it edits the input in place.
+  std::vector<std::string> read_paths;
+};
+
+// Reads path as the first form it is:
+// - a .p8 text cartridge (a file that begins with "pico-8 cartridge");
+// - a cartridge picture: a PNG, JPEG or BMP whose header declares 160 x 205, decoded
+//   with alpha;
+// - a player page, told by its markup (its first character after blanks and a
+//   byte-order mark is "<"): its cartridge is its own "_cartdat=[...]" list when it
+//   carries one; else that of the first script its <script src=...> tags name (relative
+//   to the page) that holds one; else, only when the page names no script at all, that
+//   of the page's name with ".js", then "index.js" in its folder;
+// - a player script: any other text holding "_cartdat=[" (letter case ignored); its
+//   page is found by FindPageForScript. A list that is never closed makes it none.
+// None when the file cannot be read or is none of these.
+std::optional<CartFile> ReadCartFile(const std::string& path);
+
+// Whether text is markup: its first character after blanks and a byte-order mark is "<".
+bool IsMarkupText(std::string_view text);
+
+// The page of a player script at path whose text is script_text: "" when the text is
+// markup itself or holds no "_cartdat"; else the first of the script's name with
+// ".html", with ".htm", "index.html" and "index.htm" in its folder that is not path
+// itself and holds ".p8_menu_button", or "" when none does.
+std::string FindPageForScript(const std::string& path, std::string_view script_text);
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_CART_CART_READER_H_

@@ -1,0 +1,28 @@
+// A picture's 128 x 128 square as label colours: the one packer every label reader and
+// writer uses, whatever form the label comes from or goes to.
+#ifndef BRASSWICK_COLOR_LABEL_COLORS_H_
+#define BRASSWICK_COLOR_LABEL_COLORS_H_
+
+#include "cart/cart_source.h"
+#include "runtime/image/image.h"
+
+namespace brasswick {
+
+struct LabelColorRule {
+  // 16: the standard palette only (what a .p8 label is written with); 32: the standard
+  // palette, then the alternate one as colours 16-31 (what the console shows).
+  int color_count = 16;
+  // Compare only each channel's upper six bits: a cartridge picture keeps its payload in
+  // the low two.
+  bool upper_six_bits = false;
+};
+
+// The kLabelPixelCount pixels of the 128 x 128 square from (x0, y0), each the colour
+// nearest by plain RGB distance, the lowest colour winning a tie. The picture must hold
+// the square (the caller checks). None when memory runs out.
+std::optional<LabelPixels> PickLabelColors(const RgbaImage& picture, int x0, int y0,
+                                           LabelColorRule rule);
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_COLOR_LABEL_COLORS_H_
