@@ -3,6 +3,12 @@
 namespace brasswick::testing {
 
 std::string HexDigit(int value) { return std::string(1, "0123456789abcdef"[value & 15]); }
+std::string LabelDigit(int color) {
+  return std::string(1, "0123456789abcdefghijklmnopqrstuv"[color & 31]);
+}
+Rgb LabelRgb(int color) {
+  return color < 16 ? kStandardPalette[color] : kAlternatePalette[(color - 16) & 15];
+}
 
 CartPictures::CartPictures()
     : sheet(128, std::vector<int>(128, 0)),
@@ -43,7 +49,7 @@ std::string CartPictures::ToP8(bool with_label, bool with_map) const {
   if (with_label) {
     text += "__label__\n";
     for (const auto& row : label) {
-      for (int pixel : row) text += HexDigit(pixel);
+      for (int pixel : row) text += LabelDigit(pixel);
       text += "\n";
     }
     text += "\n";

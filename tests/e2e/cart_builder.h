@@ -57,7 +57,7 @@ inline constexpr std::array<Rgb, 16> kAlternatePalette = {{
 // sheet and the label, one sprite number a cell for the map's upper 32 rows.
 struct CartPictures {
   std::vector<std::vector<int>> sheet;  // 128 rows of 128 indices
-  std::vector<std::vector<int>> label;  // 128 rows of 128 indices
+  std::vector<std::vector<int>> label;  // 128 rows of 128 colours 0-31
   std::vector<std::vector<int>> map;    // 32 rows of 128 sprite numbers
 
   CartPictures();
@@ -75,6 +75,10 @@ struct CartPictures {
 };
 
 std::string HexDigit(int value);
+// A label pixel's digit: "0"-"9", then "a"-"v" for colours 10-31.
+std::string LabelDigit(int color);
+// The colour a label pixel shows: 0-15 the standard palette's, 16-31 the alternate's.
+Rgb LabelRgb(int color);
 
 }  // namespace brasswick::testing
 

@@ -54,12 +54,12 @@ std::vector<uint8_t> MemoryOf(const CartPictures& pictures, uint32_t seed) {
   return memory;
 }
 
-// The label drawn in standard palette colours, as a 128 x 128 RGB picture.
+// The label drawn in its 32 colours, as a 128 x 128 RGB picture.
 ImagePtr LabelPicture(const CartPictures& pictures) {
   ImagePtr image = CreateImage(128, 128, 24);
   for (int y = 0; y < 128; ++y) {
     for (int x = 0; x < 128; ++x) {
-      const auto& rgb = kStandardPalette[pictures.label[y][x]];
+      const auto rgb = testing::LabelRgb(pictures.label[y][x]);
       uint8_t* p = image->Row(y) + x * 3;
       p[0] = static_cast<uint8_t>(rgb.r);
       p[1] = static_cast<uint8_t>(rgb.g);
@@ -103,6 +103,11 @@ class ExportFormsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     pictures_.Randomize(1216);
+    // The label in all 32 colours the console draws labels with.
+    std::mt19937 random(32);
+    for (auto& row : pictures_.label) {
+      for (int& color : row) color = static_cast<int>(random() % 32);
+    }
     memory_ = MemoryOf(pictures_, 7);
     WriteTestFile(dir_.File("game.p8"), pictures_.ToP8());
 
@@ -110,7 +115,7 @@ class ExportFormsTest : public ::testing::Test {
     ASSERT_FALSE(picture.pixels.empty());
     for (int y = 0; y < 128; ++y) {
       for (int x = 0; x < 128; ++x) {
-        const auto& rgb = kStandardPalette[pictures_.label[y][x]];
+        const auto rgb = testing::LabelRgb(pictures_.label[y][x]);
         picture.At(16 + x, 24 + y) = {rgb.r, rgb.g, rgb.b, 255};
       }
     }
@@ -210,6 +215,50 @@ TEST_F(ExportFormsTest, ThePicturesSheetShowsItsMemory) {
       const uint8_t* p = sheet->Row(y) + x * sheet->channels();
       ASSERT_TRUE(p[0] == want.r && p[1] == want.g && p[2] == want.b) << x << ", " << y;
     }
+  }
+}
+
+// Colours 16-31 of a label are the alternate palette's, whatever the palette switches
+// do to 0-15; the forms are compared with this one above.
+TEST_F(ExportFormsTest, TheLabelShowsItsThirtyTwoColours) {
+  ASSERT_EQ(RunBrasswick({"label", dir_.File("game.p8"), "check.png", "--transparent", "0",
+                          "--palette", "#102030,#405060"})
+                .exit_code,
+            0);
+  ImagePtr label = LoadImageFile(dir_.File("check.png"));
+  ASSERT_TRUE(label);
+  ASSERT_EQ(label->channels(), 4);
+  int seen_alternate = 0;
+  for (int y = 0; y < 128; ++y) {
+    for (int x = 0; x < 128; ++x) {
+      const int color = pictures_.label[y][x];
+      testing::Rgb want = testing::LabelRgb(color);
+      if (color == 0) want = {0, 0, 0};
+      if (color == 1) want = {0x40, 0x50, 0x60};
+      const int alpha = color == 0 ? 0 : 255;
+      seen_alternate += color >= 16;
+      const uint8_t* p = label->Row(y) + x * 4;
+      ASSERT_TRUE(p[0] == want.r && p[1] == want.g && p[2] == want.b && p[3] == alpha)
+          << x << ", " << y << " colour " << color;
+    }
+  }
+  EXPECT_GT(seen_alternate, 0);
+}
+
+// A single-file player carries its list in its own page: the page is read for both, and
+// a page of another game beside it is not taken for its page.
+TEST_F(ExportFormsTest, ASingleFilePlayerIsItsOwnPage) {
+  std::string page = ReadTestFile(dir_.File("game.html"));
+  page.insert(page.find("</body>"), "<script>" + ScriptOf(memory_) + "</script>");
+  WriteTestFile(dir_.File("single.html"), page);
+  WriteTestFile(dir_.File("index.html"),
+                PlayerPageText({{"png", PngBase64(*Filled(128, 128, 0xFF))}}));
+  for (const char* command : {"label", "sheet"}) {
+    ASSERT_EQ(RunBrasswick({command, dir_.File("game.p8"), dir_.File("want.png")}).exit_code, 0);
+    ProcessResult result = RunBrasswick({command, dir_.File("single.html"), dir_.File("got.png")});
+    ASSERT_EQ(result.exit_code, 0) << command << ": " << result.err;
+    EXPECT_TRUE(ReadTestFile(dir_.File("got.png")) == ReadTestFile(dir_.File("want.png")))
+        << command;
   }
 }
 

@@ -2,6 +2,7 @@
 // .p8.png cartridge made from the template, or into the raw 32 768-byte memory image.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -179,9 +180,67 @@ TEST(ExtractJsRom, RefusesScriptsWithoutACompleteList) {
   ASSERT_TRUE(image);
   EXPECT_EQ(DecodedPayload(*image)[1], 2);
 
+  // --silent silences the warning too, and the cartridge is still written.
+  ASSERT_EQ(std::remove(dir.File("out.p8.png").c_str()), 0);
+  result = RunCommand(
+      {dir.File("game.js"), dir.File("out.p8.png"), "--label", dir.File("label.txt"), "--silent"});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.out + result.err, "");
+  image = LoadImageFile(dir.File("out.p8.png"));
+  ASSERT_TRUE(image);
+  EXPECT_EQ(DecodedPayload(*image)[1], 2);
+
   result = RunCommand({dir.File("game.js"), dir.File("no/folder/out.rom")});
   EXPECT_EQ(result.exit_code, 151);
   EXPECT_EQ(result.err, "Failed to save ROM file:\n" + dir.File("no/folder/out.rom") + "\n");
+}
+
+// The player's page and script and the label picture are what the command reads: none
+// of them may become its output.
+TEST(ExtractJsRom, NeverWritesOverWhatItReads) {
+  TempDir dir;
+  ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
+  const std::string script = testing::PlayerScriptText("1,2,3");
+  const std::string page = testing::PlayerPageText({});
+  WriteTestFile(dir.File("game.js"), script);
+  WriteTestFile(dir.File("game.html"), page);
+  ImagePtr label = CreateImage(128, 128, 24);
+  ASSERT_TRUE(SaveImageFile(*label, dir.File("label.png"), ImageFormat::kPng));
+  const std::string label_bytes = ReadTestFile(dir.File("label.png"));
+  const std::vector<std::vector<std::string>> runs = {
+      {dir.File("game.html"), dir.File("game.js")},
+      {dir.File("game.js"), dir.File("game.js")},
+      {dir.File("game.html"), dir.File("game.html")},
+      {dir.File("game.js"), dir.File("game.html")},
+      {dir.File("game.js"), dir.File("label.png"), "--label", dir.File("label.png")},
+  };
+  for (const std::vector<std::string>& run : runs) {
+    ProcessResult result = RunCommand(run);
+    EXPECT_EQ(result.exit_code, 131) << run[0] << " " << run[1];
+    EXPECT_EQ(result.err, "Output file is the input cartridge:\n" + run[1] + "\n");
+  }
+  EXPECT_EQ(ReadTestFile(dir.File("game.js")), script);
+  EXPECT_EQ(ReadTestFile(dir.File("game.html")), page);
+  EXPECT_EQ(ReadTestFile(dir.File("label.png")), label_bytes);
+}
+
+// A page is read for the script it names, not a stale one of its name beside it; the
+// list's marker is found in any letter case.
+TEST(ExtractJsRom, FollowsThePagesOwnScript) {
+  TempDir dir;
+  ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
+  WriteTestFile(dir.File("game.html"),
+                "<!DOCTYPE html><html><head><script src=\"v2.js\"></script></head>"
+                "<body><div id=\"p8_playarea\"></div></body></html>");
+  WriteTestFile(dir.File("game.js"), testing::PlayerScriptText("9,9,9"));
+  WriteTestFile(dir.File("v2.js"), "var _CARTDAT=[7,8,9];");
+  ProcessResult result = RunCommand({dir.File("game.html"), dir.File("out.rom")});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  std::string expected(kRomSize, '\0');
+  expected[0] = 7;
+  expected[1] = 8;
+  expected[2] = 9;
+  EXPECT_EQ(ReadTestFile(dir.File("out.rom")), expected);
 }
 
 }  // namespace

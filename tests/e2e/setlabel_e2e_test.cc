@@ -19,6 +19,7 @@ namespace {
 using testing::CartPictures;
 using testing::kStandardPalette;
 using testing::PageImage;
+using testing::PathExists;
 using testing::ProcessResult;
 using testing::ReadTestFile;
 using testing::Rgb;
@@ -154,12 +155,14 @@ TEST(SetLabel, CartImageLabelKeepsThePayloadAndFitsOnlyWhenAsked) {
   SavePng(*picture, dir.File("pic.png"));
 
   for (const bool fit : {false, true}) {
-    std::vector<std::string> args = {dir.File("game.p8.png"), dir.File("pic.png"),
-                                     dir.File("out.p8.png")};
+    // Whatever the output's name promises, it is the PNG that keeps the game.
+    const std::string output = dir.File(fit ? "out.gif" : "out.p8.png");
+    std::vector<std::string> args = {dir.File("game.p8.png"), dir.File("pic.png"), output};
     if (fit) args.push_back("--fitPalette");
     ProcessResult result = RunCommand(args);
     ASSERT_EQ(result.exit_code, 0) << result.err;
-    ImagePtr out = LoadImageFile(dir.File("out.p8.png"));
+    EXPECT_EQ(ReadTestFile(output).substr(0, 4), "\x89PNG");
+    ImagePtr out = LoadImageFile(output);
     ASSERT_TRUE(out);
     ASSERT_EQ(out->width(), 160);
     ASSERT_EQ(out->height(), 205);
@@ -302,6 +305,32 @@ TEST(SetLabel, PlayerLabelWithAlphaShowsTheSqueezedPictureThroughItsHoles) {
     }
     EXPECT_GT(clear, 128 * 128 / 4);  // the holes reached the label
   }
+}
+
+// A page without a label picture has no label to set, and a script has no picture at
+// all: both are refused, nothing written, rather than a success that changed nothing.
+TEST(SetLabel, APlayerNeedsAPageWithALabelPicture) {
+  TempDir dir;
+  ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
+  SavePng(*MakePicture(100, 100, 24, RandomPixels(41)), dir.File("pic.png"));
+  ImagePtr small = MakePicture(64, 64, 24, RandomPixels(42));
+  const std::string page =
+      testing::PlayerPageText({{"png", EncodedBase64(*small, ImageFormat::kPng)}});
+  WriteTestFile(dir.File("game.html"), page);
+  WriteTestFile(dir.File("game.js"), testing::PlayerScriptText("1,2,3"));
+
+  ProcessResult result =
+      RunCommand({dir.File("game.html"), dir.File("pic.png"), dir.File("out.html")});
+  EXPECT_EQ(result.exit_code, 145);
+  EXPECT_EQ(result.err,
+            "HTML file has no 128 x 128 label picture:\n" + dir.File("game.html") + "\n");
+  EXPECT_FALSE(PathExists(dir.File("out.html")));
+  EXPECT_EQ(ReadTestFile(dir.File("game.html")), page);
+
+  result = RunCommand({dir.File("game.js"), dir.File("pic.png")});
+  EXPECT_EQ(result.exit_code, 129);
+  EXPECT_EQ(result.err, "Failed to load p8, cartridge, or HTML:\n" + dir.File("game.js") + "\n");
+  EXPECT_EQ(ReadTestFile(dir.File("game.js")), testing::PlayerScriptText("1,2,3"));
 }
 
 TEST(SetLabel, RefusesWhatItCannotUse) {

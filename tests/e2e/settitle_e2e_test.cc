@@ -146,11 +146,16 @@ TEST_F(SetTitleCommand, ASecondTitleReplacesTheFirst) {
   ExpectPicture("in.p8.png", Titled(input_, {111, 108, 101}, {}));
 }
 
-TEST_F(SetTitleCommand, JpegOutputIsAJpegPicture) {
+// Any other format would drop the game the pixels carry: the output is the cartridge
+// picture whatever its name promises.
+TEST_F(SetTitleCommand, EveryOutputNameGetsThePngCartridge) {
   MakeInput("in.p8.png");
-  ProcessResult result = Run({"in.p8.png", "out.jpg", "--title", "hello"});
-  EXPECT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(ReadTestFile(Path("out.jpg")).substr(0, 3), "\xFF\xD8\xFF");
+  for (const char* name : {"out.jpg", "out.bmp", "out.gif", "out.p8"}) {
+    ProcessResult result = Run({"in.p8.png", name, "--title", "ole"});
+    EXPECT_EQ(result.exit_code, 0) << name << ": " << result.err;
+    EXPECT_EQ(ReadTestFile(Path(name)).substr(0, 8), "\x89PNG\r\n\x1A\n") << name;
+    ExpectPicture(name, Titled(input_, {111, 108, 101}, {}));
+  }
 }
 
 TEST_F(SetTitleCommand, RefusalsWriteNothing) {
