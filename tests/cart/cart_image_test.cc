@@ -201,6 +201,11 @@ TEST(CartLabel, SmallLabelsAreDoubledAndExactOnesCopied) {
   // A tall label keeps its middle rows.
   ImagePtr tall = RandomImage(128, 140, 32, 13);
   ExpectLabelWritten(*tall, nullptr, [&](int x, int y) { return At(*tall, x, y + 6); });
+  // An odd crop leaves the extra column or row at the far side: the offset rounds down.
+  ImagePtr wide = RandomImage(129, 128, 32, 19);
+  ExpectLabelWritten(*wide, nullptr, [&](int x, int y) { return At(*wide, x, y); });
+  ImagePtr taller = RandomImage(128, 131, 32, 20);
+  ExpectLabelWritten(*taller, nullptr, [&](int x, int y) { return At(*taller, x, y + 1); });
 }
 
 TEST(CartLabel, TheFitterSeesTheSquareBeforeItIsWritten) {

@@ -93,9 +93,10 @@ TEST(CartTitle, TextIsDecodedAndUpperCased) {
   };
   const std::vector<Case> cases = {
       {"Hello", u"HELLO"},
-      {"\xC3\xA9t\xC3\xA9", u"\u00C9T\u00C9"},  // é
-      {"\xE2\x82\xAC\t", u"\u20AC\t"},          // € and tab stay
-      {"\xF0\x9F\x98\x80", u"\U0001F600"},      // a surrogate pair
+      {"\xC3\xA9t\xC3\xA9", u"\u00C9T\u00C9"},                // é
+      {"\xE2\x82\xAC\t", u"\u20AC\t"},                        // € and tab stay
+      {"\xF0\x9F\x98\x80", u"\U0001F600"},                    // a surrogate pair
+      {"\xEF\xBF\xBF\xF0\x90\x80\x80", u"\uFFFF\U00010000"},  // either side of 16 bits
       {"a\xFF"
        "b\x80",
        u"AB"},                                        // stray bytes skipped
