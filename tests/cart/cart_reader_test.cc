@@ -40,7 +40,7 @@ TEST(CartReader, TellsEachFormByContentAndFindsThePlayersScript) {
   WriteTestFile(dir.File("fallback.html"), testing::PlayerPageText({}));
   WriteTestFile(dir.File("named.html"),
                 PageNaming("<script src=\"https://cdn/x.js\"></script>"
-                           "<SCRIPT type=text/javascript SRC='v2.js?build=7'></SCRIPT>"));
+                           "<SCRIPT data-src=\"old.js\" SRC='v2.js?build=7'></SCRIPT>"));
   WriteTestFile(dir.File("named.js"), testing::PlayerScriptText("9"));  // stale, not named
   WriteTestFile(dir.File("v2.js"), "var a=1;\n_CartDat=[3,4];\n");
   WriteTestFile(dir.File("nameless.html"), PageNaming("<script src=\"none.js\"></script>"));
