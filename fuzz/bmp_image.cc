@@ -22,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (image == nullptr) return 0;
   FUZZ_CHECK(framed);
   brasswick::fuzz::CheckDecoded(*image, width, height);
+  brasswick::fuzz::CheckDeclaredSize(data, size, *image);
   const int bits = data[28] | (data[29] << 8);
   FUZZ_CHECK(bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32);
   FUZZ_CHECK(image->source_depth() == bits);

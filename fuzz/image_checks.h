@@ -2,7 +2,9 @@
 #ifndef BRASSWICK_FUZZ_IMAGE_CHECKS_H_
 #define BRASSWICK_FUZZ_IMAGE_CHECKS_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "fuzz_support.h"
 #include "runtime/image/image.h"
@@ -25,6 +27,15 @@ inline void CheckDecoded(const RgbaImage& image, uint32_t width, uint32_t height
   }
   volatile unsigned keep = sum;
   (void)keep;
+}
+
+// The sides its header declares, read without decoding, are the sides the decoder
+// gave: callers refuse pictures of the wrong size by them before decoding.
+inline void CheckDeclaredSize(const uint8_t* data, size_t size, const RgbaImage& image) {
+  const std::optional<ImageSize> declared = ReadImageSize(data, size);
+  FUZZ_CHECK(declared.has_value());
+  FUZZ_CHECK(declared->width == image.width());
+  FUZZ_CHECK(declared->height == image.height());
 }
 
 }  // namespace brasswick::fuzz

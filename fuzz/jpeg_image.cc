@@ -52,5 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(image->depth() == 24);
   FUZZ_CHECK(image->source_depth() == 24);
   brasswick::fuzz::CheckDecoded(*image, frame->first, frame->second);
+  brasswick::fuzz::CheckDeclaredSize(data, size, *image);
   return 0;
 }

@@ -180,6 +180,14 @@ void TextSeeds() {
         "<img src=\"DATA:IMAGE/gif,R0lGOD\"><img src=\"data:image/png;base64,QUJD=\">");
   Write("html_player", "base64.txt", "QUJDRA==\r\nZm9v-_YmFy");
 
+  Write("cart_file", "page.html",
+        "<!doctype html><html><head><script data-src=x.js src = 'v2.js?7'></script>"
+        "<SCRIPT SRC=other.js></SCRIPT><script src=\"//cdn/x.js\"></script></head>"
+        "<body><div id=\"p8_playarea\"></div></body></html>");
+  Write("cart_file", "single.html", "\xEF\xBB\xBF <html><script>var _cartdat=[1,2,3];</script>");
+  Write("cart_file", "script.js", "var _CARTDAT=[1,$2,%11];\n");
+  Write("cart_file", "game.p8", "pico-8 cartridge // http://www.pico-8.com\nversion 42\n__label__\n0g\n");
+
   std::string list;
   for (int i = 0; i < 300; ++i)
     list += std::to_string((i * 7) % 256) + (i % 20 == 19 ? ",\n" : ",");

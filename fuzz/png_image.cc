@@ -35,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Anything decoded as PNG had a signature and a header chunk first.
   FUZZ_CHECK(framed);
   brasswick::fuzz::CheckDecoded(*image, width, height);
+  brasswick::fuzz::CheckDeclaredSize(data, size, *image);
   if (colour_type == 4 || colour_type == 6) FUZZ_CHECK(image->depth() == 32);
   return 0;
 }

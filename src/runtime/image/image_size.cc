@@ -27,11 +27,15 @@ std::optional<ImageSize> PngSize(const uint8_t* data, size_t size) {
 }
 
 // The frame header (SOF0-SOF15 but for DHT, JPG and DAC) holds the size; the segments
-// before it are stepped over by their lengths.
+// before it are stepped over by their lengths, and stray bytes between segments are
+// skipped, as the decoder skips them.
 std::optional<ImageSize> JpegSize(const uint8_t* data, size_t size) {
   size_t at = 2;
   while (at + 4 <= size) {
-    if (data[at] != 0xFF) return std::nullopt;
+    if (data[at] != 0xFF) {
+      ++at;
+      continue;
+    }
     const uint8_t marker = data[at + 1];
     if (marker == 0xFF) {  // fill byte
       ++at;
