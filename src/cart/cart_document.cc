@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #include "runtime/platform/file_system.h"
 
@@ -14,22 +15,37 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // newline it uses.
 constexpr std::size_t kProbeLength = 128;
 
-// Line breaks end a line; "\r\n" counts as one.
-bool IsBreak(char c) { return c == '\n' || c == '\r' || c == '\0'; }
+// The cut of a run made by push_back, beside the two CartLines::Breaks values.
+constexpr uint8_t kOwnRun = 2;
+constexpr uint8_t kCutAny = static_cast<uint8_t>(CartLines::Breaks::kAny);
+constexpr uint8_t kCutLineFeed = static_cast<uint8_t>(CartLines::Breaks::kLineFeed);
 
-// Where the line starting at `position` ends (at its break, or at stop).
-std::size_t LineEnd(const char* data, std::size_t position, std::size_t stop) {
-  while (position < stop && !IsBreak(data[position])) ++position;
-  return position;
-}
+// The code section's strings may hold a lone CR or a NUL; everywhere else they end lines.
+constexpr std::string_view kCodeMarker = "__lua__";
 
-// Where the next line starts, given where this one ends.
-std::size_t NextLineStart(const char* data, std::size_t line_end, std::size_t stop) {
-  if (line_end >= stop) return stop;
-  if (data[line_end] == '\r' && line_end + 1 < stop && data[line_end + 1] == '\n') {
-    return line_end + 2;
+bool IsAnyBreak(char c) { return c == '\n' || c == '\r' || c == '\0'; }
+
+// One line of a run: it ends at `end` (its break not included) and the next one starts
+// at `next`.
+struct LineSpan {
+  std::size_t end;
+  std::size_t next;
+};
+
+LineSpan CutLine(const char* data, std::size_t position, std::size_t stop, uint8_t cut) {
+  if (cut == kCutAny) {
+    std::size_t end = position;
+    while (end < stop && !IsAnyBreak(data[end])) ++end;
+    if (end >= stop) return {stop, stop};
+    if (data[end] == '\r' && end + 1 < stop && data[end + 1] == '\n') return {end, end + 2};
+    return {end, end + 1};
   }
-  return line_end + 1;
+  const void* found = std::memchr(data + position, '\n', stop - position);
+  if (found == nullptr) return {stop, stop};
+  std::size_t end = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+  const std::size_t next = end + 1;
+  if (cut == kCutLineFeed && end > position && data[end - 1] == '\r') --end;
+  return {end, next};
 }
 
 bool IsMarkerLine(std::string_view line) {
@@ -72,17 +88,24 @@ class ChunkedOutput {
 
 }  // namespace
 
-CartLines::Iterator::Iterator(const char* data, std::size_t position, std::size_t stop)
-    : data_(data), position_(position), stop_(stop) {
+CartLines::Iterator::Iterator(const char* data, std::size_t position, std::size_t stop, uint8_t cut)
+    : data_(data), position_(position), stop_(stop), cut_(cut) {
   FindLineEnd();
 }
 
 void CartLines::Iterator::FindLineEnd() {
-  length_ = position_ < stop_ ? LineEnd(data_, position_, stop_) - position_ : 0;
+  if (position_ >= stop_) {
+    length_ = 0;
+    next_ = stop_;
+    return;
+  }
+  LineSpan span = CutLine(data_, position_, stop_, cut_);
+  length_ = span.end - position_;
+  next_ = span.next;
 }
 
 CartLines::Iterator& CartLines::Iterator::operator++() {
-  position_ = NextLineStart(data_, position_ + length_, stop_);
+  position_ = next_;
   FindLineEnd();
   return *this;
 }
@@ -91,8 +114,9 @@ CartLines::CartLines(std::initializer_list<std::string_view> lines) {
   for (std::string_view line : lines) push_back(line);
 }
 
-CartLines::CartLines(std::shared_ptr<const std::string> text, std::size_t begin, std::size_t end)
-    : text_(std::move(text)) {
+CartLines::CartLines(std::shared_ptr<const std::string> text, std::size_t begin, std::size_t end,
+                     Breaks breaks)
+    : text_(std::move(text)), cut_(static_cast<uint8_t>(breaks)) {
   if (text_ == nullptr) return;
   end_ = std::min(end, text_->size());
   begin_ = std::min(begin, end_);
@@ -100,12 +124,23 @@ CartLines::CartLines(std::shared_ptr<const std::string> text, std::size_t begin,
 
 CartLines::Iterator CartLines::begin() const {
   if (text_ == nullptr) return Iterator();
-  return Iterator(text_->data(), begin_, end_);
+  return Iterator(text_->data(), begin_, end_, cut_);
 }
 
 CartLines::Iterator CartLines::end() const {
   if (text_ == nullptr) return Iterator();
-  return Iterator(text_->data(), end_, end_);
+  return Iterator(text_->data(), end_, end_, cut_);
+}
+
+std::string_view CartLines::raw() const {
+  if (!verbatim()) return std::string_view();
+  return std::string_view(*text_).substr(begin_, end_ - begin_);
+}
+
+bool CartLines::EndsWithBreak() const {
+  std::string_view bytes = raw();
+  if (bytes.empty()) return false;
+  return cut_ == kCutAny ? IsAnyBreak(bytes.back()) : bytes.back() == '\n';
 }
 
 std::size_t CartLines::size() const {
@@ -117,18 +152,21 @@ std::size_t CartLines::size() const {
 void CartLines::clear() {
   text_.reset();
   begin_ = end_ = 0;
+  cut_ = kOwnRun;
   growable_ = false;
 }
 
 void CartLines::push_back(std::string_view line) {
   if (!growable_ || text_.use_count() != 1 || end_ != text_->size()) {
     // Copy the run out with "\n" breaks, so that appending cannot join a line to a
-    // lone "\r" before it and nothing that shares the old text sees the change.
+    // lone "\r" before it and nothing that shares the old text sees the change. Its
+    // lines keep every byte they had, a code line's "\r" or NUL included.
     auto own = std::make_shared<std::string>();
     own->reserve(end_ - begin_ + line.size() + 1);
     for (std::string_view existing : *this) own->append(existing).push_back('\n');
     text_ = std::move(own);
     begin_ = 0;
+    cut_ = kOwnRun;
     growable_ = true;
   }
   // Made by this object as a non-const string and shared with no one.
@@ -161,24 +199,30 @@ std::optional<CartDocument> LoadCartDocumentFromBytes(const std::string& path,
   document.path = path;
   if (path.find('/') == std::string::npos) document.path = CurrentDirectory() + path;
 
-  // Sections view the one text; only marker lines are copied.
+  // Sections view the one text; only marker lines and their breaks are copied. Each
+  // section's lines are cut by its own kind, so whether a line is a marker depends on
+  // the section it stands in.
   const char* data = text->data();
   const std::size_t size = text->size();
   document.sections.emplace_back();
+  uint8_t cut = kCutAny;
   std::size_t run_start = 0;
   std::size_t position = 0;
   while (position < size) {
-    std::size_t line_end = LineEnd(data, position, size);
-    std::size_t next = NextLineStart(data, line_end, size);
-    std::string_view line(data + position, line_end - position);
+    LineSpan span = CutLine(data, position, size, cut);
+    std::string_view line(data + position, span.end - position);
     if (IsMarkerLine(line)) {
-      document.sections.back().lines = CartLines(text, run_start, position);
-      document.sections.push_back(CartSection{std::string(line), {}});
-      run_start = next;
+      CartSection& ended = document.sections.back();
+      ended.lines = CartLines(text, run_start, position, static_cast<CartLines::Breaks>(cut));
+      document.sections.push_back(
+          CartSection{std::string(line), {}, std::string(data + span.end, span.next - span.end)});
+      cut = line == kCodeMarker ? kCutLineFeed : kCutAny;
+      run_start = span.next;
     }
-    position = next;
+    position = span.next;
   }
-  document.sections.back().lines = CartLines(text, run_start, size);
+  document.sections.back().lines =
+      CartLines(text, run_start, size, static_cast<CartLines::Breaks>(cut));
   return document;
 }
 
@@ -186,14 +230,28 @@ bool SaveCartDocument(const CartDocument& document, const std::string& path) {
   AtomicFileWriter writer;
   if (!writer.Open(path)) return false;
   ChunkedOutput out(writer);
+  // The output so far ends inside a line (the file's last line had no break, and
+  // something now follows it).
+  bool open = false;
   for (const CartSection& section : document.sections) {
+    const bool verbatim = section.lines.verbatim();
     if (!section.name.empty()) {
+      if (open) out.Append(document.newline);
       out.Append(section.name);
-      out.Append(document.newline);
+      const std::string_view marker_break = verbatim ? section.marker_break : document.newline;
+      out.Append(marker_break);
+      open = marker_break.empty();
+    }
+    if (verbatim) {
+      std::string_view bytes = section.lines.raw();
+      out.Append(bytes);
+      if (!bytes.empty()) open = !section.lines.EndsWithBreak();
+      continue;
     }
     for (std::string_view line : section.lines) {
       out.Append(line);
       out.Append(document.newline);
+      open = false;
     }
   }
   return out.Flush() && writer.Commit();

@@ -37,12 +37,14 @@ int64_t SectionByteCount(const CartSection* section);
 
 // Decodes the section's digit pairs into buffer and gives the number of bytes written.
 // Pairs are taken at character positions 1-2, 3-4, ... of each line (an odd last
-// character is ignored); the first `skip` pairs are passed over. A pair (reversed
-// first when swap is set) is read as hex from the left up to the first non-hex
-// character ("7z" gives 7, "z7" gives 0). At most min(count, buffer.size()) bytes are
-// written. Gives 0 for no section, an empty buffer or count below 1, and when the
-// section holds fewer than count bytes (by SectionByteCount) unless pad is set; with
-// pad the remaining bytes up to count are zeroed and counted as written.
+// character is ignored), the lines being those the document cuts: in the data sections
+// a lone CR or a NUL ends a line as LF does, so no pair spans one; in the code section,
+// where they do not end lines, they are characters like any other (and not hex digits); the first
+// `skip` pairs are passed over. A pair (reversed first when swap is set) is read as hex from the
+// left up to the first non-hex character ("7z" gives 7, "z7" gives 0). At most min(count,
+// buffer.size()) bytes are written. Gives 0 for no section, an empty buffer or count below 1, and
+// when the section holds fewer than count bytes (by SectionByteCount) unless pad is set; with pad
+// the remaining bytes up to count are zeroed and counted as written.
 int64_t DecodeSectionHex(const CartSection* section, std::span<uint8_t> buffer, int64_t count,
                          int64_t skip, bool swap, bool pad);
 

@@ -1,5 +1,6 @@
 // The copy command: a .p8 copied to a destination, with named sections deleted or
-// cleared on the way. An unchanged copy is byte for byte.
+// cleared on the way. An unchanged copy is byte for byte; a changed one keeps every
+// byte of the sections it leaves alone (the document writes them back as read).
 #include <optional>
 #include <string>
 #include <string_view>

@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "cart/cart_layout.h"
 #include "test_support.h"
 
 namespace brasswick {
@@ -70,9 +71,11 @@ TEST(CartDocument, RoundTripsLfAndCrLfFilesByteForByte) {
 
 TEST(CartDocument, NewlineIsDecidedByTheFirst128Characters) {
   TempDir dir;
-  // Later CR LF breaks are written back as LF when the start of the file has none.
+  // Later CR LF breaks do not count when the start of the file has none.
   const std::string head = "pico-8 cartridge" + std::string(120, 'x') + "\n";
-  EXPECT_EQ(RoundTrip(dir, head + "__lua__\r\na\r\n"), head + "__lua__\na\n");
+  auto later = LoadText(dir, head + "__lua__\r\na\r\n");
+  ASSERT_TRUE(later);
+  EXPECT_EQ(later->newline, "\n");
 
   // A CR LF whose LF is the 129th character is outside the window.
   const std::string straddling = "pico-8 cartridge" + std::string(111, 'y') + "\r\nz\r\n";
@@ -114,29 +117,35 @@ TEST(CartDocument, NewlineWindowCountsCharactersNotBytes) {
     auto document = LoadText(dir, text);
     ASSERT_TRUE(document);
     EXPECT_EQ(document->newline, c.newline) << c.first_line.size();
-    // Clearing a section keeps the file's newline everywhere.
+    // A cleared section is written in the document's newline; the rest as read.
     ASSERT_TRUE(ClearSection(*document, "sfx"));
     ASSERT_TRUE(SaveCartDocument(*document, dir.File("cleared.p8")));
-    EXPECT_EQ(
-        ReadTestFile(dir.File("cleared.p8")),
-        c.first_line + c.newline + "__lua__" + c.newline + "a" + c.newline + "__sfx__" + c.newline);
+    EXPECT_EQ(ReadTestFile(dir.File("cleared.p8")),
+              c.first_line + "\r\n__lua__\r\na\r\n__sfx__" + c.newline);
   }
 }
 
 TEST(CartDocument, EditedLinesKeepTheirOwnText) {
   TempDir dir;
-  // A lone CR ends the lua section; appending must not join it to the new line.
-  auto document = LoadText(dir, "pico-8 cartridge\n__lua__\na\rb\r__gfx__\n00\n");
+  // A lone CR ends the sfx section; appending must not join it to the new line.
+  auto document = LoadText(dir, "pico-8 cartridge\n__sfx__\na\rb\r__gfx__\n00\n");
   ASSERT_TRUE(document);
   CartDocument copy = *document;
-  CartSection* lua = FindSection(copy, "lua");
-  lua->lines.push_back("");
-  lua->lines.push_back("c");
-  EXPECT_EQ(Lines(*lua), (std::vector<std::string>{"a", "b", "", "c"}));
-  EXPECT_EQ(lua->lines.size(), 4u);
+  CartSection* sfx_copy = FindSection(copy, "sfx");
+  sfx_copy->lines.push_back("");
+  sfx_copy->lines.push_back("c");
+  EXPECT_EQ(Lines(*sfx_copy), (std::vector<std::string>{"a", "b", "", "c"}));
+  EXPECT_EQ(sfx_copy->lines.size(), 4u);
   // The document the copy came from still holds what was read.
-  EXPECT_EQ(Lines(*FindSection(*document, "lua")), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(Lines(*FindSection(*document, "sfx")), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(Lines(*FindSection(copy, "gfx")), (std::vector<std::string>{"00"}));
+
+  // A code line keeps a CR before its break once the section is its own.
+  auto code = LoadText(dir, "pico-8 cartridge\n__lua__\na\r\r\nb\0\r"s);
+  ASSERT_TRUE(code);
+  CartSection* lua = FindSection(*code, "lua");
+  lua->lines.push_back("c");
+  EXPECT_EQ(Lines(*lua), (std::vector<std::string>{"a\r", "b\0\r"s, "c"}));
 
   // Lines added after a clear, and to a section that ends the file without a break.
   auto unterminated = LoadText(dir, "pico-8 cartridge\n__sfx__\n01\n__map__\n02");
@@ -156,10 +165,65 @@ TEST(CartDocument, EditedLinesKeepTheirOwnText) {
   EXPECT_EQ(CartLines().size(), 0u);
 }
 
-TEST(CartDocument, MissingFinalLineBreakIsAddedOnSave) {
+// Whatever a file holds, loading and saving it unchanged gives it back.
+TEST(CartDocument, UnchangedDocumentsSaveByteForByte) {
   TempDir dir;
-  EXPECT_EQ(RoundTrip(dir, "pico-8 cartridge\n__lua__\nend"), "pico-8 cartridge\n__lua__\nend\n");
-  EXPECT_EQ(RoundTrip(dir, "pico-8 cartridge"), "pico-8 cartridge\n");
+  const std::string cases[] = {
+      "pico-8 cartridge",
+      "pico-8 cartridge\n__lua__",
+      "pico-8 cartridge\n__lua__\nend",
+      "pico-8 cartridge\n__lua__\nend\n\n\n\n",
+      "pico-8 cartridge\r__lua__\rprint(1)\r__gfx__\r00\r",
+      // CR LF in the first lines, LF, lone CR and NUL further on.
+      "pico-8 cartridge\nversion 41\r\n__lua__\nprint(\"a\0b\")\r\nx=\"\r\"\n__gfx__\r00\r11\0"
+      "22\n__map__\r\n0102"s,
+      "pico-8 cartridge\n__lua__\n\n__meta:x__\nanything \xFF\xFE\n__meta:title__\r\nx\r\n",
+      "pico-8 cartridge\n__gfx__\n00\n__label__\n0000\n0000",
+      "\xEF\xBB\xBFpico-8 cartridge\r\n__lua__\n\n",
+      "pico-8 cartridge \xC0\xFF junk\n\xFE header\0\0\n__lua__\r\n\r\n__\n___\r"s,
+  };
+  for (const std::string& text : cases) EXPECT_EQ(RoundTrip(dir, text), text) << text;
+}
+
+// A rewritten section is written in the document's newline; every other byte stays,
+// and a newline is put in only where the section would join an unfinished line.
+TEST(CartDocument, OnlyTheRewrittenSectionChanges) {
+  TempDir dir;
+  struct Case {
+    std::string before, label, after;
+    std::string joint;  // what goes between `before` and a label added at the end
+  };
+  const Case cases[] = {
+      {"pico-8 cartridge\nversion 41\r\n__lua__\nprint(\"a\0b\")\rx\n__gfx__\n01\r"s,
+       "__label__\n0123\n\n", "__map__\r\n0102\n__meta:x__\n\xFF", ""},
+      {"pico-8 cartridge\n__lua__\nend\n", "__label__\n00", "", ""},
+      {"pico-8 cartridge\n__lua__\nend", "", "", "\n"},
+      // A lone CR does not end a code line, so the marker needs a break of its own; in
+      // a data section it does.
+      {"pico-8 cartridge\r\n__lua__\nend\r", "", "", "\r\n"},
+      {"pico-8 cartridge\n__gfx__\n00\r", "", "", ""},
+      {"pico-8 cartridge\n__gfx__", "", "", "\n"},
+  };
+  std::vector<uint8_t> bytes(8192);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 64);
+  for (const Case& c : cases) {
+    auto document = LoadText(dir, c.before + c.label + c.after);
+    ASSERT_TRUE(document);
+    const std::string& nl = document->newline;
+    // The label as its rules lay it out: 64 bytes a line, two lower-case digits a byte.
+    std::string label = "__label__" + nl;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      label += "0123456789abcdef"[bytes[i] >> 4];
+      label += "0123456789abcdef"[bytes[i] & 15];
+      if (i % 64 == 63) label += nl;
+    }
+    label += nl;
+    ASSERT_TRUE(WriteSectionBytes(*document, "label", bytes));
+    ASSERT_TRUE(SaveCartDocument(*document, dir.File("out.p8")));
+    const std::string expected =
+        c.label.empty() ? c.before + c.joint + label : c.before + label + c.after;
+    EXPECT_EQ(ReadTestFile(dir.File("out.p8")), expected) << c.before;
+  }
 }
 
 TEST(CartDocument, KeepsByteOrderMark) {
@@ -189,6 +253,24 @@ TEST(CartDocument, RejectsWhatIsNotATextCartridge) {
   EXPECT_FALSE(LoadText(dir, junk));
 }
 
+// Strings in code may hold a lone CR or a NUL byte: neither ends a code line, so a
+// marker after one is code, not a section.
+TEST(CartDocument, CodeLinesEndOnlyAtLineFeeds) {
+  TempDir dir;
+  auto document = LoadText(dir,
+                           "pico-8 cartridge\n__lua__\r\nprint(\"a\0b\")\r\nx\r__gfx__\r\n"
+                           "__gfx__\n00\r11\0__map__\r01"s);
+  ASSERT_TRUE(document);
+  ASSERT_EQ(document->sections.size(), 4u);
+  EXPECT_EQ(document->sections[1].marker_break, "\r\n");
+  EXPECT_EQ(Lines(document->sections[1]),
+            (std::vector<std::string>{"print(\"a\0b\")"s, "x\r__gfx__"}));
+  // Outside the code they end lines, markers' lines too.
+  EXPECT_EQ(Lines(document->sections[2]), (std::vector<std::string>{"00", "11"}));
+  EXPECT_EQ(document->sections[3].marker_break, "\r");
+  EXPECT_EQ(Lines(document->sections[3]), (std::vector<std::string>{"01"}));
+}
+
 TEST(CartDocument, LineBreaksIncludeLoneCrAndNul) {
   TempDir dir;
   auto document = LoadText(dir, "pico-8 cartridge\0after nul\rafter cr\r\n__lua__\n\n"s);
@@ -204,18 +286,9 @@ TEST(CartDocument, HandlesBinaryTailAndHugeLines) {
   TempDir dir;
   std::mt19937 random(11);
   std::string tail(200000, '\0');
-  for (char& c : tail) {
-    c = static_cast<char>(random());
-    if (c == '\r') c = 'x';  // keeps the expected text simple: LF and NUL breaks only
-  }
+  for (char& c : tail) c = static_cast<char>(random());
   const std::string text = "pico-8 cartridge\n" + tail;
-  // Every byte comes back except that a NUL is a line break, written as LF.
-  std::string expected = text;
-  for (char& c : expected) {
-    if (c == '\0') c = '\n';
-  }
-  if (expected.back() != '\n') expected += '\n';
-  EXPECT_EQ(RoundTrip(dir, text), expected);
+  EXPECT_EQ(RoundTrip(dir, text), text);
 
   const std::string huge = "pico-8 cartridge" + std::string(5'000'000, 'f');
   auto one_line = LoadText(dir, huge);

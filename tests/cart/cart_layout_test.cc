@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
 
@@ -98,6 +99,23 @@ TEST(CartLayout, ReadSectionBytes) {
   EXPECT_FALSE(ReadSectionBytes(document, "map", 0, 0, true));
   EXPECT_FALSE(ReadSectionBytes(document, "", 0, 0, true));
   EXPECT_FALSE(ReadSectionBytes(document, "sfx", -1, 0, true));
+}
+
+// In data sections a lone CR or a NUL ends a line, so no pair spans one; in the code
+// section they are characters of the line, and not hex digits.
+TEST(CartLayout, HexLinesAsTheDocumentCutsThem) {
+  using namespace std::string_literals;
+  auto document = LoadCartDocumentFromBytes(
+      "/cart.p8", std::make_shared<const std::string>("pico-8 cartridge\n__lua__\n1\r23\0"
+                                                      "45\r\n__gfx__\n01\r23\0"
+                                                      "45\r\n67"s));
+  ASSERT_TRUE(document);
+  auto sheet = ReadSectionBytes(*document, "gfx", 0, 0, false);
+  ASSERT_TRUE(sheet);
+  EXPECT_EQ(*sheet, (ByteBuffer{0x01, 0x23, 0x45, 0x67}));
+  auto code = ReadSectionBytes(*document, "lua", 0, 0, false);
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, (ByteBuffer{0x01, 0x23, 0x00}));
 }
 
 TEST(CartLayout, SheetBytesZeroFillsAShortSheet) {

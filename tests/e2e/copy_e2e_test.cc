@@ -249,8 +249,37 @@ TEST_F(CopyCommand, AChangedCopyIsWrittenAnew) {
   WriteTestFile(Path("game.p8"), crlf);
   ProcessResult result = Run({"game.p8", "out.p8", "--clear", "sfx"});
   EXPECT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(ReadTestFile(Path("out.p8")), Join(Concat({kHeader, kLua, {"__sfx__"}, kGfx}), "\r\n"));
+  // The gfx section is untouched and so keeps its missing final break.
+  std::string expected = Join(Concat({kHeader, kLua, {"__sfx__"}, kGfx}), "\r\n");
+  expected.resize(expected.size() - 2);
+  EXPECT_EQ(ReadTestFile(Path("out.p8")), expected);
   EXPECT_EQ(ReadTestFile(Path("game.p8")), crlf);
+}
+
+// Deleting and clearing touch only the named sections: the others keep every byte,
+// whatever their line ends, NUL bytes in code strings, bytes that are not UTF-8 or a
+// last line without a break.
+TEST_F(CopyCommand, SectionsLeftAloneKeepEveryByte) {
+  using namespace std::string_literals;
+  const std::string head = "pico-8 cartridge // http://www.pico-8.com\nversion 41\r\n";
+  const std::string lua = "__lua__\nprint(\"a\0b\")\rx=1\r\n\n-- \xFF\xFE\n"s;
+  const std::string gfx = "__gfx__\r0011\r2233\0"s + "4455\n";
+  const std::string map = "__map__\n0102\n";
+  const std::string sfx = "__sfx__\r\n0102\n0304\r";
+  const std::string meta = "__meta:x__\n\n\n";
+  const std::string label = "__label__\n0123\n4567";
+  WriteTestFile(Path("game.p8"), head + lua + gfx + map + sfx + meta + label);
+  ProcessResult result =
+      Run({"game.p8", "out.p8", "--clear", "sfx", "--delete", "map", "--delete", "meta:x"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  // The cleared marker takes the newline of the file's start (CR LF there).
+  EXPECT_EQ(ReadTestFile(Path("out.p8")), head + lua + gfx + "__sfx__\r\n" + label);
+
+  // A cleared last section whose marker ends the file.
+  WriteTestFile(Path("game.p8"), head + lua + "__sfx__");
+  result = Run({"game.p8", "out.p8", "--clear", "sfx", "--yes"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(ReadTestFile(Path("out.p8")), head + lua + "__sfx__\r\n");
 }
 
 TEST_F(CopyCommand, CopyingOntoItselfUnderAnotherSpellingKeepsTheContent) {

@@ -358,5 +358,47 @@ TEST(SetLabel, RefusesWhatItCannotUse) {
   EXPECT_EQ(result.err, "Failed to save p8 file:\n" + dir.File("no/folder/out.p8") + "\n");
 }
 
+// A .p8 whose code holds a NUL byte and a lone CR in strings, whose first lines mix CR LF
+// with LF, and whose other sections carry odd bytes: setlabel changes the label section
+// and not one byte besides.
+TEST(SetLabel, P8KeepsEveryByteOutsideTheLabel) {
+  using namespace std::string_literals;
+  TempDir dir;
+  ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
+  ImagePtr picture = MakePicture(128, 128, 24, RandomPixels(41));
+  SavePng(*picture, dir.File("pic.png"));
+  const std::string head = "pico-8 cartridge // http://www.pico-8.com\nversion 41\r\n";
+  const std::string lua = "__lua__\nprint(\"a\0b\")\nprint(\"c\rd\")\r\n\n"s;
+  const std::string gfx = "__gfx__\r0011\r2233\0"s + "4455\n";
+  const std::string tail = "__map__\n0102\n__meta:x__\n\xFF\xFE\n\n__sfx__\r\n0102";
+  struct Case {
+    std::string before, label, after;
+  };
+  const Case cases[] = {
+      {head + lua + gfx, "__label__\n0123\n\n", tail},
+      // No label yet, and a last code line with neither a break nor a final LF.
+      {head + gfx + lua + "end\r", "", ""},
+  };
+  // The document's newline is CR LF, from the start of the file.
+  std::string label = "__label__\r\n";
+  for (int y = 0; y < 128; ++y) {
+    for (int x = 0; x < 128; ++x)
+      label += "0123456789abcdef"[NearestIndex(PixelAt(*picture, x, y))];
+    label += "\r\n";
+  }
+  label += "\r\n";
+  for (const Case& c : cases) {
+    const std::string game = dir.File("game.p8");
+    WriteTestFile(game, c.before + c.label + c.after);
+    ASSERT_TRUE(testing::GiveToTestUser(game));
+    ProcessResult result = RunCommand({game, dir.File("pic.png")});
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(result.out + result.err, "");
+    const std::string expected =
+        c.label.empty() ? c.before + "\r\n" + label : c.before + label + c.after;
+    EXPECT_EQ(ReadTestFile(game), expected);
+  }
+}
+
 }  // namespace
 }  // namespace brasswick
