@@ -4,6 +4,7 @@
 // named instead of its page.
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -230,14 +231,25 @@ std::string ThemedPicture(const HtmlPlayerDocument& player, int index, const Con
   return Base64Encode(png->data(), png->size());
 }
 
-// Replaces the pictures the theme changes, all in one pass over the page.
-void ApplyControlsTheme(HtmlPlayerDocument& player, const ControlsTheme& theme) {
+// Replaces the pictures the theme changes, all in one pass over the page. False (with
+// the failure recorded) when memory runs out.
+bool ApplyControlsTheme(HtmlPlayerDocument& player, const ControlsTheme& theme) {
   std::vector<EmbeddedImageEdit> edits;
-  for (int i = 0; i < EmbeddedImageCount(player); ++i) {
-    std::string text = ThemedPicture(player, i, theme);
-    if (!text.empty()) edits.push_back({i, std::move(text)});
+  try {
+    for (int i = 0; i < EmbeddedImageCount(player); ++i) {
+      std::string text = ThemedPicture(player, i, theme);
+      if (!text.empty()) edits.push_back({i, std::move(text)});
+    }
+  } catch (const std::bad_alloc&) {
+    edits.clear();
+    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    return false;
   }
-  ReplaceEmbeddedImages(player, std::move(edits));
+  if (!ReplaceEmbeddedImages(player, std::move(edits))) {
+    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    return false;
+  }
+  return true;
 }
 
 // Inserts each headers file's text before "</head>", in command-line order. Files are
@@ -310,7 +322,7 @@ int EditHTMLRT() {
   if (theme.Applies()) {
     changed = true;
     PrintVerbose("Applying controls theme...");
-    ApplyControlsTheme(*player, theme);
+    if (!ApplyControlsTheme(*player, theme)) return 0;
   }
 
   const std::vector<std::string> headers = GetArgValues(arg::kHeaders);
