@@ -2,7 +2,8 @@
 // loads exactly when it holds "p8_playarea" and is saved back unchanged byte for byte;
 // each picture's payload decodes to bytes that encode and decode to themselves, and the
 // picture loaders are run on them; writing a PNG payload back over itself changes
-// nothing. The input bytes themselves go through base64 and back.
+// nothing; new values and inserted head text land in their places. The input bytes
+// themselves go through base64 and back.
 #include "html/html_player.h"
 
 #include <optional>
@@ -55,32 +56,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   FUZZ_CHECK(brasswick::fuzz::WriteScratch(page_path, text));
   brasswick::HtmlPlayerPtr page = brasswick::LoadHtmlPlayer(page_path);
-  FUZZ_CHECK((page != nullptr) == (text.find("p8_playarea") != std::string_view::npos));
+  // A UTF-8 mark is kept with the page; any other text is read decoded.
+  const std::string expected = text.starts_with("\xEF\xBB\xBF")
+                                   ? std::string(text)
+                                   : brasswick::DecodeTextBytes(std::string(text));
+  FUZZ_CHECK((page != nullptr) == (expected.find("p8_playarea") != std::string::npos));
   if (!page) return 0;
   FUZZ_CHECK(brasswick::SaveHtmlPlayer(*page, saved_path));
-  FUZZ_CHECK(brasswick::fuzz::ReadScratch(saved_path) == text);
+  FUZZ_CHECK(brasswick::fuzz::ReadScratch(saved_path) == expected);
 
   const int count = brasswick::EmbeddedImageCount(*page);
   FUZZ_CHECK(count >= 0);
   for (int i = 0; i < count && i < kPicturesChecked; ++i) {
-    CheckPayload(brasswick::EmbeddedImageData(*page, i));
+    CheckPayload(std::string(brasswick::EmbeddedImagePayload(*page, i)));
+    brasswick::EmbeddedImageSize(*page, i);
   }
-  FUZZ_CHECK(brasswick::EmbeddedImageData(*page, -1).empty());
+  FUZZ_CHECK(brasswick::EmbeddedImagePayload(*page, -1).empty());
 
-  // Picture 0 written back with its own payload: a page whose first data URI already
-  // says "png;base64," is left as it was; any page then holds the payload there.
-  if (count > 0) {
-    const size_t hit = brasswick::FindIgnoringCase(page->html, "\"data:image/");
-    const size_t close = hit == std::string::npos ? hit : page->html.find('"', hit + 1);
-    if (close != std::string::npos) {
-      const std::string uri = page->html.substr(hit + 12, close - hit - 12);
-      const std::string payload = brasswick::EmbeddedImageData(*page, 0);
-      const std::string before = page->html;
-      FUZZ_CHECK(brasswick::ReplaceEmbeddedImage(*page, 0, payload));
-      if (uri.rfind("png;base64,", 0) == 0) FUZZ_CHECK(page->html == before);
-      FUZZ_CHECK(brasswick::EmbeddedImageData(*page, 0) == payload);
-      FUZZ_CHECK(brasswick::EmbeddedImageCount(*page) == count);
+  // Every closed picture written back with its own payload and a new title and
+  // colours: pictures still hold their payloads, and the values land in their places
+  // whatever the page holds.
+  std::vector<brasswick::EmbeddedImageEdit> edits;
+  for (int i = 0; i < count; ++i) {
+    if (page->images[i].close != std::string::npos) {
+      edits.push_back({i, std::string(brasswick::EmbeddedImagePayload(*page, i))});
     }
   }
+  FUZZ_CHECK(brasswick::ReplaceEmbeddedImages(*page, edits));
+  for (const brasswick::EmbeddedImageEdit& edit : edits) {
+    FUZZ_CHECK(brasswick::EmbeddedImagePayload(*page, edit.index) == edit.base64);
+  }
+  FUZZ_CHECK(brasswick::EmbeddedImageCount(*page) == count);
+  const size_t head_end = brasswick::FindHeadEnd(*page);
+  if (head_end != std::string::npos) {
+    FUZZ_CHECK(brasswick::InsertPageText(*page, head_end, "<meta>"));
+    FUZZ_CHECK(page->html.compare(head_end, 6, "<meta>") == 0);
+    FUZZ_CHECK(brasswick::FindHeadEnd(*page) == head_end + 6);
+  }
+  page->title = "%T%";
+  page->background_color = "%B%";
+  FUZZ_CHECK(brasswick::SaveHtmlPlayer(*page, saved_path));
+  const std::string saved = brasswick::fuzz::ReadScratch(saved_path);
+  if (page->title_span.found()) FUZZ_CHECK(saved.find("%T%") != std::string::npos);
+  if (page->background_span.found()) FUZZ_CHECK(saved.find("%B%") != std::string::npos);
   return 0;
 }

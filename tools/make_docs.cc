@@ -268,6 +268,7 @@ const std::vector<ExitStatus>& ExitStatuses() {
       {{kOutOfMemory}, "The command ran out of memory; nothing is written."},
       {{kLoadJavaScriptFailed}, "The player script is unreadable or holds no cartridge."},
       {{kWriteRomFailed}, "The ROM file could not be written."},
+      {{kMissingTitleEnd}, "The player page opens a <title> that it never closes."},
   };
   return statuses;
 }

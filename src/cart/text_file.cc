@@ -47,13 +47,16 @@ std::string DecodeTextBytes(std::string bytes) {
     bytes.erase(0, kUtf8Mark.size());
     return bytes;
   }
-  if (StartsWithBytes(view, kUtf32LeMark) || StartsWithBytes(view, kUtf16BeMark) ||
-      StartsWithBytes(view, kUtf32BeMark)) {
-    return "";
-  }
+  if (StartsWithBytes(view, kUtf32LeMark) || StartsWithBytes(view, kUtf32BeMark)) return "";
   if (StartsWithBytes(view, kUtf16LeMark)) {
     const std::string_view units = view.substr(kUtf16LeMark.size());
     return Utf16LeToUtf8(reinterpret_cast<const uint8_t*>(units.data()), units.size());
+  }
+  if (StartsWithBytes(view, kUtf16BeMark)) {
+    // Swapped in place into little-endian order, so that one converter serves both.
+    bytes.erase(0, kUtf16BeMark.size());
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) std::swap(bytes[i], bytes[i + 1]);
+    return Utf16LeToUtf8(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   }
   return bytes;
 }

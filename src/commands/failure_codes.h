@@ -31,6 +31,7 @@ inline constexpr int64_t kMissingHeadEnd = 148;
 inline constexpr int64_t kOutOfMemory = 149;
 inline constexpr int64_t kLoadJavaScriptFailed = 150;
 inline constexpr int64_t kWriteRomFailed = 151;
+inline constexpr int64_t kMissingTitleEnd = 152;
 
 // "Failed to load p8 file:" with the path on the next line (code 129).
 inline std::string LoadP8FailedMessage(const std::string& path) {

@@ -4,6 +4,7 @@
 // named instead of its page.
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -157,50 +158,122 @@ void ThemeDpad(RgbaImage& image, const ControlsTheme& theme) {
   if (theme.no_right) drawing.Box(205, 128, 40, 50, kErased);
 }
 
-// Every picture that decodes is rewritten as a PNG at its own depth, themed or not;
-// one that does not decode is left exactly as it was.
-void ApplyControlsTheme(HtmlPlayerDocument& player, const ControlsTheme& theme) {
-  for (int i = 0; i < EmbeddedImageCount(player); ++i) {
-    ImagePtr picture = DecodeEmbeddedImage(player, i);
-    if (!picture) continue;
-    switch (picture->height()) {
-      case kButtonsHeight:
-        ThemeButtons(*picture, theme);
-        break;
-      case kDpadHeight:
-        ThemeDpad(*picture, theme);
-        break;
-      case kIconHeight:
-        if (theme.controls_given) PaintAll(*picture, theme.controls);
-        break;
-      default:
-        break;
-    }
-    std::optional<std::vector<uint8_t>> png = EncodeImageToMemory(*picture, ImageFormat::kPng);
-    if (!png) continue;
-    const std::string text = Base64Encode(png->data(), png->size());
-    if (!text.empty()) ReplaceEmbeddedImage(player, i, text);
+// The heights whose pictures this theme changes at all; the others are not decoded.
+bool ThemeTouchesHeight(int64_t height, const ControlsTheme& theme) {
+  switch (height) {
+    case kButtonsHeight:
+      return theme.x_button >= 0 || theme.o_button >= 0 || theme.start_button >= 0 || theme.no_x ||
+             theme.no_o || theme.no_start;
+    case kDpadHeight:
+      return theme.dpad_on || theme.no_dpad || theme.no_up || theme.no_down || theme.no_left ||
+             theme.no_right;
+    case kIconHeight:
+      return theme.controls_given;
+    default:
+      return false;
   }
 }
 
-// Inserts each headers file's text before "</head>", in command-line order. False
-// (with the failure recorded) when there is no "</head>" or a file cannot be read.
-bool AddHeaders(HtmlPlayerDocument& player, const std::vector<std::string>& files,
+// The picture with an alpha channel, so that hiding can make it transparent and the
+// result is written with exactly the colours and alphas the theme gave it.
+ImagePtr WithAlpha(ImagePtr picture) {
+  if (!picture || picture->channels() == 4) return picture;
+  ImagePtr rgba = CreateImage(picture->width(), picture->height(), 32);
+  if (!rgba) return nullptr;
+  for (int y = 0; y < picture->height(); ++y) {
+    const uint8_t* from = picture->Row(y);
+    uint8_t* to = rgba->Row(y);
+    for (int x = 0; x < picture->width(); ++x, from += 3, to += 4) {
+      to[0] = from[0];
+      to[1] = from[1];
+      to[2] = from[2];
+      to[3] = 255;
+    }
+  }
+  return rgba;
+}
+
+bool SamePixels(const RgbaImage& a, const RgbaImage& b) {
+  const size_t row_bytes = static_cast<size_t>(a.width()) * a.channels();
+  for (int y = 0; y < a.height(); ++y) {
+    if (!std::equal(a.Row(y), a.Row(y) + row_bytes, b.Row(y))) return false;
+  }
+  return true;
+}
+
+// The picture themed as its height asks, as the base64 of an 8-bit RGBA PNG; "" when
+// the theme leaves it as it is (it then stays in the page byte for byte), or it cannot
+// be decoded or encoded.
+std::string ThemedPicture(const HtmlPlayerDocument& player, int index, const ControlsTheme& theme) {
+  ImagePtr picture = WithAlpha(DecodeEmbeddedImageIf(player, index, [&](const ImageSize& size) {
+    return ThemeTouchesHeight(size.height, theme);
+  }));
+  if (!picture) return "";
+  const ImagePtr before = CopyImage(*picture);
+  if (!before) return "";
+  switch (picture->height()) {
+    case kButtonsHeight:
+      ThemeButtons(*picture, theme);
+      break;
+    case kDpadHeight:
+      ThemeDpad(*picture, theme);
+      break;
+    case kIconHeight:
+      if (theme.controls_given) PaintAll(*picture, theme.controls);
+      break;
+    default:
+      break;
+  }
+  if (SamePixels(*picture, *before)) return "";
+  std::optional<std::vector<uint8_t>> png =
+      EncodeImageToMemory(*picture, ImageFormat::kPng, kDefaultQuality, 32);
+  if (!png) return "";
+  return Base64Encode(png->data(), png->size());
+}
+
+// Replaces the pictures the theme changes, all in one pass over the page. False (with
+// the failure recorded) when memory runs out.
+bool ApplyControlsTheme(HtmlPlayerDocument& player, const ControlsTheme& theme) {
+  std::vector<EmbeddedImageEdit> edits;
+  try {
+    for (int i = 0; i < EmbeddedImageCount(player); ++i) {
+      std::string text = ThemedPicture(player, i, theme);
+      if (!text.empty()) edits.push_back({i, std::move(text)});
+    }
+  } catch (const std::bad_alloc&) {
+    edits.clear();
+    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    return false;
+  }
+  if (!ReplaceEmbeddedImages(player, std::move(edits))) {
+    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    return false;
+  }
+  return true;
+}
+
+// Inserts each headers file's text before "</head>", in command-line order. Files are
+// read from their resolved paths and named as the user typed them. False (with the
+// failure recorded) when there is no "</head>" or a file cannot be read.
+bool AddHeaders(HtmlPlayerDocument& player, const std::vector<std::string>& typed_paths,
                 const std::string& page_path) {
-  size_t insert_at = player.html.find("</head>");
+  size_t insert_at = FindHeadEnd(player);
   if (insert_at == std::string::npos) {
     RecordFailure(kMissingHeadEnd, "Missing </head> tag in HTML file: \n" + page_path);
     return false;
   }
-  for (const std::string& file : files) {
-    std::optional<std::string> bytes = ReadWholeFile(file);
+  for (const std::string& typed : typed_paths) {
+    std::optional<std::string> bytes = ReadWholeFile(ResolvePath(typed, ""));
     if (!bytes) {
-      RecordFailure(kLoadHeadersFailed, "Failed to load headers file: \n" + file);
+      RecordFailure(kLoadHeadersFailed, "Failed to load headers file: \n" + typed);
       return false;
     }
-    PrintVerbose("Adding headers from '" + file + "'...");
+    PrintVerbose("Adding headers from '" + typed + "'...");
     const std::string text = DecodeTextBytes(std::move(*bytes));
-    player.html.insert(insert_at, text);
+    if (!InsertPageText(player, insert_at, text)) {
+      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+      return false;
+    }
     insert_at += text.size();
   }
   return true;
@@ -237,6 +310,10 @@ int EditHTMLRT() {
   changed = !background.empty() || !controls.empty() || !touch.empty();
 
   if (IsArgSet(arg::kTitle)) {
+    if (player->title_unclosed) {
+      RecordFailure(kMissingTitleEnd, "Missing </title> tag in HTML file: \n" + page_path);
+      return 0;
+    }
     player->title = GetArgValue(arg::kTitle);
     changed = true;
   }
@@ -245,32 +322,25 @@ int EditHTMLRT() {
   if (theme.Applies()) {
     changed = true;
     PrintVerbose("Applying controls theme...");
-    ApplyControlsTheme(*player, theme);
+    if (!ApplyControlsTheme(*player, theme)) return 0;
   }
 
   const std::vector<std::string> headers = GetArgValues(arg::kHeaders);
-  if (!headers.empty()) {
-    std::vector<std::string> paths;
-    for (const std::string& header : headers) paths.push_back(ResolvePath(header, ""));
-    if (AddHeaders(*player, paths, page_path)) changed = true;
-  }
+  if (!headers.empty() && AddHeaders(*player, headers, page_path)) changed = true;
   if (ExitCode() != 0) return 0;
 
-  if (changed) {
-    PrintVerbose("Saving HTML file...");
-    if (!SaveHtmlPlayer(*player, output_path)) {
-      RecordFailure(kSaveHtmlFailed, "Failed to save HTML file:\n" + output_path);
-      return 0;
-    }
-    PrintVerbose("Saved: " + output_path);
-  } else {
+  if (!changed) {
+    // Nothing was written, so there is nothing to open or show.
     PrintVerbose("Closing HTML file");
+    return 0;
   }
-  if (IsArgSet(kOpenArg)) {
-    PrintVerbose("Opening HTML file...");
-    OpenResult(output_path);
+  PrintVerbose("Saving HTML file...");
+  if (!SaveHtmlPlayer(*player, output_path)) {
+    RecordFailure(kSaveHtmlFailed, "Failed to save HTML file:\n" + output_path);
+    return 0;
   }
-  if (IsArgSet(kLocateArg)) LocateResult(output_path);
+  PrintVerbose("Saved: " + output_path);
+  RunFinishingActions(output_path, "Opening HTML file...", "Locating HTML file...");
   return 0;
 }
 

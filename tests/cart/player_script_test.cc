@@ -127,7 +127,8 @@ TEST(ReadTextFile, ChoosesTheEncodingByTheMark) {
                    6),
        "\xEF\xBF\xBD"
        "b"},  // a lone surrogate
-      {std::string("\xFE\xFF\0a", 4), ""},
+      // Big-endian: "a", U+1F600, and an odd last byte that is dropped.
+      {std::string("\xFE\xFF\0a\xD8\x3D\xDE\x00\x20", 9), "a\xF0\x9F\x98\x80"},
       {std::string("\xFF\xFE\0\0a\0\0\0", 8), ""},
       {"", ""},
   };

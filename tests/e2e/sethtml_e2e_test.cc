@@ -3,7 +3,11 @@
 // page, headers and title, and the refusals that must leave the page as it was.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -13,6 +17,7 @@
 
 #include "e2e/cart_builder.h"
 #include "e2e/player_fixture.h"
+#include "e2e/png_writer.h"
 #include "player_page.h"
 #include "runtime/image/image.h"
 #include "test_support.h"
@@ -36,6 +41,15 @@ using testing::WriteTestFile;
 
 constexpr Rgb kWhite{255, 255, 255};
 constexpr const char* kBanner = "brasswick 1.1\n\n";
+
+// The payload is a PNG of 8-bit RGBA samples.
+void ExpectRgbaPng(const std::string& base64, const std::string& context) {
+  const std::string png = testing::TestBase64Decode(base64);
+  ASSERT_GT(png.size(), 25u) << context;
+  EXPECT_EQ(png.substr(12, 4), "IHDR") << context;
+  EXPECT_EQ(png[24], 8) << context;
+  EXPECT_EQ(png[25], PNG_COLOR_TYPE_RGB_ALPHA) << context;
+}
 
 ImagePtr DecodePayload(const std::string& base64) {
   const std::string bytes = testing::TestBase64Decode(base64);
@@ -67,13 +81,17 @@ class SetHtmlCommand : public ::testing::Test {
     WriteTestFile(page_path_, fixture_.page);
   }
 
-  ProcessResult Run(std::vector<std::string> words) {
+  ProcessResult Run(std::vector<std::string> words, const std::string& folder = "") {
     words.insert(words.begin(), "sethtml");
-    return RunBrasswick(words);
+    testing::RunOptions options;
+    options.working_folder = folder;
+    return RunBrasswick(words, options);
   }
 
   // Every picture of the themed page against the fixture: RGB from expected_rgb (none
-  // keeps the fixture's) and alpha from expected_alpha (none keeps the fixture's).
+  // keeps the fixture's) and alpha from expected_alpha (none keeps the fixture's). A
+  // picture the rules leave as it was keeps its payload byte for byte; a changed one is
+  // an 8-bit RGBA PNG.
   using RgbRule = std::function<std::optional<Rgb>(int picture, int x, int y)>;
   using AlphaRule = std::function<std::optional<int>(int picture, int x, int y)>;
   void ExpectPictures(const std::string& page, const RgbRule& expected_rgb,
@@ -85,22 +103,36 @@ class SetHtmlCommand : public ::testing::Test {
     }
     for (int i = 0; i < kFixturePictures; ++i) {
       const RgbaImage& before = *fixture_.pictures[i].pixels;
+      std::vector<std::pair<Rgb, int>> expected;
+      bool changed = false;
+      for (int y = 0; y < before.height(); ++y) {
+        for (int x = 0; x < before.width(); ++x) {
+          const uint8_t* b = before.Row(y) + x * before.channels();
+          const Rgb old_rgb{b[0], b[1], b[2]};
+          const int old_alpha = before.channels() == 4 ? b[3] : 255;
+          const Rgb rgb = expected_rgb(i, x, y).value_or(old_rgb);
+          const int alpha = expected_alpha(i, x, y).value_or(old_alpha);
+          changed = changed || rgb != old_rgb || alpha != old_alpha;
+          expected.emplace_back(rgb, alpha);
+        }
+      }
+      if (!changed) {
+        EXPECT_EQ(payloads[i], fixture_.pictures[i].base64) << context << " picture " << i;
+        continue;
+      }
+      ExpectRgbaPng(payloads[i], context + " picture " + std::to_string(i));
       ImagePtr after = DecodePayload(payloads[i]);
       ASSERT_TRUE(after) << context << " picture " << i;
       ASSERT_EQ(after->width(), before.width());
       ASSERT_EQ(after->height(), before.height());
-      ASSERT_EQ(after->channels(), before.channels()) << context << " picture " << i;
+      ASSERT_EQ(after->channels(), 4) << context << " picture " << i;
       for (int y = 0; y < before.height(); ++y) {
         for (int x = 0; x < before.width(); ++x) {
-          const uint8_t* b = before.Row(y) + x * before.channels();
-          const uint8_t* a = after->Row(y) + x * after->channels();
-          const Rgb rgb = expected_rgb(i, x, y).value_or(Rgb{b[0], b[1], b[2]});
+          const uint8_t* a = after->Row(y) + x * 4;
+          const auto& [rgb, alpha] = expected[y * before.width() + x];
           ASSERT_EQ((Rgb{a[0], a[1], a[2]}), rgb)
               << context << " picture " << i << " at " << x << "," << y;
-          if (before.channels() == 4) {
-            ASSERT_EQ(a[3], expected_alpha(i, x, y).value_or(b[3]))
-                << context << " picture " << i << " alpha at " << x << "," << y;
-          }
+          ASSERT_EQ(a[3], alpha) << context << " picture " << i << " alpha at " << x << "," << y;
         }
       }
     }
@@ -181,12 +213,6 @@ TEST_F(SetHtmlCommand, ControlColoursPaintTheirAreasAndKeepAlpha) {
         },
         kKeepAlpha, c.args[0] + " " + c.args[1]);
   }
-  // The palette icon stays a palette picture, its transparent pixels transparent.
-  ASSERT_EQ(Run({page_path_, "--controls", "8"}).exit_code, 0);
-  const std::string icon =
-      testing::TestBase64Decode(testing::PagePayloads(ReadTestFile(page_path_))[kPaletteIcon]);
-  ASSERT_GT(icon.size(), 25u);
-  EXPECT_EQ(icon[25], PNG_COLOR_TYPE_PALETTE);
 }
 
 TEST_F(SetHtmlCommand, HidingSwitchesEraseTheirShapes) {
@@ -273,6 +299,8 @@ TEST_F(SetHtmlCommand, NoOptionWritesNothing) {
 TEST_F(SetHtmlCommand, RefusalsLeaveEveryFileAsItWas) {
   const std::string no_head = root_ + "/nohead.html";
   WriteTestFile(no_head, Replaced(fixture_.page, "</head>", ""));
+  const std::string open_title = root_ + "/opentitle.html";
+  WriteTestFile(open_title, Replaced(fixture_.page, "</title>", ""));
   const std::string not_player = root_ + "/plain.html";
   WriteTestFile(not_player, "<html><head></head><body>hello</body></html>");
   WriteTestFile(root_ + "/a.txt", "<meta>");
@@ -291,6 +319,9 @@ TEST_F(SetHtmlCommand, RefusalsLeaveEveryFileAsItWas) {
        147,
        "Failed to load headers file: \n" + root_ + "/missing.txt"},
       {{not_player, "--title", "x"}, 143, "Failed to load HTML file:\n" + not_player},
+      {{open_title, "--background", "red", "--title", "x"},
+       152,
+       "Missing </title> tag in HTML file: \n" + open_title},
       {{page_path_, root_ + "/missing/out.html", "--title", "x"},
        142,
        "Failed to save HTML file:\n" + root_ + "/missing/out.html"},
@@ -305,6 +336,7 @@ TEST_F(SetHtmlCommand, RefusalsLeaveEveryFileAsItWas) {
     EXPECT_EQ(result.err, c.message + "\n");
     EXPECT_EQ(ReadTestFile(page_path_), fixture_.page) << c.message;
     EXPECT_EQ(ReadTestFile(no_head), Replaced(fixture_.page, "</head>", ""));
+    EXPECT_EQ(ReadTestFile(open_title), Replaced(fixture_.page, "</title>", ""));
     EXPECT_EQ(testing::FolderNames(root_), names) << c.message;
   }
 }
@@ -344,6 +376,268 @@ TEST_F(SetHtmlCommand, DamagedAndOddPicturesAreSkipped) {
   EXPECT_EQ(icon->Row(5)[5 * 4 + 1], kStandardPalette[8].g);
   // The unclosed last one and the rest of the page after it stay exactly as they were.
   EXPECT_TRUE(themed.ends_with(page.substr(page.rfind("<img"))));
+}
+
+// Tag names in any case, a style whose last declaration has no ";", and text in the
+// page that looks like anything the program might use: every edit still lands in its
+// place and the page's own text stays as it was.
+TEST_F(SetHtmlCommand, EditsLandOnEveryPage) {
+  std::string page = Replaced(fixture_.page, "<title>", "<TITLE>");
+  page = Replaced(page, "</title>", "</Title>");
+  page = Replaced(page, "</head>", "</HEAD>");
+  page = Replaced(page, "<body", "<BODY");
+  page = Replaced(page, "color:#ccc\"", "color:#ccc;background-color:#222\"");
+  page = Replaced(page, "background-color:#222;", "");
+  const std::string script =
+      "<script>var t = \"%BRASSWICK-TITLE%\", c = '%BRASSWICK-BGCOL%';</script>";
+  page = Replaced(page, "</HEAD>", script + "</HEAD>");
+  WriteTestFile(page_path_, page);
+  WriteTestFile(root_ + "/h.txt", "<meta name=\"h\">");
+  const ProcessResult result = Run(
+      {page_path_, "--background", "red", "--title", "New", "--headers", "./h.txt", "--verbose"},
+      root_);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  std::string expected = Replaced(page, "Test Game", "New");
+  expected = Replaced(expected, "color:#ccc;background-color:#222\"",
+                      "color:#ccc;background-color:#ff0000\"");
+  expected = Replaced(expected, "background-color:#000;", "background-color:#ff0000;");
+  expected = Replaced(expected, "</HEAD>", "<meta name=\"h\"></HEAD>");
+  EXPECT_EQ(ReadTestFile(page_path_), expected);
+  EXPECT_NE(result.out.find("Adding headers from './h.txt'...\n"), std::string::npos) << result.out;
+}
+
+// Header files are named as typed, and read in whichever encoding their mark says.
+TEST_F(SetHtmlCommand, HeadersAreNamedAsTypedAndDecoded) {
+  WriteTestFile(root_ + "/le.txt", std::string("\xFF\xFE<\0b\0>\0\xE9\0", 10));
+  WriteTestFile(root_ + "/be.txt", std::string("\xFE\xFF\0<\0i\0>\xD8\x3D\xDE\x00", 12));
+  ProcessResult result = Run({page_path_, "--headers", "le.txt", "--headers", "./be.txt"}, root_);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(ReadTestFile(page_path_),
+            Replaced(fixture_.page, "</head>", "<b>\xC3\xA9<i>\xF0\x9F\x98\x80</head>"));
+
+  WriteTestFile(page_path_, fixture_.page);
+  result = Run({page_path_, "--headers", "le.txt", "--headers", "./nope.txt", "--verbose"}, root_);
+  EXPECT_EQ(result.exit_code, 147);
+  EXPECT_EQ(result.err, "Failed to load headers file: \n./nope.txt\n");
+  EXPECT_EQ(result.out,
+            std::string(kBanner) + "Loading HTML file...\nAdding headers from 'le.txt'...\n");
+  EXPECT_EQ(ReadTestFile(page_path_), fixture_.page);
+}
+
+// The page is opened and shown only when it was written.
+TEST_F(SetHtmlCommand, FinishingActionsFollowAWrite) {
+  const std::string bin = root_ + "/bin";
+  std::filesystem::create_directory(bin);
+  const std::string log = root_ + "/opener.log";
+  WriteTestFile(bin + "/xdg-open", "#!/bin/sh\necho \"$1\" >> '" + log + "'\n");
+  std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
+  testing::RunOptions options;
+  const char* path = std::getenv("PATH");
+  options.env["PATH"] = bin + ":" + (path ? path : "/usr/bin:/bin");
+
+  const std::string out = root_ + "/out.html";
+  ProcessResult result =
+      RunBrasswick({"sethtml", page_path_, out, "--open", "--locate", "--verbose"}, options);
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.out, std::string(kBanner) + "Loading HTML file...\nClosing HTML file\n");
+  result = RunBrasswick(
+      {"sethtml", page_path_, root_ + "/no/out.html", "--title", "x", "--open", "--locate"},
+      options);
+  EXPECT_EQ(result.exit_code, 142);
+  result = RunBrasswick(
+      {"sethtml", page_path_, out, "--title", "x", "--open", "--locate", "--verbose"}, options);
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.out, std::string(kBanner) +
+                            "Loading HTML file...\nSaving HTML file...\nSaved: " + out +
+                            "\nOpening HTML file...\nLocating HTML file...\n");
+  std::string opened;
+  for (int i = 0; i < 500; ++i) {
+    opened = ReadTestFile(log);
+    if (std::count(opened.begin(), opened.end(), '\n') >= 2) break;
+    usleep(10000);
+  }
+  usleep(100000);  // time for a stray opener of the earlier runs to show up too
+  EXPECT_EQ(ReadTestFile(log), out + "\n" + root_ + "/\n");
+}
+
+// Pictures of the control heights in depths an export may hold: a 1-bit palette icon
+// with a transparent entry, a grey picture with alpha as the D-pad, a 4-bit palette
+// button picture with several alpha levels. What the theme changes comes back as 8-bit
+// RGBA with exactly the colours and alphas asked; the rest stays byte for byte.
+TEST_F(SetHtmlCommand, ThemedPicturesKeepTheirTransparencyAndTheOthersStayAsTheyWere) {
+  struct Source {
+    testing::TestPng png;
+    std::vector<std::array<int, 4>> pixels;  // RGBA, row by row
+    std::string base64;
+  };
+  const auto encode = [&](Source& source, const std::string& name) {
+    ASSERT_TRUE(testing::WriteTestPng(root_ + "/" + name, source.png));
+    source.base64 = testing::TestBase64(ReadTestFile(root_ + "/" + name));
+  };
+  // 24 x 24, one bit a pixel: entry 0 transparent, entry 1 opaque green.
+  Source icon{{24, 24, 1, PNG_COLOR_TYPE_PALETTE, {}, {{0, 0, 0}, {0, 200, 0}}, {}, {0}}, {}, {}};
+  for (int y = 0; y < 24; ++y) {
+    icon.png.rows.emplace_back(3, 0);
+    for (int x = 0; x < 24; ++x) {
+      const bool on = (x + y) % 3 == 0;
+      if (on) icon.png.rows.back()[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+      icon.pixels.push_back(on ? std::array<int, 4>{0, 200, 0, 255}
+                               : std::array<int, 4>{0, 0, 0, 0});
+    }
+  }
+  // 300 x 300 grey with alpha.
+  Source dpad{{300, 300, 8, PNG_COLOR_TYPE_GRAY_ALPHA, {}, {}, {}, {}}, {}, {}};
+  for (int y = 0; y < 300; ++y) {
+    dpad.png.rows.emplace_back();
+    for (int x = 0; x < 300; ++x) {
+      const int grey = (x * 7 + y) % 256;
+      const int alpha = (x + y * 3) % 256;
+      dpad.png.rows.back().push_back(static_cast<uint8_t>(grey));
+      dpad.png.rows.back().push_back(static_cast<uint8_t>(alpha));
+      dpad.pixels.push_back({grey, grey, grey, alpha});
+    }
+  }
+  // 300 x 350, four bits a pixel: five entries of different alphas.
+  const std::array<uint8_t, 3> colours[] = {
+      {10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {100, 110, 120}, {130, 140, 150}};
+  const uint8_t alphas[] = {0, 60, 128, 200, 255};
+  Source buttons{{300, 350, 4, PNG_COLOR_TYPE_PALETTE, {}, {}, {}, {}}, {}, {}};
+  buttons.png.palette.assign(std::begin(colours), std::end(colours));
+  buttons.png.trns_alpha.assign(std::begin(alphas), std::end(alphas));
+  for (int y = 0; y < 350; ++y) {
+    buttons.png.rows.emplace_back(150, 0);
+    for (int x = 0; x < 300; ++x) {
+      const int entry = (x / 10 + y / 10) % 5;
+      buttons.png.rows.back()[x / 2] |= static_cast<uint8_t>(x % 2 == 0 ? entry << 4 : entry);
+      buttons.pixels.push_back(
+          {colours[entry][0], colours[entry][1], colours[entry][2], alphas[entry]});
+    }
+  }
+  encode(icon, "icon.png");
+  encode(dpad, "dpad.png");
+  encode(buttons, "buttons.png");
+  const std::string page =
+      testing::PlayerPageText({{"png", buttons.base64},
+                               {"png", dpad.base64},
+                               {"png", icon.base64},
+                               {"png", fixture_.pictures[testing::kLabelPicture].base64}});
+
+  const Rgb red = kStandardPalette[8];
+  struct Case {
+    std::vector<std::string> args;
+    bool buttons_changed, dpad_changed, icon_changed;
+    std::function<std::optional<Rgb>(int)> paint;  // by picture
+    std::function<bool(int, int)> erased_in_dpad;
+  };
+  const auto no_paint = [](int) { return std::optional<Rgb>(); };
+  const auto nothing_erased = [](int, int) { return false; };
+  const Case cases[] = {
+      {{"--noUp"},
+       false,
+       true,
+       false,
+       no_paint,
+       [](int x, int y) { return x >= 128 && x < 178 && y >= 60 && y < 100; }},
+      {{"--controls", "8"},
+       true,
+       true,
+       true,
+       [&](int) { return std::optional<Rgb>(red); },
+       nothing_erased},
+      // Height 24 without --controls and a button colour that names nothing change
+      // nothing at all.
+      {{"--dpad", "8", "--xButton", "nothing"},
+       false,
+       true,
+       false,
+       [&](int picture) { return picture == 1 ? std::optional<Rgb>(red) : std::nullopt; },
+       nothing_erased},
+  };
+  for (const Case& c : cases) {
+    WriteTestFile(page_path_, page);
+    std::vector<std::string> args = {page_path_};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProcessResult result = Run(args);
+    ASSERT_EQ(result.exit_code, 0) << c.args[0] << result.err;
+    const std::vector<std::string> payloads = testing::PagePayloads(ReadTestFile(page_path_));
+    ASSERT_EQ(payloads.size(), 4u);
+    EXPECT_EQ(payloads[3], fixture_.pictures[testing::kLabelPicture].base64) << c.args[0];
+    const Source* sources[] = {&buttons, &dpad, &icon};
+    const bool changed[] = {c.buttons_changed, c.dpad_changed, c.icon_changed};
+    for (int i = 0; i < 3; ++i) {
+      const std::string context = c.args[0] + " picture " + std::to_string(i);
+      if (!changed[i]) {
+        EXPECT_EQ(payloads[i], sources[i]->base64) << context;
+        continue;
+      }
+      ExpectRgbaPng(payloads[i], context);
+      ImagePtr after = DecodePayload(payloads[i]);
+      ASSERT_TRUE(after) << context;
+      ASSERT_EQ(after->channels(), 4) << context;
+      const int width = after->width();
+      ASSERT_EQ(size_t(width) * after->height(), sources[i]->pixels.size()) << context;
+      for (int y = 0; y < after->height(); ++y) {
+        for (int x = 0; x < width; ++x) {
+          const std::array<int, 4>& source = sources[i]->pixels[y * width + x];
+          const Rgb rgb =
+              c.paint(i).value_or(Rgb{uint8_t(source[0]), uint8_t(source[1]), uint8_t(source[2])});
+          const int alpha = i == 1 && c.erased_in_dpad(x, y) ? 0 : source[3];
+          const uint8_t* p = after->Row(y) + x * 4;
+          ASSERT_EQ((Rgb{p[0], p[1], p[2]}), rgb) << context << " at " << x << "," << y;
+          ASSERT_EQ(p[3], alpha) << context << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+// Thousands of icons, their URIs opened by either quote and in either letter case, are
+// all themed, each in its own place.
+TEST_F(SetHtmlCommand, ThemesEveryPictureOfALargePage) {
+  constexpr int kIcons = 2400;
+  const std::string forms[][2] = {
+      {"<img src=\"data:image/png;base64,", "\">"},
+      {"<img src=\"DATA:IMAGE/PNG;base64,", "\">"},
+      {"<img src='data:image/png;base64,", "'>"},
+  };
+  std::string icons;
+  for (int i = 0; i < kIcons; ++i) {
+    const auto& form = forms[i % 3];
+    icons += form[0] + fixture_.pictures[kFirstIcon + i % 6].base64 + form[1] + "\n";
+  }
+  const std::string page =
+      Replaced(fixture_.page, "</div>\r\n</body>", icons + "</div>\r\n</body>");
+  WriteTestFile(page_path_, page);
+  const ProcessResult result = Run({page_path_, "--controls", "8"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  const std::string themed = ReadTestFile(page_path_);
+  const Rgb red = kStandardPalette[8];
+  // The icons follow the fixture's own pictures.
+  size_t at = 0;
+  for (int i = 0; i < kFixturePictures; ++i) at = themed.find("<img", at) + 1;
+  for (int i = 0; i < kIcons; ++i) {
+    const auto& form = forms[i % 3];
+    // The media type is written anew, the URI's own start kept.
+    const std::string start = form[0].substr(0, form[0].find('/') + 1) + "png;base64,";
+    at = themed.find("<img", at);
+    ASSERT_NE(at, std::string::npos) << i;
+    ASSERT_EQ(themed.compare(at, start.size(), start), 0) << i;
+    const size_t payload = at + start.size();
+    const size_t close = themed.find(form[1], payload);
+    ASSERT_NE(close, std::string::npos) << i;
+    ImagePtr icon = DecodePayload(themed.substr(payload, close - payload));
+    ASSERT_TRUE(icon) << i;
+    const RgbaImage& before = *fixture_.pictures[kFirstIcon + i % 6].pixels;
+    ASSERT_EQ(icon->channels(), 4) << i;
+    for (int y = 0; y < 24; ++y) {
+      for (int x = 0; x < 24; ++x) {
+        const uint8_t* p = icon->Row(y) + x * 4;
+        ASSERT_EQ((Rgb{p[0], p[1], p[2]}), red) << i;
+        ASSERT_EQ(p[3], before.Row(y)[x * 4 + 3]) << i;
+      }
+    }
+    at = close;
+  }
 }
 
 }  // namespace
