@@ -97,10 +97,6 @@ std::optional<std::string_view> FindTextBetween(std::string_view text, std::stri
   return text.substr(begin, stop - begin);
 }
 
-std::string_view TextBetween(std::string_view text, std::string_view start, std::string_view end) {
-  return FindTextBetween(text, start, end).value_or(std::string_view());
-}
-
 std::string RemoveCharacters(std::string_view text, std::string_view set) {
   std::string out;
   out.reserve(text.size());

@@ -36,8 +36,6 @@ size_t FindIgnoringCase(std::string_view text, std::string_view needle, size_t f
 // empty end runs to its end. None when a marker is missing. The view is into text.
 std::optional<std::string_view> FindTextBetween(std::string_view text, std::string_view start,
                                                 std::string_view end);
-// FindTextBetween, with "" for a missing marker.
-std::string_view TextBetween(std::string_view text, std::string_view start, std::string_view end);
 
 // The text without every byte that occurs in set (an ASCII set; UTF-8 sequences of the
 // text are kept whole because their bytes are never ASCII).

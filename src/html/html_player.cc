@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cart/cart_image.h"
+#include "cart/cart_reader.h"
 #include "cart/text_file.h"
 #include "html/base64.h"
 #include "runtime/platform/file_system.h"
@@ -330,15 +331,7 @@ bool InsertPageText(HtmlPlayerDocument& player, size_t at, std::string_view text
 }
 
 std::string FindPlayerHtmlForJs(const std::string& path) {
-  if (ReadTextFile(path).find("_cartdat") == std::string::npos) return "";
-  const std::string folder = FolderOf(path);
-  const std::string candidates[] = {ReplaceExtension(path, "html"), ReplaceExtension(path, "htm"),
-                                    folder + "index.html", folder + "index.htm"};
-  for (const std::string& candidate : candidates) {
-    if (candidate == path) continue;
-    if (ReadTextFile(candidate).find(".p8_menu_button") != std::string::npos) return candidate;
-  }
-  return "";
+  return FindPageForScript(path, ReadTextFile(path));
 }
 
 }  // namespace brasswick

@@ -128,9 +128,8 @@ size_t FindHeadEnd(const HtmlPlayerDocument& player);
 // when memory runs out.
 bool InsertPageText(HtmlPlayerDocument& player, size_t at, std::string_view text);
 
-// The player page of a script file holding "_cartdat": the first of its name with
-// ".html", with ".htm", then "index.html" and "index.htm" in its folder, that is not
-// path itself and holds ".p8_menu_button". "" when there is none.
+// The player page of the script file at path, by FindPageForScript: "" when the file
+// is a page itself (told by its markup), holds no "_cartdat", or has no page beside it.
 std::string FindPlayerHtmlForJs(const std::string& path);
 
 }  // namespace brasswick

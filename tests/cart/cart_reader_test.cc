@@ -111,19 +111,5 @@ TEST(CartReader, TellsEachFormByContentAndFindsThePlayersScript) {
   EXPECT_EQ(file->script_path, dir.File("index.js"));
 }
 
-TEST(CartReader, FindsAScriptsPageButNeverTakesAPageForAScript) {
-  TempDir dir;
-  const std::string script = dir.File("game.js");
-  WriteTestFile(dir.File("index.html"), ".p8_menu_button");
-  EXPECT_EQ(FindPageForScript(script, "_cartdat=[1]"), dir.File("index.html"));
-  WriteTestFile(dir.File("game.htm"), ".p8_menu_button");
-  EXPECT_EQ(FindPageForScript(script, "_cartdat=[1]"), dir.File("game.htm"));
-  WriteTestFile(dir.File("game.html"), ".p8_menu_button");
-  EXPECT_EQ(FindPageForScript(script, "_cartdat=[1]"), dir.File("game.html"));
-  EXPECT_EQ(FindPageForScript(script, "var a;"), "");
-  // A single-file player carries its list in its markup: it is the page, not a script.
-  EXPECT_EQ(FindPageForScript(dir.File("game.html"), "<html>_cartdat=[1]</html>"), "");
-}
-
 }  // namespace
 }  // namespace brasswick

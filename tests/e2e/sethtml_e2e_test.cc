@@ -270,6 +270,22 @@ TEST_F(SetHtmlCommand, TheScriptNamedInsteadOfThePageEditsThePage) {
   EXPECT_EQ(ReadTestFile(page_path_), Replaced(fixture_.page, "Test Game", "Again"));
 }
 
+// A single-file player carries its list in its own markup: it is the page to edit,
+// and the player page beside it is left alone.
+TEST_F(SetHtmlCommand, ASingleFilePlayerIsEditedItself) {
+  const std::string single_path = root_ + "/single.html";
+  const std::string single =
+      Replaced(fixture_.page, "</body>", "<script>var _cartdat=[1,2];</script></body>");
+  WriteTestFile(single_path, single);
+  const std::string index_path = root_ + "/index.html";
+  WriteTestFile(index_path, fixture_.page);
+  const ProcessResult result = Run({single_path, "--title", "New"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(ReadTestFile(single_path), Replaced(single, "Test Game", "New"));
+  EXPECT_EQ(ReadTestFile(index_path), fixture_.page);
+}
+
 TEST_F(SetHtmlCommand, HeadersFollowTheCommandLineAndTheTitleIsTakenAsTyped) {
   WriteTestFile(root_ + "/a.txt", "<meta name=\"a\">\n");
   // A byte-order mark of the headers file does not land inside the page.
