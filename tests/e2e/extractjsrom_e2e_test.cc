@@ -81,6 +81,7 @@ ProcessResult RunCommand(std::vector<std::string> args) {
 }
 
 TEST(ExtractJsRom, PngOutputCarriesTheListTitleAndLabel) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   const std::vector<int> values = RandomValues(33000, 1);
@@ -123,6 +124,7 @@ TEST(ExtractJsRom, PngOutputCarriesTheListTitleAndLabel) {
 }
 
 TEST(ExtractJsRom, RomOutputIsTheFirst32768BytesPadded) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   const std::vector<int> values = RandomValues(1000, 2);
@@ -148,6 +150,7 @@ TEST(ExtractJsRom, RomOutputIsTheFirst32768BytesPadded) {
 }
 
 TEST(ExtractJsRom, RefusesScriptsWithoutACompleteList) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   struct Case {

@@ -87,6 +87,7 @@ ProcessResult RunCommand(std::vector<std::string> args) {
 }
 
 TEST(SetLabel, P8LabelIsAlwaysPaletteFittedAndItsSectionCreated) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   CartPictures pictures;
@@ -142,6 +143,7 @@ TEST(SetLabel, P8LabelIsAlwaysPaletteFittedAndItsSectionCreated) {
 }
 
 TEST(SetLabel, CartImageLabelKeepsThePayloadAndFitsOnlyWhenAsked) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   ImagePtr cart = MakePicture(160, 205, 32, RandomPixels(21, 0));
@@ -187,6 +189,7 @@ TEST(SetLabel, CartImageLabelKeepsThePayloadAndFitsOnlyWhenAsked) {
 }
 
 TEST(SetLabel, PlayerGetsOnlyItsFirstLabelPictureReplacedAsPng) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   auto plain = [](Rgba c) { return [c](int, int) { return c; }; };
@@ -254,6 +257,7 @@ TEST(SetLabel, PlayerGetsOnlyItsFirstLabelPictureReplacedAsPng) {
 // whole picture squeezed to that square, then sampled to 128 x 128. The reference does
 // exactly that at full size with the image library; the command may sample first.
 TEST(SetLabel, PlayerLabelWithAlphaShowsTheSqueezedPictureThroughItsHoles) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   ImagePtr slot = MakePicture(128, 128, 24, [](int, int) { return Rgba{9, 9, 9, 255}; });
@@ -305,6 +309,7 @@ TEST(SetLabel, PlayerLabelWithAlphaShowsTheSqueezedPictureThroughItsHoles) {
 }
 
 TEST(SetLabel, RefusesWhatItCannotUse) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   ImagePtr picture = MakePicture(100, 100, 32, RandomPixels(31));
