@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "e2e/cart_builder.h"
+#include "e2e/pixels.h"
 #include "player_page.h"
 #include "runtime/image/image.h"
 #include "test_support.h"
@@ -26,10 +27,8 @@ using testing::RunBrasswick;
 using testing::TempDir;
 using testing::WriteTestFile;
 
-struct Rgba {
-  int r, g, b, a;
-  bool operator==(const Rgba&) const = default;
-};
+using testing::PixelAt;
+using testing::Rgba;
 
 ImagePtr MakePicture(int width, int height, int depth, const std::function<Rgba(int, int)>& at) {
   ImagePtr image = CreateImage(width, height, depth);
@@ -44,10 +43,6 @@ ImagePtr MakePicture(int width, int height, int depth, const std::function<Rgba(
     }
   }
   return image;
-}
-Rgba PixelAt(const RgbaImage& image, int x, int y) {
-  const uint8_t* p = image.Row(y) + x * image.channels();
-  return {p[0], p[1], p[2], image.channels() == 4 ? p[3] : 255};
 }
 std::function<Rgba(int, int)> RandomPixels(uint32_t seed, int alpha = 255) {
   auto random = std::make_shared<std::mt19937>(seed);
