@@ -425,8 +425,8 @@ bool AtomicFileWriter::CommitInPlace(bool ok) {
   if (!fd.valid()) return false;
   struct stat info;
   if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return false;
-  const size_t old_size = readable ? static_cast<size_t>(info.st_size) : 0;
-  std::unique_ptr<char[]> old_bytes(new (std::nothrow) char[old_size + 1]);
+  const size_t old_size = static_cast<size_t>(info.st_size);
+  std::unique_ptr<char[]> old_bytes(new (std::nothrow) char[readable ? old_size + 1 : 1]);
   if (!old_bytes || (readable && !ReadAtStart(fd.get(), old_bytes.get(), old_size))) return false;
 
   // Over the old bytes first and only then cut to length: a full disk then fails on the
@@ -446,11 +446,12 @@ bool AtomicFileWriter::CommitInPlace(bool ok) {
   // Put back what the pass overwrote (everything once the file was cut to the new
   // length), then the old length, which also drops whatever went beyond it.
   const size_t overwritten = cut ? old_size : std::min(done, old_size);
+  const bool untouched = done == 0 && !cut;
   size_t restored = 0;
-  const bool intact = readable && !write_faults.restore &&
-                      WriteAtStart(fd.get(), old_bytes.get(), overwritten, overwritten, restored) &&
-                      ftruncate(fd.get(), static_cast<off_t>(old_size)) == 0 &&
-                      fsync(fd.get()) == 0;
+  const bool intact =
+      untouched || (readable && !write_faults.restore &&
+                    WriteAtStart(fd.get(), old_bytes.get(), overwritten, overwritten, restored) &&
+                    ftruncate(fd.get(), static_cast<off_t>(old_size)) == 0 && fsync(fd.get()) == 0);
   in_place_result_ = intact && fd.Close() ? InPlaceResult::kIntact : InPlaceResult::kDamaged;
   return false;
 }

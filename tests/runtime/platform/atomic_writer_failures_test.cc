@@ -193,6 +193,30 @@ TEST(AtomicWriterFailures, AFailedInPlaceRewritePutsTheOldBytesBack) {
   }
 }
 
+// A file the user may write but not read cannot have its old bytes kept: a failure that
+// wrote nothing leaves it intact, one that wrote some may have damaged it.
+TEST(AtomicWriterFailures, AnUnreadableFileIsIntactOnlyWhenNothingWasWritten) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
+  const std::string old_content = Pattern(3000, 5);
+  for (const auto& [new_size, note] : {std::pair{size_t{1}, "The file is intact."},
+                                       std::pair{size_t{10000}, "The file may be damaged."}}) {
+    SCOPED_TRACE(new_size);
+    InPlaceFolder folder(old_content);
+    ASSERT_TRUE(folder.ok());
+    ASSERT_EQ(chmod(folder.Path().c_str(), 0200), 0);
+    const int status = RunInChild(
+        [&] {
+          if (!folder.LockFolder()) return 10;
+          SetWriteFaultsForTesting({.in_place_write = true});
+          if (WriteFileAtomic(folder.Path(), Pattern(new_size, 6))) return 1;
+          return WriteFailureNote() == note ? 0 : 2;
+        },
+        /*unprivileged=*/true);
+    EXPECT_EQ(ChildExitCode(status), 0);
+    if (new_size == 1) EXPECT_TRUE(ReadTestFile(folder.Path()) == old_content);
+  }
+}
+
 // As "ulimit -f" in a shell that ignores SIGXFSZ: the write past the limit fails with
 // EFBIG, half-way through the rewrite, and the old bytes go back.
 TEST(AtomicWriterFailures, AFileSizeLimitDuringAnInPlaceRewriteLeavesTheOldFile) {
