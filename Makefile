@@ -12,7 +12,7 @@ PACKAGES += mandoc groff-base dpkg-dev
 PREFIX ?= /usr/local
 
 .PHONY: demo test deps build-release build-debug build-sanitize build-fuzz fuzz bench image-bench \
-        install uninstall deb clean
+        install uninstall deb clean test-private-checkout
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -46,6 +46,24 @@ test: build-debug build-sanitize build-fuzz
 	cd build-test && ctest --output-on-failure -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 	cd build-fuzz && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-private-checkout
+
+# The tests that run the program as an ordinary user, again from a copy of the tree
+# inside a folder only its owner may enter (as `mktemp -d` makes it, and as root's home
+# is), where that user cannot reach the build: they must pass wherever the checkout
+# lives. The copy is the committed tree with any uncommitted changes to tracked files;
+# only the two test programs that hold those tests are built there.
+PRIVATE_CHECKOUT_TESTS := ^(ExtractJsRom|SetLabel|SetTitleCommand|WriteTargets|Faults/WriteFaults|AtomicWriterTargets|AtomicWriterFailures)\.
+test-private-checkout: deps
+	@set -e; outer=$$(mktemp -d); trap 'rm -rf "$$outer"' EXIT; \
+	tree="$$outer/brasswick"; mkdir "$$tree"; \
+	if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then \
+	  snapshot=$$(git stash create); git archive "$${snapshot:-HEAD}" | tar -x -C "$$tree"; \
+	else tar --exclude='./build*' -cf - . | tar -x -C "$$tree"; fi; \
+	echo "Privilege-dropping tests from a private checkout: $$tree"; \
+	cmake -S "$$tree" -B "$$tree/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null; \
+	cmake --build "$$tree/build-test" -j $(JOBS) --target e2e_tests platform_tests; \
+	cd "$$tree/build-test" && ctest --output-on-failure -j $(JOBS) -R '$(PRIVATE_CHECKOUT_TESTS)'
 
 fuzz: build-fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ./fuzz/run_fuzzers build-fuzz

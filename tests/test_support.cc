@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,13 +18,54 @@
 
 namespace brasswick::testing {
 
-TempDir::TempDir() {
+namespace {
+
+std::string TemporaryBase() {
   const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/brasswick-test-XXXXXX";
+  return base && *base ? base : "/tmp";
+}
+
+std::string MakeTemporaryFolder(const std::string& prefix) {
+  std::string pattern = TemporaryBase() + "/" + prefix + "-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
-  if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
+  return mkdtemp(buffer.data()) != nullptr ? std::string(buffer.data()) : std::string();
 }
+
+// A copy of the binary the test user can reach wherever the build lives, made on first
+// use and removed when the test process ends. A hard link where the file system allows
+// one, as it costs nothing.
+class ReachableBinary {
+ public:
+  ReachableBinary() {
+    folder_ = MakeTemporaryFolder("brasswick-bin");
+    if (folder_.empty() || chmod(folder_.c_str(), 0755) != 0) return;
+    const std::string copy = folder_ + "/brasswick";
+    std::error_code error;
+    if (link(BRASSWICK_BINARY, copy.c_str()) != 0 &&
+        !std::filesystem::copy_file(BRASSWICK_BINARY, copy, error)) {
+      return;
+    }
+    if (chmod(copy.c_str(), 0755) == 0) path_ = copy;
+  }
+  ~ReachableBinary() {
+    std::error_code ignored;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+  }
+  ReachableBinary(const ReachableBinary&) = delete;
+  ReachableBinary& operator=(const ReachableBinary&) = delete;
+  // The copy; the build's own binary when no copy could be made, so that the run
+  // fails where it can be seen.
+  std::string path() const { return path_.empty() ? BRASSWICK_BINARY : path_; }
+
+ private:
+  std::string folder_;
+  std::string path_;
+};
+
+}  // namespace
+
+TempDir::TempDir() : path_(MakeTemporaryFolder("brasswick-test")) {}
 
 TempDir::~TempDir() {
   if (path_.empty()) return;
@@ -46,6 +88,48 @@ std::string ReadTestFile(const std::string& path) {
   content << in.rdbuf();
   return content.str();
 }
+
+bool BecomeTestUser() {
+  if (geteuid() != 0) return true;
+  return setgroups(0, nullptr) == 0 && setgid(kTestUserId) == 0 && setuid(kTestUserId) == 0;
+}
+
+std::string WhyUnprivilegedRunsAreImpossible() {
+  if (geteuid() != 0) return "";
+  static const std::string why = [] {
+    const std::string base = TemporaryBase();
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+      if (!BecomeTestUser()) _exit(1);
+      _exit(access(base.c_str(), X_OK) == 0 ? 0 : 2);
+    }
+    int status = 0;
+    while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    const int code = child > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::string user = "user " + std::to_string(kTestUserId);
+    if (code == 0) return std::string();
+    if (code == 2) return "the temporary folder " + base + " cannot be entered by " + user;
+    return "running as root without the right to become " + user + " (setuid refused)";
+  }();
+  return why;
+}
+
+int RunInChild(const std::function<int()>& body, bool unprivileged) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (unprivileged && !BecomeTestUser()) _exit(99);
+    _exit(body());
+  }
+  int status = -1;
+  while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return status;
+}
+
+int ChildExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 bool GiveToTestUser(const std::string& path) {
   if (geteuid() != 0) return true;
@@ -110,6 +194,10 @@ std::string DrainFd(int fd) {
 }  // namespace
 
 ProcessResult RunBrasswick(const std::vector<std::string>& args, const RunOptions& options) {
+  if (options.unprivileged && geteuid() == 0) {
+    static const ReachableBinary reachable;
+    return RunProgram(reachable.path(), args, options);
+  }
   return RunProgram(BRASSWICK_BINARY, args, options);
 }
 
@@ -145,11 +233,7 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
       if (options.ignore_file_size_signal && signal(SIGXFSZ, SIG_IGN) == SIG_ERR) _exit(126);
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     }
-    if (options.unprivileged && geteuid() == 0) {
-      if (setgroups(0, nullptr) != 0 || setgid(kTestUserId) != 0 || setuid(kTestUserId) != 0) {
-        _exit(126);
-      }
-    }
+    if (options.unprivileged && !BecomeTestUser()) _exit(126);
     std::vector<char*> argv;
     std::string binary = program;
     argv.push_back(binary.data());

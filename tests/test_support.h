@@ -63,11 +63,32 @@ struct RunOptions {
 
 // The user an unprivileged run takes when the tests run as root.
 inline constexpr int kTestUserId = 65534;
+// Empty when unprivileged runs work here: the tests run as an ordinary user (who is
+// then the one the run takes), or as root able to become the test user, who can enter
+// the temporary folder. Otherwise why not, for a test to skip with.
+std::string WhyUnprivilegedRunsAreImpossible();
+// Skips the calling test, saying why, when it cannot run anything unprivileged.
+#define BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS()                                     \
+  do {                                                                                \
+    const std::string why = ::brasswick::testing::WhyUnprivilegedRunsAreImpossible(); \
+    if (!why.empty()) GTEST_SKIP() << why;                                            \
+  } while (0)
+// Drops to the test user in a forked child when running as root: false when it cannot.
+bool BecomeTestUser();
 // Makes path (and, for a folder, nothing below it) owned by the unprivileged test user
 // when running as root. False when it cannot.
 bool GiveToTestUser(const std::string& path);
 
-// Runs the built brasswick binary with the arguments (program name excluded).
+// Runs body in a forked child, as the test user when asked and running as root, and
+// gives back its wait status. The body's result is the child's exit code (99 when it
+// could not become the test user), so that a test can tell which step went wrong.
+int RunInChild(const std::function<int()>& body, bool unprivileged = false);
+// The exit code of a wait status; -1 when the child did not exit (a signal ended it).
+int ChildExitCode(int status);
+
+// Runs the built brasswick binary with the arguments (program name excluded). An
+// unprivileged run as root runs a copy of it from a folder under the temporary folder,
+// since the build may sit in a folder only root may enter (a private home or a mktemp -d).
 ProcessResult RunBrasswick(const std::vector<std::string>& args, const RunOptions& options = {});
 // Runs another program (looked up on PATH when the name has no "/") the same way.
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "e2e/cart_builder.h"
+#include "e2e/pixels.h"
 #include "e2e/png_writer.h"
 #include "gtest/gtest.h"
 #include "runtime/image/image.h"
@@ -33,9 +34,8 @@ using testing::WriteTestFile;
 
 using Palette = std::array<Rgb, 16>;
 
-struct Rgba {
-  int r, g, b, a;
-};
+using testing::PixelRgb;
+using testing::Rgba;
 
 // A picture as the tests build it: rows of RGBA pixels.
 struct Picture {
@@ -101,11 +101,6 @@ PngHeader ReadPngHeader(const std::string& path) {
   std::string bytes = ReadTestFile(path);
   if (bytes.size() < 26 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {};
   return {static_cast<unsigned char>(bytes[24]), static_cast<unsigned char>(bytes[25])};
-}
-
-Rgb PixelRgb(const RgbaImage& image, int x, int y) {
-  const uint8_t* p = image.Row(y) + x * image.channels();
-  return {p[0], p[1], p[2]};
 }
 
 class ColorImageCommand : public ::testing::Test {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "e2e/cart_builder.h"
+#include "e2e/pixels.h"
 #include "gtest/gtest.h"
 #include "runtime/image/image.h"
 #include "test_support.h"
@@ -25,14 +26,8 @@ using testing::RunBrasswick;
 using testing::TempDir;
 using testing::WriteTestFile;
 
-struct Rgba {
-  int r, g, b, a;
-};
-
-Rgba PixelAt(const RgbaImage& image, int x, int y) {
-  const uint8_t* p = image.Row(y) + x * image.channels();
-  return {p[0], p[1], p[2], image.channels() == 4 ? p[3] : 255};
-}
+using testing::PixelAt;
+using testing::Rgba;
 
 // Compares every pixel of the image with expected_index(x / block, y / block) drawn in
 // the palette, transparent_index giving alpha 0 and black. Stops at the first mismatch.

@@ -82,6 +82,7 @@ ProcessResult RunCommand(std::vector<std::string> args) {
 }
 
 TEST(ExtractJsRom, PngOutputCarriesTheListTitleAndLabel) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   const std::vector<int> values = RandomValues(33000, 1);
@@ -124,6 +125,7 @@ TEST(ExtractJsRom, PngOutputCarriesTheListTitleAndLabel) {
 }
 
 TEST(ExtractJsRom, RomOutputIsTheFirst32768BytesPadded) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   const std::vector<int> values = RandomValues(1000, 2);
@@ -149,6 +151,7 @@ TEST(ExtractJsRom, RomOutputIsTheFirst32768BytesPadded) {
 }
 
 TEST(ExtractJsRom, RefusesScriptsWithoutACompleteList) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   ASSERT_TRUE(testing::GiveToTestUser(dir.path()));
   struct Case {

@@ -180,6 +180,7 @@ TEST_F(SetTitleCommand, RefusalsWriteNothing) {
 }
 
 TEST_F(SetTitleCommand, AFailedSaveLeavesTheCartridgeAsItWas) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   MakeInput("in.p8.png");
   const std::string original = ReadTestFile(Path("in.p8.png"));
   ASSERT_TRUE(testing::GiveToTestUser(root_));

@@ -178,6 +178,7 @@ TEST_F(WriteTargets, DevicesAndFifosAreWrittenNotReplaced) {
 }
 
 TEST_F(WriteTargets, AReadOnlyFileIsNotRewrittenByAnOrdinaryUser) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   ASSERT_TRUE(WriteNudgedPalettePng(Path("pic.png")));
   WriteTestFile(Path("game.p8"), kCart);
   const std::string picture = ReadTestFile(Path("pic.png"));
@@ -197,6 +198,7 @@ TEST_F(WriteTargets, AReadOnlyFileIsNotRewrittenByAnOrdinaryUser) {
 }
 
 TEST_F(WriteTargets, AWritableFileInAReadOnlyFolderIsRewrittenInPlace) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   ASSERT_TRUE(WriteNudgedPalettePng(Path("pic.png")));
   WriteTestFile(Path("game.p8"), kCart);
   GiveToTestUser({"pic.png", "game.p8"});

@@ -188,7 +188,7 @@ ImagePtr LoadImageFromMemory(const uint8_t* data, size_t size) {
 }
 
 ImagePtr LoadImageFile(const std::string& path) {
-  std::optional<std::string> bytes = ReadWholeFile(path);
+  std::optional<std::string> bytes = ReadWholeFile(path, kMaxPictureFileSize);
   if (!bytes) return nullptr;
   return LoadImageFromMemory(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
 }

@@ -66,7 +66,9 @@ class RgbaImage {
 using ImagePtr = std::unique_ptr<RgbaImage>;
 
 // Loading: the decoder is chosen by the content (PNG, JPEG or BMP signature). None when
-// no decoder accepts the data, the data is damaged or the picture is too large.
+// no decoder accepts the data, the data is damaged or the picture is too large. A file
+// is read as ReadWholeFile reads it: a regular file of at most kMaxPictureFileSize
+// bytes, else none.
 ImagePtr LoadImageFile(const std::string& path);
 ImagePtr LoadImageFromMemory(const uint8_t* data, size_t size);
 
@@ -96,10 +98,6 @@ bool ResizeImage(RgbaImage& image, int width, int height, ResizeMode mode);
 // 1..kMaxImageSide, or when memory runs out.
 ImagePtr ResizeImageRegion(const RgbaImage& image, int x, int y, int region_width,
                            int region_height, int width, int height, ResizeMode mode);
-inline void FreeImage(ImagePtr& image) { image.reset(); }
-inline int ImageWidth(const RgbaImage& image) { return image.width(); }
-inline int ImageHeight(const RgbaImage& image) { return image.height(); }
-inline int ImageDepth(const RgbaImage& image) { return image.depth(); }
 
 // Saving. quality is 0-10 (JPEG quality x 10); depth 0 means the image's source_depth.
 // Depth must be 1, 2, 4, 8, 16, 24 or 32. Alpha is kept at depth 32 (PNG, BMP) and in

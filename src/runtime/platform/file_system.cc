@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -18,12 +19,66 @@
 namespace brasswick {
 namespace {
 
-bool write_failure_for_testing = false;
+WriteFaults write_faults;
+// The in-place result of the last writer to commit, for WriteFailureNote().
+AtomicFileWriter::InPlaceResult last_in_place_result = AtomicFileWriter::InPlaceResult::kNone;
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+// Owns a file descriptor as std::unique_ptr owns the streams and buffers here: one
+// close, on every path out.
+class ScopedFd {
+ public:
+  explicit ScopedFd(int fd) : fd_(fd) {}
+  ~ScopedFd() { Close(); }
+  ScopedFd(const ScopedFd&) = delete;
+  ScopedFd& operator=(const ScopedFd&) = delete;
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  // Closes now; false when the close reports an error.
+  bool Close() {
+    const int fd = release();
+    return fd < 0 || close(fd) == 0;
+  }
+
+ private:
+  int fd_;
 };
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+struct FreeDeleter {
+  void operator()(char* bytes) const { std::free(bytes); }
+};
+
+// Writes bytes[0, size) at the same offsets of the file, stopping early at `stop`
+// (the failure seam's mid-write cut). `done` counts the bytes that reached the file,
+// so that a caller knows what a failure overwrote.
+bool WriteAtStart(int fd, const char* bytes, size_t size, size_t stop, size_t& done) {
+  done = 0;
+  while (done < size) {
+    if (done >= stop) return false;
+    const ssize_t n =
+        pwrite(fd, bytes + done, std::min(size, stop) - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Reads exactly size bytes from the start of the file; false when fewer are there.
+bool ReadAtStart(int fd, char* into, size_t size) {
+  size_t have = 0;
+  while (have < size) {
+    const ssize_t n = pread(fd, into + have, size - have, static_cast<off_t>(have));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    have += static_cast<size_t>(n);
+  }
+  return true;
+}
 
 // The last name a chain of symbolic links leads to, each link's text read relative to
 // the folder that holds it; the path itself when it is not a link. None for a chain
@@ -136,40 +191,45 @@ bool FileExists(const std::string& path) { return FileSize(path) >= 0; }
 
 bool DirectoryExists(const std::string& path) { return FileSize(path) == kPathIsDirectory; }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t max_size) {
   if (path.empty()) return std::nullopt;
-  const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct Closer {
-    int fd;
-    ~Closer() { close(fd); }
-  } closer{fd};
+  // Non-blocking, so that opening a FIFO does not wait for a writer: it is refused next,
+  // with every other file that is not regular, before a byte is read.
+  ScopedFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid()) return std::nullopt;
   struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
-  // A regular file is read straight into a buffer of its size (inputs run to megabytes,
-  // and growing a string chunk by chunk copies them over and over); what follows, from
-  // a file that grew or one of no known size, is read in chunks.
-  std::string content;
-  size_t have = 0;
-  if (S_ISREG(info.st_mode) && info.st_size > 0) {
-    content.resize(static_cast<size_t>(info.st_size));
+  if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+      static_cast<uint64_t>(info.st_size) > max_size) {
+    return std::nullopt;
+  }
+  try {
+    // Straight into a buffer of the file's size (inputs run to megabytes, and growing a
+    // string chunk by chunk copies them over and over); what follows, from a file that
+    // grew or one that states no size (as some system files do), in chunks.
+    std::string content(static_cast<size_t>(info.st_size), '\0');
+    size_t have = 0;
     while (have < content.size()) {
-      const ssize_t n = read(fd, content.data() + have, content.size() - have);
+      const ssize_t n = read(fd.get(), content.data() + have, content.size() - have);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return std::nullopt;
       if (n == 0) break;
       have += static_cast<size_t>(n);
     }
-    content.resize(have);
-    if (have < static_cast<size_t>(info.st_size)) return content;  // it shrank: all there is
-  }
-  char chunk[65536];
-  for (;;) {
-    const ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) return content;
-    content.append(chunk, static_cast<size_t>(n));
+    if (have < content.size()) {
+      content.resize(have);  // it shrank: all there is
+      return content;
+    }
+    char chunk[65536];
+    for (;;) {
+      const ssize_t n = read(fd.get(), chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return std::nullopt;
+      if (n == 0) return content;
+      if (static_cast<uint64_t>(n) > max_size - content.size()) return std::nullopt;
+      content.append(chunk, static_cast<size_t>(n));
+    }
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
   }
 }
 
@@ -178,6 +238,8 @@ AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 bool AtomicFileWriter::Open(const std::string& target_path) {
   Abort();
   failed_ = false;
+  in_place_result_ = InPlaceResult::kNone;
+  last_in_place_result = InPlaceResult::kNone;
   if (target_path.empty() || target_path.back() == '/') return false;
   std::optional<std::string> resolved = FollowLinks(target_path);
   if (!resolved || resolved->back() == '/') return false;
@@ -192,20 +254,17 @@ bool AtomicFileWriter::Open(const std::string& target_path) {
   if (!S_ISREG(info.st_mode)) {
     // A device, FIFO or socket is the user's chosen sink, not a file to replace.
     // Non-blocking, so that a FIFO nobody reads fails now instead of waiting forever.
-    int fd = open(target_path_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
+    ScopedFd fd(open(target_path_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) return false;
     struct stat opened;
-    int flags = fcntl(fd, F_GETFL);
-    if (fstat(fd, &opened) != 0 || S_ISREG(opened.st_mode) || S_ISDIR(opened.st_mode) ||
-        flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-      close(fd);
+    int flags = fcntl(fd.get(), F_GETFL);
+    if (fstat(fd.get(), &opened) != 0 || S_ISREG(opened.st_mode) || S_ISDIR(opened.st_mode) ||
+        flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
       return false;
     }
-    stream_ = fdopen(fd, "wb");
-    if (!stream_) {
-      close(fd);
-      return false;
-    }
+    stream_.reset(fdopen(fd.get(), "wb"));
+    if (!stream_) return false;
+    fd.release();  // the stream owns it now
     mode_ = Mode::kDirect;
     return true;
   }
@@ -217,7 +276,7 @@ bool AtomicFileWriter::Open(const std::string& target_path) {
   // the file is rewritten in one pass only once the whole content is known.
   held_bytes_ = nullptr;
   held_size_ = 0;
-  stream_ = open_memstream(&held_bytes_, &held_size_);
+  stream_.reset(open_memstream(&held_bytes_, &held_size_));
   if (!stream_) return false;
   mode_ = Mode::kInPlace;
   return true;
@@ -239,24 +298,25 @@ bool AtomicFileWriter::OpenTemporary() {
   // that none can slip in between and leave it behind.
   sigset_t held, previous;
   BlockCleanupSignals(held, previous);
-  int fd = mkstemp(buffer.get());
+  ScopedFd fd(mkstemp(buffer.get()));
   int saved_errno = errno;
-  if (fd >= 0) cleanup_slot_ = RegisterTemporary(buffer.get());
+  if (fd.valid()) cleanup_slot_ = RegisterTemporary(buffer.get());
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  if (fd < 0) {
+  if (!fd.valid()) {
     errno = saved_errno;
     return false;
   }
   temp_path_ = buffer.get();
   mode_ = Mode::kTemporary;
-  stream_ = fdopen(fd, "wb");
+  stream_.reset(fdopen(fd.get(), "wb"));
   if (!stream_) {
-    close(fd);
+    fd.Close();
     ReleaseTemporary();
     mode_ = Mode::kClosed;
     errno = ENOMEM;
     return false;
   }
+  fd.release();  // the stream owns it now
   return true;
 }
 
@@ -274,36 +334,45 @@ void AtomicFileWriter::ReleaseTemporary() {
 
 bool AtomicFileWriter::Write(std::string_view bytes) {
   if (!stream_) return false;
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) {
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stream_.get()) != bytes.size()) {
     failed_ = true;
   }
   return !failed_;
 }
 
+bool AtomicFileWriter::CloseStream() {
+  std::FILE* stream = stream_.release();
+  return stream == nullptr || std::fclose(stream) == 0;
+}
+
 bool AtomicFileWriter::Commit() {
+  in_place_result_ = InPlaceResult::kNone;
   if (!stream_) return false;
-  bool ok =
-      !failed_ && !write_failure_for_testing && std::fflush(stream_) == 0 && !std::ferror(stream_);
+  bool ok = !failed_ && !write_faults.flush && std::fflush(stream_.get()) == 0 &&
+            !std::ferror(stream_.get());
   switch (mode_) {
     case Mode::kTemporary:
-      return CommitTemporary(ok);
+      ok = CommitTemporary(ok);
+      break;
     case Mode::kInPlace:
-      return CommitInPlace(ok);
+      ok = CommitInPlace(ok);
+      break;
     case Mode::kDirect:
       // Devices and FIFOs have nothing to sync; their close reports what failed.
-      ok = (std::fclose(stream_) == 0) && ok;
-      stream_ = nullptr;
+      ok = CloseStream() && ok;
       mode_ = Mode::kClosed;
-      return ok;
+      break;
     case Mode::kClosed:
+      ok = false;
       break;
   }
-  return false;
+  last_in_place_result = in_place_result_;
+  return ok;
 }
 
 bool AtomicFileWriter::CommitTemporary(bool ok) {
-  int fd = fileno(stream_);
-  ok = ok && fsync(fd) == 0;
+  int fd = fileno(stream_.get());
+  ok = ok && !write_faults.sync && fsync(fd) == 0;
   if (ok) {
     struct stat info;
     mode_t mode;
@@ -325,8 +394,7 @@ bool AtomicFileWriter::CommitTemporary(bool ok) {
     }
     ok = ok && fchmod(fd, mode) == 0;
   }
-  ok = (std::fclose(stream_) == 0) && ok;
-  stream_ = nullptr;
+  ok = CloseStream() && ok;
   mode_ = Mode::kClosed;
   if (ok && rename(temp_path_.c_str(), target_path_.c_str()) == 0)
     temp_path_.clear();
@@ -338,40 +406,58 @@ bool AtomicFileWriter::CommitTemporary(bool ok) {
 
 bool AtomicFileWriter::CommitInPlace(bool ok) {
   // Closing the memory stream settles the buffer and its size.
-  ok = (std::fclose(stream_) == 0) && ok;
-  stream_ = nullptr;
+  ok = CloseStream() && ok;
   mode_ = Mode::kClosed;
-  char* bytes = held_bytes_;
-  size_t size = held_size_;
+  std::unique_ptr<char, FreeDeleter> owner(held_bytes_);
+  const char* bytes = held_bytes_;
+  const size_t size = held_size_;
   held_bytes_ = nullptr;
   held_size_ = 0;
-  std::unique_ptr<char, decltype(&std::free)> owner(bytes, &std::free);
+  // Until the pass below begins, the file is as it was.
+  in_place_result_ = InPlaceResult::kIntact;
   if (!ok || (bytes == nullptr && size != 0)) return false;
-  int fd = open(target_path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
+  // Opened for reading too, to keep the old bytes; a file the user may write but not
+  // read is rewritten without them, and a failure then may leave it damaged.
+  int opened = open(target_path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  const bool readable = opened >= 0;
+  if (!readable) opened = open(target_path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  ScopedFd fd(opened);
+  if (!fd.valid()) return false;
   struct stat info;
-  ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return false;
+  const size_t old_size = static_cast<size_t>(info.st_size);
+  std::unique_ptr<char[]> old_bytes(new (std::nothrow) char[readable ? old_size + 1 : 1]);
+  if (!old_bytes || (readable && !ReadAtStart(fd.get(), old_bytes.get(), old_size))) return false;
+
   // Over the old bytes first and only then cut to length: a full disk then fails on the
   // part beyond the old size rather than after the old content is already gone.
+  const size_t stop = write_faults.in_place_write ? size / 2 : size;
   size_t done = 0;
-  while (ok && done < size) {
-    ssize_t n = pwrite(fd, bytes + done, size - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      ok = false;
-    else
-      done += static_cast<size_t>(n);
+  ok = WriteAtStart(fd.get(), bytes, size, stop, done);
+  const bool cut = ok && ftruncate(fd.get(), static_cast<off_t>(size)) == 0;
+  ok = cut && !write_faults.sync && fsync(fd.get()) == 0;
+  if (ok) {
+    in_place_result_ = InPlaceResult::kNone;
+    if (fd.Close()) return true;
+    // The new bytes are synced, but a close that reports an error leaves no certainty.
+    in_place_result_ = InPlaceResult::kDamaged;
+    return false;
   }
-  ok = ok && ftruncate(fd, static_cast<off_t>(size)) == 0 && fsync(fd) == 0;
-  ok = (close(fd) == 0) && ok;
-  return ok;
+  // Put back what the pass overwrote (everything once the file was cut to the new
+  // length), then the old length, which also drops whatever went beyond it.
+  const size_t overwritten = cut ? old_size : std::min(done, old_size);
+  const bool untouched = done == 0 && !cut;
+  size_t restored = 0;
+  const bool intact =
+      untouched || (readable && !write_faults.restore &&
+                    WriteAtStart(fd.get(), old_bytes.get(), overwritten, overwritten, restored) &&
+                    ftruncate(fd.get(), static_cast<off_t>(old_size)) == 0 && fsync(fd.get()) == 0);
+  in_place_result_ = intact && fd.Close() ? InPlaceResult::kIntact : InPlaceResult::kDamaged;
+  return false;
 }
 
 void AtomicFileWriter::Abort() {
-  if (stream_) {
-    std::fclose(stream_);
-    stream_ = nullptr;
-  }
+  stream_.reset();  // a memory stream's buffer is settled by its close, then freed
   std::free(held_bytes_);
   held_bytes_ = nullptr;
   held_size_ = 0;
@@ -384,9 +470,21 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
   return writer.Open(path) && writer.Write(bytes) && writer.Commit();
 }
 
-bool CopyFileBytes(const std::string& from, const std::string& to) {
-  std::optional<std::string> content = ReadWholeFile(from);
+bool CopyFileBytes(const std::string& from, const std::string& to, uint64_t max_size) {
+  std::optional<std::string> content = ReadWholeFile(from, max_size);
   return content && WriteFileAtomic(to, *content);
+}
+
+std::string WriteFailureNote() {
+  switch (last_in_place_result) {
+    case AtomicFileWriter::InPlaceResult::kIntact:
+      return "The file is intact.";
+    case AtomicFileWriter::InPlaceResult::kDamaged:
+      return "The file may be damaged.";
+    case AtomicFileWriter::InPlaceResult::kNone:
+      break;
+  }
+  return "";
 }
 
 std::string CurrentDirectory() {
@@ -461,6 +559,8 @@ bool LaunchDetached(const std::string& program, const std::vector<std::string>& 
   return WIFEXITED(child_status) && WEXITSTATUS(child_status) == 0 && n == 0;
 }
 
-void SetWriteFailureForTesting(bool fail) { write_failure_for_testing = fail; }
+void SetWriteFaultsForTesting(const WriteFaults& faults) { write_faults = faults; }
+
+void SetWriteFailureForTesting(bool fail) { write_faults.flush = fail; }
 
 }  // namespace brasswick

@@ -2,6 +2,8 @@
 // must leave an existing file as it was.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
@@ -29,6 +31,27 @@ TEST(ImageSave, WritesEachFormatAndLoadsItBack) {
   }
   EXPECT_FALSE(LoadImageFile(dir.File("missing.png")));
   EXPECT_FALSE(LoadImageFile(dir.path()));
+}
+
+TEST(ImageSave, LoadingReadsOnlyARegularFileOfAPictureFilesSize) {
+  TempDir dir;
+  ImagePtr image = CreateImage(6, 4, 24);
+  std::optional<std::vector<uint8_t>> png = EncodeImageToMemory(*image, ImageFormat::kPng);
+  ASSERT_TRUE(png);
+  // The decoder stops at the end of the picture, so only the size tells these apart.
+  const std::string path = dir.File("padded.png");
+  WriteTestFile(path, std::string(png->begin(), png->end()));
+  ASSERT_EQ(truncate(path.c_str(), 4096), 0);
+  EXPECT_TRUE(LoadImageFile(path));
+  ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(kMaxPictureFileSize + 1)), 0);
+  EXPECT_FALSE(LoadImageFile(path));
+
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  const int status = testing::RunInChild([&] {
+    alarm(20);  // a load that waits for a writer dies of it
+    return LoadImageFile(dir.File("pipe")) ? 1 : 0;
+  });
+  EXPECT_EQ(testing::ChildExitCode(status), 0) << status;
 }
 
 TEST(ImageSave, RefusesDepthsOutsideTheSetAndJpeg2000) {

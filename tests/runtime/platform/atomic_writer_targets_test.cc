@@ -22,9 +22,11 @@
 namespace brasswick {
 namespace {
 
+using testing::ChildExitCode;
 using testing::FolderNames;
 using testing::kTestUserId;
 using testing::ReadTestFile;
+using testing::RunInChild;
 using testing::TempDir;
 using testing::WriteTestFile;
 
@@ -39,28 +41,6 @@ std::string LinkText(const std::string& path) {
   ssize_t n = readlink(path.c_str(), buffer, sizeof buffer);
   return n < 0 ? std::string() : std::string(buffer, static_cast<size_t>(n));
 }
-
-// Runs body in a child process, as the unprivileged test user when asked and running as
-// root, and gives back its wait status. The body's result is the child's exit code, so
-// a test can tell which of its steps went wrong.
-int InChild(const std::function<int()>& body, bool unprivileged = false) {
-  std::fflush(nullptr);
-  pid_t child = fork();
-  if (child == 0) {
-    if (unprivileged && geteuid() == 0) {
-      if (setgroups(0, nullptr) != 0 || setgid(kTestUserId) != 0 || setuid(kTestUserId) != 0) {
-        _exit(99);
-      }
-    }
-    _exit(body());
-  }
-  int status = -1;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return status;
-}
-
-int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 // A folder the unprivileged user owns (root's TempDir is private to root).
 void GiveFolderToTestUser(const TempDir& dir) {
@@ -124,6 +104,7 @@ bool MakeDevice(const std::string& path, int minor, mode_t mode) {
 }
 
 TEST(AtomicWriterTargets, DevicesAreWrittenInPlace) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   if (!MakeDevice(dir.File("null"), 3, 0666) || !MakeDevice(dir.File("full"), 7, 0666)) {
     GTEST_SKIP() << "cannot make device nodes here (needs root with CAP_MKNOD)";
@@ -145,13 +126,13 @@ TEST(AtomicWriterTargets, DevicesAreWrittenInPlace) {
   // A device the user may not write fails at Open, as opening it would.
   ASSERT_TRUE(MakeDevice(dir.File("closed"), 3, 0644));
   chmod(dir.path().c_str(), 0755);
-  int status = InChild(
+  int status = RunInChild(
       [&] {
         AtomicFileWriter writer;
         return writer.Open(dir.File("closed")) ? 1 : 0;
       },
       /*unprivileged=*/true);
-  EXPECT_EQ(ExitCode(status), 0);
+  EXPECT_EQ(ChildExitCode(status), 0);
 }
 
 TEST(AtomicWriterTargets, FifoIsWrittenToItsReaderAndNeverWaitsForOne) {
@@ -174,19 +155,21 @@ TEST(AtomicWriterTargets, FifoIsWrittenToItsReaderAndNeverWaitsForOne) {
 }
 
 TEST(AtomicWriterTargets, ReadOnlyFileIsRefusedForAnOrdinaryUser) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   GiveFolderToTestUser(dir);
   WriteTestFile(dir.File("locked"), "keep me");
   chmod(dir.File("locked").c_str(), 0444);
   ASSERT_TRUE(testing::GiveToTestUser(dir.File("locked")));
-  int status = InChild([&] { return WriteFileAtomic(dir.File("locked"), "lost") ? 1 : 0; },
-                       /*unprivileged=*/true);
-  EXPECT_EQ(ExitCode(status), 0);
+  int status = RunInChild([&] { return WriteFileAtomic(dir.File("locked"), "lost") ? 1 : 0; },
+                          /*unprivileged=*/true);
+  EXPECT_EQ(ChildExitCode(status), 0);
   EXPECT_EQ(ReadTestFile(dir.File("locked")), "keep me");
   EXPECT_EQ(FolderNames(dir.path()), std::set<std::string>{"locked"});
 }
 
 TEST(AtomicWriterTargets, OwnerGroupAndModeAreKept) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
   TempDir dir;
   WriteTestFile(dir.File("theirs"), "old");
@@ -205,9 +188,9 @@ TEST(AtomicWriterTargets, OwnerGroupAndModeAreKept) {
   GiveFolderToTestUser(shared);
   WriteTestFile(shared.File("common"), "old");
   ASSERT_EQ(chmod(shared.File("common").c_str(), 0666), 0);
-  int status = InChild([&] { return WriteFileAtomic(shared.File("common"), "new") ? 0 : 1; },
-                       /*unprivileged=*/true);
-  EXPECT_EQ(ExitCode(status), 0);
+  int status = RunInChild([&] { return WriteFileAtomic(shared.File("common"), "new") ? 0 : 1; },
+                          /*unprivileged=*/true);
+  EXPECT_EQ(ChildExitCode(status), 0);
   EXPECT_EQ(ReadTestFile(shared.File("common")), "new");
   EXPECT_EQ(LinkInfo(shared.File("common")).st_mode & 07777, 0666u);
 }
@@ -223,6 +206,7 @@ TEST(AtomicWriterTargets, HardLinkedFileIsReplacedUnderTheWrittenNameOnly) {
 }
 
 TEST(AtomicWriterTargets, ReadOnlyFolderRewritesAWritableFileInPlace) {
+  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   TempDir dir;
   GiveFolderToTestUser(dir);
   // Larger than any stdio buffer, so a second pass or a partial write would show.
@@ -235,7 +219,7 @@ TEST(AtomicWriterTargets, ReadOnlyFolderRewritesAWritableFileInPlace) {
   ASSERT_TRUE(testing::GiveToTestUser(dir.File("open")));
   ASSERT_TRUE(testing::GiveToTestUser(dir.File("locked")));
   const ino_t inode = LinkInfo(dir.File("open")).st_ino;
-  int status = InChild(
+  int status = RunInChild(
       [&] {
         if (chmod(dir.path().c_str(), 0555) != 0) return 10;
         if (!WriteFileAtomic(dir.File("open"), big)) return 1;
@@ -249,7 +233,7 @@ TEST(AtomicWriterTargets, ReadOnlyFolderRewritesAWritableFileInPlace) {
       },
       /*unprivileged=*/true);
   chmod(dir.path().c_str(), 0755);
-  EXPECT_EQ(ExitCode(status), 0);
+  EXPECT_EQ(ChildExitCode(status), 0);
   EXPECT_TRUE(ReadTestFile(dir.File("open")) == big) << "content differs";
   EXPECT_EQ(LinkInfo(dir.File("open")).st_ino, inode);
   EXPECT_EQ(ReadTestFile(dir.File("locked")), "keep me");
@@ -263,7 +247,7 @@ TEST(AtomicWriterTargets, SignalsRemoveTheTemporaryAndStillKill) {
     SCOPED_TRACE(strsignal(signal_number));
     TempDir dir;
     WriteTestFile(dir.File("target"), "old");
-    int status = InChild([&] {
+    int status = RunInChild([&] {
       AtomicFileWriter writer;
       if (!writer.Open(dir.File("target")) || !writer.Write("partial")) return 1;
       raise(signal_number);
@@ -276,7 +260,7 @@ TEST(AtomicWriterTargets, SignalsRemoveTheTemporaryAndStillKill) {
 
   // With no save in flight the signal kills as before, once a writer has come and gone.
   TempDir dir;
-  int status = InChild([&] {
+  int status = RunInChild([&] {
     if (!WriteFileAtomic(dir.File("done"), "x")) return 1;
     struct sigaction now = {};
     sigaction(SIGTERM, nullptr, &now);
@@ -287,14 +271,14 @@ TEST(AtomicWriterTargets, SignalsRemoveTheTemporaryAndStillKill) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
 
   // An ignored signal stays ignored while a temporary exists.
-  status = InChild([&] {
+  status = RunInChild([&] {
     signal(SIGHUP, SIG_IGN);
     AtomicFileWriter writer;
     if (!writer.Open(dir.File("kept")) || !writer.Write("bytes")) return 1;
     raise(SIGHUP);
     return writer.Commit() ? 0 : 2;
   });
-  EXPECT_EQ(ExitCode(status), 0);
+  EXPECT_EQ(ChildExitCode(status), 0);
   EXPECT_EQ(ReadTestFile(dir.File("kept")), "bytes");
 }
 

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <thread>
 
 #include "gtest/gtest.h"
 #include "test_support.h"
@@ -45,18 +44,49 @@ TEST(FileSystem, ReadWholeFileKeepsEveryByte) {
   EXPECT_FALSE(ReadWholeFile(dir.File("missing")).has_value());
   EXPECT_FALSE(ReadWholeFile(dir.path()).has_value());
   // Files of every size around the chunk the reader falls back to, the empty one too,
-  // and a file of no known size (a pipe) that is read to its end.
+  // each read with a bound of exactly its size and refused with one byte less.
   for (size_t size : {size_t{0}, size_t{1}, size_t{65535}, size_t{65536}, size_t{200001}}) {
     std::string content(size, '\0');
     for (size_t i = 0; i < size; ++i) content[i] = static_cast<char>(i * 7 + i / 251);
     WriteTestFile(dir.File("sized"), content);
     EXPECT_EQ(ReadWholeFile(dir.File("sized")), content) << size;
+    EXPECT_EQ(ReadWholeFile(dir.File("sized"), size), content) << size;
+    if (size > 0) EXPECT_FALSE(ReadWholeFile(dir.File("sized"), size - 1).has_value()) << size;
   }
+}
+
+TEST(FileSystem, ReadWholeFileRefusesWhatIsNotABoundedRegularFile) {
+  TempDir dir;
   ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
-  std::string streamed(150000, 'p');
-  std::thread writer([&] { WriteTestFile(dir.File("pipe"), streamed); });
-  EXPECT_EQ(ReadWholeFile(dir.File("pipe")), streamed);
-  writer.join();
+  // In a child under an alarm: a reader that waits on the FIFO for a writer, or reads
+  // an endless device, dies of the alarm instead of hanging the suite.
+  const int status = testing::RunInChild([&] {
+    alarm(20);
+    if (ReadWholeFile(dir.File("pipe"))) return 1;
+    if (ReadWholeFile("/dev/zero")) return 2;
+    if (ReadWholeFile("/dev/null")) return 3;
+    return 0;
+  });
+  EXPECT_EQ(testing::ChildExitCode(status), 0) << status;
+
+  // The size a regular file states is checked before anything is allocated: a sparse file
+  // one byte over the bound costs nothing to refuse, one at the bound is read.
+  const std::string sparse = dir.File("sparse");
+  WriteTestFile(sparse, "");
+  ASSERT_EQ(truncate(sparse.c_str(), static_cast<off_t>(kMaxCartFileSize + 1)), 0);
+  EXPECT_FALSE(ReadWholeFile(sparse, kMaxCartFileSize).has_value());
+  ASSERT_EQ(truncate(sparse.c_str(), static_cast<off_t>(kMaxCartFileSize)), 0);
+  std::optional<std::string> at_bound = ReadWholeFile(sparse, kMaxCartFileSize);
+  ASSERT_TRUE(at_bound.has_value());
+  EXPECT_EQ(at_bound->size(), kMaxCartFileSize);
+
+  // A file that states no size (as the kernel's own files do) is bounded while it is read.
+  const std::string stated_nothing = "/proc/self/status";
+  if (FileSize(stated_nothing) != 0) GTEST_SKIP() << "no /proc to read a size-less file from";
+  std::optional<std::string> status_text = ReadWholeFile(stated_nothing);
+  ASSERT_TRUE(status_text.has_value());
+  EXPECT_GT(status_text->size(), 16u);
+  EXPECT_FALSE(ReadWholeFile(stated_nothing, 16).has_value());
 }
 
 TEST(FileSystem, AtomicWriteReplacesTargetAndLeavesNoTemporary) {
