@@ -177,7 +177,7 @@ void CartLines::push_back(std::string_view line) {
 
 std::optional<CartDocument> LoadCartDocument(const std::string& path) {
   if (path.empty()) return std::nullopt;
-  std::optional<std::string> content = ReadWholeFile(path);
+  std::optional<std::string> content = ReadWholeFile(path, kMaxCartFileSize);
   if (!content) return std::nullopt;
   return LoadCartDocumentFromBytes(path, std::make_shared<const std::string>(std::move(*content)));
 }

@@ -36,7 +36,7 @@ bool IsCartImageShape(const RgbaImage& image) {
 }
 
 ImagePtr LoadCartImage(const std::string& path) {
-  std::optional<std::string> bytes = ReadWholeFile(path);
+  std::optional<std::string> bytes = ReadWholeFile(path, kMaxCartFileSize);
   if (!bytes) return nullptr;
   return LoadCartImageFromMemory(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
 }

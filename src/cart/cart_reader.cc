@@ -134,7 +134,7 @@ std::string FindPageForScript(const std::string& path, std::string_view script_t
 }
 
 std::optional<CartFile> ReadCartFile(const std::string& path) {
-  std::optional<std::string> read = ReadWholeFile(path);
+  std::optional<std::string> read = ReadWholeFile(path, kMaxPageFileSize);
   if (!read) return std::nullopt;
   try {
     CartFile file;

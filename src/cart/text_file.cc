@@ -62,7 +62,7 @@ std::string DecodeTextBytes(std::string bytes) {
 }
 
 std::string ReadTextFile(const std::string& path) {
-  std::optional<std::string> bytes = ReadWholeFile(path);
+  std::optional<std::string> bytes = ReadWholeFile(path, kMaxPageFileSize);
   if (!bytes) return "";
   return DecodeTextBytes(std::move(*bytes));
 }

@@ -81,12 +81,13 @@ int CopyP8RT() {
   PrintVerbose("Saving p8 file...");
   if (changed) {
     if (!SaveCartDocument(*document, dest_path)) {
-      RecordFailure(kSaveDestinationFailed, "Failed to save destination file:\n" + dest_path);
+      RecordFailure(kSaveDestinationFailed,
+                    WithWriteNote("Failed to save destination file:\n" + dest_path));
       return 0;
     }
   } else if (dest_path != source_path) {
-    if (!CopyFileBytes(source_path, dest_path)) {
-      RecordFailure(kCopyFileFailed, "Failed to copy file to:\n" + dest_path);
+    if (!CopyFileBytes(source_path, dest_path, kMaxCartFileSize)) {
+      RecordFailure(kCopyFileFailed, WithWriteNote("Failed to copy file to:\n" + dest_path));
       return 0;
     }
   }

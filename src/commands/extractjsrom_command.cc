@@ -65,7 +65,7 @@ void WriteCartRom(const CartPayload& payload, const std::string& output_path) {
   }
   const std::string_view rom(reinterpret_cast<const char*>(payload.data()), kCartRomSize);
   if (!writer.Write(rom) || !writer.Commit()) {
-    RecordFailure(kWriteRomFailed, "Failed to write to ROM file:\n" + output_path);
+    RecordFailure(kWriteRomFailed, WithWriteNote("Failed to write to ROM file:\n" + output_path));
     return;
   }
   PrintVerbose("Extracted: " + output_path);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "runtime/platform/file_system.h"
+
 namespace brasswick {
 
 inline constexpr int64_t kLoadCartridgeFailed = 129;
@@ -41,6 +43,13 @@ inline std::string LoadP8FailedMessage(const std::string& path) {
 // reason on a third line when one is known.
 inline std::string SaveImageFailedMessage(const std::string& path, const std::string& reason = "") {
   return "Failed to save image file:\n" + path + (reason.empty() ? "" : "\n" + reason);
+}
+// A failed save's message, followed on a line of its own by whether a file rewritten in
+// place was put back ("The file is intact.") or may be damaged, when that is the case.
+inline std::string WithWriteNote(std::string message) {
+  const std::string note = WriteFailureNote();
+  if (!note.empty()) message += "\n" + note;
+  return message;
 }
 // "Failed to load image file:" with the path on the next line (code 132).
 inline std::string LoadImageFailedMessage(const std::string& path) {

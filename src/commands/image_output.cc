@@ -48,7 +48,7 @@ bool SaveOutputImage(const RgbaImage& image, const std::string& path) {
     reason = "A depth of " + std::to_string(image.source_depth()) +
              " bits per pixel is not supported for BMP files.";
   }
-  RecordFailure(kSaveImageFailed, SaveImageFailedMessage(path, reason));
+  RecordFailure(kSaveImageFailed, WithWriteNote(SaveImageFailedMessage(path, reason)));
   return false;
 }
 
@@ -58,7 +58,7 @@ bool SaveCartPicture(const RgbaImage& image, const std::string& path) {
   if (SaveImageFile(image, path, ImageFormat::kPng, kCartPictureQuality, kCartPictureDepth)) {
     return true;
   }
-  RecordFailure(kSaveImageFailed, SaveImageFailedMessage(path, ""));
+  RecordFailure(kSaveImageFailed, WithWriteNote(SaveImageFailedMessage(path)));
   return false;
 }
 

@@ -263,7 +263,7 @@ bool AddHeaders(HtmlPlayerDocument& player, const std::vector<std::string>& type
     return false;
   }
   for (const std::string& typed : typed_paths) {
-    std::optional<std::string> bytes = ReadWholeFile(ResolvePath(typed, ""));
+    std::optional<std::string> bytes = ReadWholeFile(ResolvePath(typed, ""), kMaxPageFileSize);
     if (!bytes) {
       RecordFailure(kLoadHeadersFailed, "Failed to load headers file: \n" + typed);
       return false;
@@ -336,7 +336,7 @@ int EditHTMLRT() {
   }
   PrintVerbose("Saving HTML file...");
   if (!SaveHtmlPlayer(*player, output_path)) {
-    RecordFailure(kSaveHtmlFailed, "Failed to save HTML file:\n" + output_path);
+    RecordFailure(kSaveHtmlFailed, WithWriteNote("Failed to save HTML file:\n" + output_path));
     return 0;
   }
   PrintVerbose("Saved: " + output_path);

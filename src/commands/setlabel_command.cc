@@ -106,7 +106,8 @@ bool SetP8Label(const LabelJob& job, CartFile& file) {
   }
   PrintVerbose("Saving p8 file...");
   if (!SaveCartDocument(document, job.output_path)) {
-    RecordFailure(kSaveDestinationFailed, "Failed to save p8 file:\n" + job.output_path);
+    RecordFailure(kSaveDestinationFailed,
+                  WithWriteNote("Failed to save p8 file:\n" + job.output_path));
     return false;
   }
   PrintVerbose("Saved file: " + job.output_path);
@@ -143,7 +144,7 @@ bool SetPlayerLabel(const LabelJob& job, CartFile&) {
   }
   PrintVerbose("Saving HTML file...");
   if (!SaveHtmlPlayer(*player, job.output_path)) {
-    RecordFailure(kSaveHtmlFailed, "Failed to save HTML file:\n" + job.output_path);
+    RecordFailure(kSaveHtmlFailed, WithWriteNote("Failed to save HTML file:\n" + job.output_path));
     return false;
   }
   PrintVerbose("Saved file: " + job.output_path);

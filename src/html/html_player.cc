@@ -183,7 +183,7 @@ std::optional<ImageSize> PeekImageSize(std::string_view payload,
 }  // namespace
 
 HtmlPlayerPtr LoadHtmlPlayer(const std::string& path) {
-  std::optional<std::string> bytes = ReadWholeFile(path);
+  std::optional<std::string> bytes = ReadWholeFile(path, kMaxPageFileSize);
   if (!bytes) return nullptr;
   HtmlPlayerPtr player(new (std::nothrow) HtmlPlayerDocument);
   if (!player) return nullptr;

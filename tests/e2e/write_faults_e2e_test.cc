@@ -44,12 +44,15 @@ enum class Fault {
   kReadOnlyFolder,
   kFolderTarget,
   kMissingFolder,
-  kShellSizeLimit
+  kShellSizeLimit,
+  // A writable input in a folder the user may not write: rewritten in place, into the
+  // size limit. The old bytes go back, and the message says so.
+  kInPlaceSizeLimit
 };
 const char* FaultName(Fault fault) {
-  static constexpr const char* kNames[] = {"no fault",         "size limit",
-                                           "read-only folder", "destination is a folder",
-                                           "missing folder",   "shell size limit"};
+  static constexpr const char* kNames[] = {
+      "no fault",       "size limit",       "read-only folder",   "destination is a folder",
+      "missing folder", "shell size limit", "in place size limit"};
   return kNames[static_cast<int>(fault)];
 }
 
@@ -202,6 +205,7 @@ class WriteFaults : public ::testing::TestWithParam<Fault> {
     const bool in_place = c.destination.empty();
     // An input is neither a folder nor in a missing one.
     if (in_place && (fault == Fault::kFolderTarget || fault == Fault::kMissingFolder)) return;
+    if (!in_place && fault == Fault::kInPlaceSizeLimit) return;
     TempDir dir;
     const std::string root = std::filesystem::canonical(dir.path()).string();
     for (const std::string& name : {c.input, std::string("pic.png")}) {
@@ -220,13 +224,20 @@ class WriteFaults : public ::testing::TestWithParam<Fault> {
 
     RunOptions options;
     options.working_folder = root;
-    if (fault == Fault::kSizeLimit) options.file_size_limit = kSizeLimit;
+    if (fault == Fault::kSizeLimit || fault == Fault::kInPlaceSizeLimit) {
+      options.file_size_limit = kSizeLimit;
+    }
     options.ignore_file_size_signal = run_fault != Fault::kShellSizeLimit;
     if (fault == Fault::kReadOnlyFolder) {
       // The user may read everything and write nothing: an input they could write would
       // be rewritten in place, which a read-only folder allows.
       options.unprivileged = true;
       ASSERT_EQ(chmod((root + "/" + c.input).c_str(), 0444), 0);
+      ASSERT_EQ(chmod(root.c_str(), 0555), 0);
+    }
+    if (fault == Fault::kInPlaceSizeLimit) {
+      options.unprivileged = true;
+      ASSERT_EQ(chmod((root + "/" + c.input).c_str(), 0666), 0);
       ASSERT_EQ(chmod(root.c_str(), 0555), 0);
     }
     std::vector<std::string> args;
@@ -251,7 +262,8 @@ class WriteFaults : public ::testing::TestWithParam<Fault> {
     const auto other = c.differently.find(fault);
     const Expected& expected = other == c.differently.end() ? c.failure : other->second;
     EXPECT_EQ(result.exit_code, expected.code) << context;
-    EXPECT_EQ(result.err, expected.head + written + "\n") << context;
+    const std::string note = fault == Fault::kInPlaceSizeLimit ? "The file is intact.\n" : "";
+    EXPECT_EQ(result.err, expected.head + written + "\n" + note) << context;
     EXPECT_EQ(result.out, "") << context;
     // Nothing new, nothing changed: the input, an old output and a folder in the way.
     EXPECT_EQ(Changes(before, Snapshot(root)), "") << context;
@@ -259,14 +271,16 @@ class WriteFaults : public ::testing::TestWithParam<Fault> {
 };
 
 TEST_P(WriteFaults, EveryCommandThatWrites) {
-  if (GetParam() == Fault::kReadOnlyFolder) BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
+  if (GetParam() == Fault::kReadOnlyFolder || GetParam() == Fault::kInPlaceSizeLimit) {
+    BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
+  }
   for (const Case& c : Cases()) Check(c, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, WriteFaults,
                          ::testing::Values(Fault::kNone, Fault::kSizeLimit, Fault::kReadOnlyFolder,
                                            Fault::kFolderTarget, Fault::kMissingFolder,
-                                           Fault::kShellSizeLimit),
+                                           Fault::kShellSizeLimit, Fault::kInPlaceSizeLimit),
                          [](const ::testing::TestParamInfo<Fault>& info) {
                            std::string name;
                            for (const char ch : std::string(FaultName(info.param)))

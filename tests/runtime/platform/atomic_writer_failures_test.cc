@@ -213,7 +213,9 @@ TEST(AtomicWriterFailures, AnUnreadableFileIsIntactOnlyWhenNothingWasWritten) {
         },
         /*unprivileged=*/true);
     EXPECT_EQ(ChildExitCode(status), 0);
-    if (new_size == 1) EXPECT_TRUE(ReadTestFile(folder.Path()) == old_content);
+    if (new_size == 1) {
+      EXPECT_TRUE(ReadTestFile(folder.Path()) == old_content);
+    }
   }
 }
 

@@ -51,7 +51,9 @@ TEST(FileSystem, ReadWholeFileKeepsEveryByte) {
     WriteTestFile(dir.File("sized"), content);
     EXPECT_EQ(ReadWholeFile(dir.File("sized")), content) << size;
     EXPECT_EQ(ReadWholeFile(dir.File("sized"), size), content) << size;
-    if (size > 0) EXPECT_FALSE(ReadWholeFile(dir.File("sized"), size - 1).has_value()) << size;
+    if (size > 0) {
+      EXPECT_FALSE(ReadWholeFile(dir.File("sized"), size - 1).has_value()) << size;
+    }
   }
 }
 
