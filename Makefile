@@ -8,11 +8,13 @@ PACKAGES += clang libclang-rt-dev
 FUZZ_SECONDS ?= 60
 # Packaging: the manual page's two checkers and the Debian package tools.
 PACKAGES += mandoc groff-base dpkg-dev
+# The mutation check's driver.
+PACKAGES += python3
 # Where `make install` puts the program; DESTDIR stages it under another root.
 PREFIX ?= /usr/local
 
 .PHONY: demo test deps build-release build-debug build-sanitize build-fuzz fuzz bench image-bench \
-        install uninstall deb clean test-private-checkout
+        install uninstall deb clean test-private-checkout mutants
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -64,6 +66,12 @@ test-private-checkout: deps
 	cmake -S "$$tree" -B "$$tree/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null; \
 	cmake --build "$$tree/build-test" -j $(JOBS) --target e2e_tests platform_tests; \
 	cd "$$tree/build-test" && ctest --output-on-failure -j $(JOBS) -R '$(PRIVATE_CHECKOUT_TESTS)'
+
+# The mutation check: each fault of tests/mutation/mutants.tsv injected alone into a
+# scratch copy (build-mutants/), the tests meant for it run, and the kill rate printed.
+# Not part of `make test`: it takes a while. MUTANTS=PATTERN runs only the matching rows.
+mutants: deps
+	./tests/mutation/run_mutants $(if $(MUTANTS),--only '$(MUTANTS)')
 
 fuzz: build-fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ./fuzz/run_fuzzers build-fuzz
