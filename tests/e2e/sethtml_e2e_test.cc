@@ -157,6 +157,8 @@ TEST_F(SetHtmlCommand, PageColoursAloneChangeOnlyTheirPlaces) {
       {{"--touchBackground", "1"}, "#222", "#ccc", "#1d2b53"},
       {{"--background", "#ABC"}, "#aabbcc", "#ccc", "#aabbcc"},
       {{"--background", "no-such-colour"}, "#ffffff", "#ccc", "#ffffff"},
+      // Black is a colour, not the lack of one.
+      {{"--background", "0"}, "#000000", "#ccc", "#000000"},
   };
   for (const Case& c : cases) {
     WriteTestFile(page_path_, fixture_.page);
@@ -189,6 +191,7 @@ TEST_F(SetHtmlCommand, ControlColoursPaintTheirAreasAndKeepAlpha) {
        {},
        "#ccc"},
       {{"--startButton", "#010203", "--xButton", "nothing"}, Rgb{1, 2, 3}, {}, {}, {}, {}, "#ccc"},
+      {{"--xButton", "0", "--dpad", "0"}, {}, {}, Rgb{0, 0, 0}, Rgb{0, 0, 0}, {}, "#ccc"},
       // A colour that names nothing paints the D-pad and icons white and leaves the
       // button areas alone.
       {{"--dpad", "nothing"}, {}, {}, {}, kWhite, {}, "#ccc"},
