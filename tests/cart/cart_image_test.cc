@@ -1,6 +1,8 @@
 #include "cart/cart_image.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <array>
 #include <functional>
@@ -112,6 +114,48 @@ TEST(CartPixels, BufferLengthDecidesHowManyPixelsAreWritten) {
   ASSERT_TRUE(EncodeCartPixels(*image, long_bytes));
   long_bytes.resize(kCartPayloadSize);
   EXPECT_EQ(DecodeCartPixels(*image), long_bytes);
+}
+
+// A PNG declaring 8192 x 8192 RGBA whose data holds 4096 rows of zeros, the rest cut
+// off: decoding it would fill 128 MB before failing.
+std::string HugeZeroPng() {
+  auto append_be32 = [](std::string& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xFF);
+  };
+  auto chunk = [&](std::string& out, const std::string& type, const std::string& data) {
+    append_be32(out, static_cast<uint32_t>(data.size()));
+    const std::string body = type + data;
+    out += body;
+    append_be32(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                                 static_cast<uInt>(body.size()))));
+  };
+  constexpr uint32_t kSide = 8192;
+  std::string header;
+  append_be32(header, kSide);
+  append_be32(header, kSide);
+  header += std::string("\x08\x06\x00\x00\x00", 5);
+  const std::string rows(static_cast<size_t>(kSide * 4 + 1) * 4096, '\0');
+  std::vector<Bytef> packed(compressBound(static_cast<uLong>(rows.size())));
+  uLongf packed_size = static_cast<uLongf>(packed.size());
+  EXPECT_EQ(compress2(packed.data(), &packed_size, reinterpret_cast<const Bytef*>(rows.data()),
+                      static_cast<uLong>(rows.size()), 9),
+            Z_OK);
+  std::string png = "\x89PNG\r\n\x1A\n";
+  chunk(png, "IHDR", header);
+  chunk(png, "IDAT", std::string(reinterpret_cast<const char*>(packed.data()), packed_size));
+  return png;
+}
+
+// A cartridge picture is told by the size its header declares, before any pixel is
+// decoded: a picture declaring another size costs nothing to refuse.
+TEST(CartPixels, AnotherDeclaredSizeIsRefusedBeforeDecoding) {
+  const std::string png = HugeZeroPng();
+  const auto* data = reinterpret_cast<const uint8_t*>(png.data());
+  const int64_t growth = testing::PeakMemoryGrowth([&] {
+    if (LoadCartImageFromMemory(data, png.size())) _exit(2);
+  });
+  EXPECT_GE(growth, 0);
+  EXPECT_LT(growth, int64_t{32} << 20);
 }
 
 TEST(CartPixels, OtherShapesAreNotCartridges) {
