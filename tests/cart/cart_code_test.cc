@@ -128,6 +128,15 @@ TEST(CartCode, CutsWhatPassesTheStatedLength) {
   stream.Copy(1, 20, 5);
   EXPECT_EQ(DecodeCodeArea(stream.Area(5)), "aaaaa");
 
+  // Bits used up at a token's end stop the code short of its stated length; one more
+  // byte of zero bits is a cut-off copy.
+  StreamWriter exact;
+  exact.RawRun("a", true);
+  exact.Copy(1, 3, 5);
+  ASSERT_EQ(exact.byte_count(), 5u);
+  EXPECT_EQ(DecodeCodeArea(exact.Area(10)), "aaaa");
+  EXPECT_FALSE(DecodeCodeArea(exact.Area(10, 8 + 6)));
+
   StreamWriter run;
   run.RawRun("abcdef", true);
   EXPECT_EQ(DecodeCodeArea(run.Area(3)), "abc");
@@ -262,6 +271,8 @@ TEST(CartCode, RemovesTheAppendedEndingOnlyAtTheEnd) {
       {code + std::string(kEnding), code},
       {code + std::string(kButtonsEnding), code},
       {std::string(kEnding), ""},
+      {code + std::string(kButtonsEnding) + std::string(kEnding),
+       code + std::string(kButtonsEnding)},
       {code + std::string(kEnding) + "\n", code + std::string(kEnding) + "\n"},
       {code + std::string(kEnding.substr(1)), code + std::string(kEnding.substr(1))},
   };
