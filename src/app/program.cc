@@ -94,6 +94,7 @@ void RegisterProgramRuntimes() {
   registry.RegisterProcedure("EditHTMLRT()", Guarded<EditHTMLRT>);
   registry.RegisterProcedure("ExportLabelRT()", Guarded<ExportLabelRT>);
   registry.RegisterProcedure("SetTitleRT()", Guarded<SetTitleRT>);
+  registry.RegisterProcedure("ConvertRT()", Guarded<ConvertRT>);
   registry.RegisterConstant("#SW_Title", kProgramTitle);
   registry.RegisterConstant("#SW_Version", kProgramVersion);
 }

@@ -29,6 +29,7 @@ TEST(Registry, HoldsTheProgramsProceduresAndConstantsInOrder) {
                             "EditHTMLRT()",
                             "ExportLabelRT()",
                             "SetTitleRT()",
+                            "ConvertRT()",
                             "#SW_Title",
                             "#SW_Version"};
   ASSERT_EQ(entries.size(), std::size(expected));
