@@ -1,0 +1,169 @@
+#include "cart/cart_rom_text.h"
+
+#include <algorithm>
+#include <new>
+
+#include "cart/cart_image.h"
+#include "cart/sha1.h"
+
+namespace brasswick {
+namespace {
+
+constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
+
+constexpr size_t kGffStart = 0x3000;
+constexpr size_t kMusicStart = 0x3100;
+constexpr size_t kSfxStart = 0x3200;
+constexpr size_t kMapStart = 0x2000;
+constexpr size_t kSfxSize = 68;
+constexpr int kSfxCount = 64;
+constexpr int kMusicCount = 64;
+
+void AppendHexByte(std::string& out, uint8_t byte) {
+  out.push_back(kDigits[byte >> 4]);
+  out.push_back(kDigits[byte & 15]);
+}
+
+// One ROM byte of the blank cartridge the console starts from.
+uint8_t BlankByte(size_t address) {
+  if (address >= kMusicStart && address < kSfxStart) {
+    return static_cast<uint8_t>(0x41 + (address - kMusicStart) % 4);
+  }
+  if (address >= kSfxStart && address < kSfxStart + kSfxCount * kSfxSize &&
+      (address - kSfxStart) % kSfxSize == 65) {
+    return address - kSfxStart == 65 ? 1 : 16;
+  }
+  return 0;
+}
+
+// Whether the `size` bytes at `start` are those of the blank cartridge.
+bool IsBlank(std::span<const uint8_t> rom, size_t start, size_t size) {
+  for (size_t a = start; a < start + size; ++a) {
+    if (rom[a] != BlankByte(a)) return false;
+  }
+  return true;
+}
+
+// A section of `count` lines of `stride` bytes from `start`, written up to its last
+// line that differs from the blank cartridge's; nothing when none differs.
+template <typename WriteLine>
+void AppendSection(std::string& out, std::string_view marker, std::span<const uint8_t> rom,
+                   size_t start, size_t stride, int count, WriteLine write_line) {
+  int used = count;
+  while (used > 0 && IsBlank(rom, start + (used - 1) * stride, stride)) --used;
+  if (used == 0) return;
+  out += marker;
+  out += '\n';
+  for (int line = 0; line < used; ++line) {
+    write_line(out, rom.subspan(start + line * stride, stride));
+    out += '\n';
+  }
+}
+
+void AppendHexLine(std::string& out, std::span<const uint8_t> bytes) {
+  for (uint8_t byte : bytes) AppendHexByte(out, byte);
+}
+
+// Memory keeps a byte's left pixel in its low nibble; the text writes it first.
+void AppendSheetLine(std::string& out, std::span<const uint8_t> bytes) {
+  for (uint8_t byte : bytes) {
+    out.push_back(kDigits[byte & 15]);
+    out.push_back(kDigits[byte >> 4]);
+  }
+}
+
+// Filters, speed and loop bytes first, then each note's 16-bit word as pitch, waveform,
+// volume and effect.
+void AppendSfxLine(std::string& out, std::span<const uint8_t> bytes) {
+  for (size_t i = 64; i < kSfxSize; ++i) AppendHexByte(out, bytes[i]);
+  for (size_t note = 0; note < 32; ++note) {
+    const unsigned word = bytes[2 * note] | (unsigned{bytes[2 * note + 1]} << 8);
+    AppendHexByte(out, static_cast<uint8_t>(word & 0x3F));
+    out.push_back(kDigits[((word >> 6) & 7) | ((word >> 12) & 8)]);
+    out.push_back(kDigits[(word >> 9) & 7]);
+    out.push_back(kDigits[(word >> 12) & 7]);
+  }
+}
+
+// The channels' bit 7 gathered into the flag byte, their low seven bits after it.
+void AppendMusicLine(std::string& out, std::span<const uint8_t> bytes) {
+  uint8_t flags = 0;
+  for (int i = 0; i < 4; ++i) flags |= static_cast<uint8_t>((bytes[i] >> 7) << i);
+  AppendHexByte(out, flags);
+  out.push_back(' ');
+  for (int i = 0; i < 4; ++i) AppendHexByte(out, bytes[i] & 0x7F);
+}
+
+struct ConsoleVersion {
+  int id;
+  uint8_t major, minor, patch;
+};
+constexpr ConsoleVersion kConsoleVersions[] = {
+    {28, 0, 2, 0}, {29, 0, 2, 1}, {30, 0, 2, 2}, {31, 0, 2, 2}, {32, 0, 2, 2}, {33, 0, 2, 3},
+    {34, 0, 2, 4}, {35, 0, 2, 4}, {36, 0, 2, 4}, {37, 0, 2, 5}, {38, 0, 2, 5}, {39, 0, 2, 5},
+    {40, 0, 2, 5}, {41, 0, 2, 5}, {42, 0, 2, 6}, {43, 0, 2, 7},
+};
+
+}  // namespace
+
+std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string_view code_text,
+                                       const LabelPixels* label, int version) {
+  if (rom.size() < kCartRomSize) return std::nullopt;
+  try {
+    std::string out;
+    out.reserve(code_text.size() + 64 * 1024);
+    out += "pico-8 cartridge // http://www.pico-8.com\nversion ";
+    out += std::to_string(version);
+    out += "\n__lua__\n";
+    out += code_text;
+    if (!code_text.empty() && code_text.back() != '\n') out += '\n';
+
+    AppendSection(out, "__gfx__", rom, 0, 64, 128, AppendSheetLine);
+    if (label != nullptr) {
+      out += "__label__\n";
+      for (int y = 0; y < 128; ++y) {
+        for (int x = 0; x < 128; ++x) {
+          const size_t at = static_cast<size_t>(y) * 128 + x;
+          const uint8_t color = at < label->size() ? (*label)[at] : 0;
+          out.push_back(color < kLabelColorCount ? kDigits[color] : '0');
+        }
+        out += '\n';
+      }
+      out += '\n';
+    }
+    AppendSection(out, "__gff__", rom, kGffStart, 128, 2, AppendHexLine);
+    AppendSection(out, "__map__", rom, kMapStart, 128, 32, AppendHexLine);
+    AppendSection(out, "__sfx__", rom, kSfxStart, kSfxSize, kSfxCount, AppendSfxLine);
+    AppendSection(out, "__music__", rom, kMusicStart, 4, kMusicCount, AppendMusicLine);
+    return out;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+bool TrailerHashMatches(std::span<const uint8_t> rom, std::span<const uint8_t> trailer) {
+  if (rom.size() < kCartRomSize || trailer.size() < kTrailerHashOffset + kSha1Size) return false;
+  const std::span<const uint8_t> hash = trailer.subspan(kTrailerHashOffset, kSha1Size);
+  if (std::all_of(hash.begin(), hash.end(), [](uint8_t b) { return b == 0; })) return true;
+  const std::array<uint8_t, kSha1Size> digest = Sha1(rom.first(kCartRomSize));
+  return std::equal(hash.begin(), hash.end(), digest.begin());
+}
+
+std::array<uint8_t, kCartTrailerSize> MakeTrailer(std::span<const uint8_t> rom, int version) {
+  std::array<uint8_t, kCartTrailerSize> trailer{};
+  trailer[0] = static_cast<uint8_t>(version);
+  for (const ConsoleVersion& known : kConsoleVersions) {
+    if (known.id == version) {
+      trailer[1] = known.major;
+      trailer[2] = known.minor;
+      trailer[3] = known.patch;
+    }
+  }
+  if (rom.size() >= kCartRomSize) {
+    const std::array<uint8_t, kSha1Size> digest = Sha1(rom.first(kCartRomSize));
+    std::copy(digest.begin(), digest.end(), trailer.begin() + kTrailerHashOffset);
+  }
+  return trailer;
+}
+
+}  // namespace brasswick

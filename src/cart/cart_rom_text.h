@@ -1,0 +1,49 @@
+// A cartridge's ROM as .p8 text, and the 32 bytes a cartridge carries after its ROM.
+//
+// Nothing here prints or throws.
+#ifndef BRASSWICK_CART_CART_ROM_TEXT_H_
+#define BRASSWICK_CART_CART_ROM_TEXT_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "cart/cart_source.h"
+
+namespace brasswick {
+
+inline constexpr int kDefaultP8Version = 42;
+
+// The .p8 text of a cartridge: "pico-8 cartridge // http://www.pico-8.com", "version N",
+// then __lua__ with code_text (UTF-8, as CodeBytesToText gives it; a final line break
+// added when missing, nothing at all for empty code), __gfx__, __label__ (only when
+// label is given: 128 lines of 128 digits 0-9 a-v, then one empty line; a pixel
+// outside 0-31 or missing is written as 0), __gff__, __map__, __sfx__, __music__. Each
+// data section runs up to its last line that differs from the blank cartridge's and is
+// left out when none differs; sprite lines hold 128 digits. Digits are lower case, line
+// breaks "\n". None when rom holds fewer than kCartRomSize bytes or memory runs out.
+std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string_view code_text,
+                                       const LabelPixels* label, int version);
+
+// The 32 bytes after the ROM: version id, the console's major, minor and patch numbers,
+// a platform letter, a build number, the SHA-1 of the ROM (or zeros), six zeros.
+inline constexpr size_t kCartTrailerSize = 32;
+inline constexpr size_t kTrailerHashOffset = 6;
+
+// Whether the trailer's hash is all zero or the SHA-1 of the first kCartRomSize bytes of
+// rom; false for a hash that does not match (a damaged cartridge), and for a rom or
+// trailer too short to hold them.
+bool TrailerHashMatches(std::span<const uint8_t> rom, std::span<const uint8_t> trailer);
+
+// A trailer for rom: version id (its low 8 bits), the console's major, minor and patch
+// numbers of that id when it is a known one (28-43), else zeros; platform and build
+// zero; the SHA-1 of the first kCartRomSize bytes of rom (zeros when rom is shorter).
+std::array<uint8_t, kCartTrailerSize> MakeTrailer(std::span<const uint8_t> rom, int version);
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_CART_CART_ROM_TEXT_H_
