@@ -2,10 +2,9 @@
 // with its script tags, a script, or a raw ROM. Whatever it makes of the bytes is one form, with
 // the input first among the files read and a payload that is a whole cartridge or, for
 // a page whose cartridge is not found, empty.
-#include "cart/cart_reader.h"
-
 #include <string>
 
+#include "cart/cart_reader.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

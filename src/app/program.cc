@@ -9,13 +9,13 @@
 #include <new>
 #include <string>
 
-#include "console/console.h"
 #include "cli/cli_api.h"
 #include "cli/runtime_registry.h"
 #include "color/palette.h"
 #include "color/render.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
+#include "console/console.h"
 
 namespace brasswick {
 

@@ -38,7 +38,8 @@ std::optional<LabelPixels> CartFileLabel(const CartFile& file);
 // with_label also takes a picture's or player's label: the picture's label window, or
 // the first 128 x 128 picture embedded in the player's page, each pixel the nearest of
 // the 32 label colours by its red, green and blue upper six bits. None when the input
-// is no cartridge (a raw ROM included), with failure 129 "Failed to load p8 file:" and the path recorded.
+// is no cartridge (a raw ROM included), with failure 129 "Failed to load p8 file:" and the path
+// recorded.
 std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path, bool with_label);
 
 // CheckOutputIsNotInput against every file the cartridge was read from: false, with

@@ -42,8 +42,8 @@ struct KindOfEnding {
 };
 // ".p8.png" before any plain ".png" could match; a plain ".png" is no cartridge name.
 constexpr KindOfEnding kKindsByEnding[] = {
-    {".p8.png", OutputKind::kPicture}, {".p8", OutputKind::kText},   {".rom", OutputKind::kRom},
-    {".bin", OutputKind::kRom},        {".lua", OutputKind::kLua},   {".js", OutputKind::kPlayer},
+    {".p8.png", OutputKind::kPicture}, {".p8", OutputKind::kText},    {".rom", OutputKind::kRom},
+    {".bin", OutputKind::kRom},        {".lua", OutputKind::kLua},    {".js", OutputKind::kPlayer},
     {".html", OutputKind::kPlayer},    {".htm", OutputKind::kPlayer},
 };
 
@@ -101,8 +101,7 @@ std::optional<RomCartridge> ReadRomCartridge(CartFile& file, const std::string& 
   RomCartridge cartridge;
   cartridge.payload = std::move(file.payload);
   const std::span<const uint8_t> rom = RomOf(cartridge.payload);
-  const std::span<const uint8_t> trailer(cartridge.payload.data() + kCartRomSize,
-                                         kCartTrailerSize);
+  const std::span<const uint8_t> trailer(cartridge.payload.data() + kCartRomSize, kCartTrailerSize);
   if (file.has_trailer) {
     if (!TrailerHashMatches(rom, trailer)) {
       RecordFailure(kDamagedCartridge, "Failed to match the cartridge's hash:\n" + input_path);
@@ -133,7 +132,8 @@ bool SaveText(const std::string& path, std::string_view bytes) {
 // character stands for (a zero, which code never holds).
 std::optional<std::string> CodeText(const RomCartridge& cartridge, const std::string& input_path) {
   if (cartridge.code.find('\0') != std::string::npos) {
-    RecordFailure(kCodeCharacterUnknown, "Failed to write the cartridge's code as text:\n" + input_path);
+    RecordFailure(kCodeCharacterUnknown,
+                  "Failed to write the cartridge's code as text:\n" + input_path);
     return std::nullopt;
   }
   return CodeBytesToText(cartridge.code);
@@ -235,9 +235,9 @@ bool ConvertText(const CartDocument& document, OutputKind kind, const std::strin
     return SaveText(output_path, code ? code->lines.raw() : std::string_view());
   }
   // The other forms hold the code compressed, which a .p8 does not give.
-  RecordFailure(kOutputKindImpossible,
-                "Failed to convert a .p8 to this form (its code would need compressing):\n" +
-                    output_path);
+  RecordFailure(
+      kOutputKindImpossible,
+      "Failed to convert a .p8 to this form (its code would need compressing):\n" + output_path);
   return false;
 }
 

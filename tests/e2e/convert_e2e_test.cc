@@ -44,16 +44,16 @@ std::vector<uint8_t> TestRom() {
   for (int k = 0; k < 64; ++k) rom[0x3200 + 68 * k + 65] = k == 0 ? 1 : 16;  // speeds
   for (int k = 0; k < 64; ++k)
     for (int c = 0; c < 4; ++c) rom[0x3100 + 4 * k + c] = static_cast<uint8_t>(0x41 + c);
-  rom[0] = 0x21;                  // sprite row 0: pixels 1, 2
-  rom[64 * 3 + 1] = 0xF0;         // sprite row 3: pixels 0, 15 at x = 2, 3
-  rom[0x3000 + 129] = 0x5A;       // flags of sprite 129
-  rom[0x2000 + 128 + 2] = 0x7E;   // map cell (2, 1)
+  rom[0] = 0x21;                 // sprite row 0: pixels 1, 2
+  rom[64 * 3 + 1] = 0xF0;        // sprite row 3: pixels 0, 15 at x = 2, 3
+  rom[0x3000 + 129] = 0x5A;      // flags of sprite 129
+  rom[0x2000 + 128 + 2] = 0x7E;  // map cell (2, 1)
   // Effect 1, note 0: pitch 12, waveform 13 (low bits 5, bit 3 in bit 15), volume 3,
   // effect 2.
   const int note = 12 | (5 << 6) | (3 << 9) | (2 << 12) | (1 << 15);
   rom[0x3200 + 68] = static_cast<uint8_t>(note & 0xFF);
   rom[0x3200 + 68 + 1] = static_cast<uint8_t>(note >> 8);
-  rom[0x3100] = 0x80 | 0x01;  // pattern 0: begin loop, channel 0 plays effect 1
+  rom[0x3100] = 0x80 | 0x01;          // pattern 0: begin loop, channel 0 plays effect 1
   rom[0x3100 + 4 + 1] = 0x80 | 0x42;  // pattern 1: end loop (flag bit 1 in channel 1)
   for (size_t i = 0; i < kCode.size(); ++i) rom[kCodeStart + i] = static_cast<uint8_t>(kCode[i]);
   return rom;
@@ -169,8 +169,9 @@ TEST(Convert, PlayerPageGivesTheTextWithThePagesLabel) {
     png.rows.push_back(bytes);
   }
   ASSERT_TRUE(testing::WriteTestPng(dir.File("label.png"), png));
-  WriteTestFile(dir.File("game.html"),
-                testing::PlayerPageText({{"png", testing::TestBase64(ReadTestFile(dir.File("label.png")))}}));
+  WriteTestFile(
+      dir.File("game.html"),
+      testing::PlayerPageText({{"png", testing::TestBase64(ReadTestFile(dir.File("label.png")))}}));
   // A list without the 32 bytes after the ROM: the version is the default.
   WriteTestFile(dir.File("game.js"), testing::PlayerScriptText(ListOf(TestRom())));
 
@@ -257,8 +258,9 @@ TEST(Convert, TextGoesToTextAndCodeOnly) {
   for (const char* name : {"game.rom", "game.p8.png", "player.js"}) {
     result = Convert(dir.File("game.p8"), dir.File(name));
     EXPECT_EQ(result.exit_code, 156) << name;
-    EXPECT_EQ(result.err, "Failed to convert a .p8 to this form (its code would need compressing):\n" +
-                              dir.File(name) + "\n");
+    EXPECT_EQ(result.err,
+              "Failed to convert a .p8 to this form (its code would need compressing):\n" +
+                  dir.File(name) + "\n");
     EXPECT_FALSE(PathExists(dir.File(name))) << name;
   }
 }
@@ -314,13 +316,37 @@ TEST(Convert, RefusesDamagedInputsAndWrongOutputsWritingNothing) {
   }
   // Whatever was refused, only the inputs are there.
   EXPECT_EQ(testing::FolderNames(dir.path()),
-            (std::set<std::string>{"damaged.rom", "zero.rom", "hashed.bin", "good.rom",
-                                   "notes.txt", "other.js"}));
+            (std::set<std::string>{"damaged.rom", "zero.rom", "hashed.bin", "good.rom", "notes.txt",
+                                   "other.js"}));
 }
 
-TEST(Convert, JoinsTheCommandListsAndHelp) {
-  ProcessResult result = RunBrasswick({"covnert"});
-  EXPECT_NE(result.err.find("convert"), std::string::npos) << result.err;
+// Reading a raw ROM is convert's: the commands that edit or export a game's three
+// forms refuse one as before, rather than pass it by unchanged.
+TEST(Convert, OtherCommandsStillRefuseARawRom) {
+  TempDir dir;
+  WriteTestFile(dir.File("game.rom"), Bytes(TestRom(), kRomSize));
+  testing::TestPng png;
+  png.width = png.height = 1;
+  png.rows = {{0, 0, 0}};
+  ASSERT_TRUE(testing::WriteTestPng(dir.File("label.png"), png));
+  const std::vector<std::string> runs[] = {
+      {"setlabel", dir.File("game.rom"), dir.File("label.png")},
+      {"map", dir.File("game.rom"), dir.File("map.png")},
+  };
+  for (const std::vector<std::string>& args : runs) {
+    ProcessResult result = RunBrasswick(args);
+    EXPECT_EQ(result.exit_code, 129) << args[0] << ": " << result.err;
+    EXPECT_EQ(ReadTestFile(dir.File("game.rom")), Bytes(TestRom(), kRomSize)) << args[0];
+  }
+  EXPECT_FALSE(PathExists(dir.File("map.png")));
+}
+
+TEST(Convert, IsFoundByItsPrefixAndListedWithItsEndings) {
+  ProcessResult result = RunBrasswick({"conv"});
+  EXPECT_EQ(result.exit_code, 40);
+  EXPECT_EQ(result.err, "Arg 'input' is required\n");
+  result = RunBrasswick({"help"});
+  EXPECT_NE(result.out.find("\n    convert  "), std::string::npos) << result.out;
   result = RunBrasswick({"help", "convert"});
   EXPECT_EQ(result.exit_code, 0);
   for (const char* ending : {".p8.png", ".rom", ".lua", ".js"}) {
