@@ -179,7 +179,7 @@ bool WritePicture(const RomCartridge& cartridge, const std::string& output_path)
 }
 
 // The player's script with its list holding payload, everything else byte for byte.
-// None, with the failure recorded, when the destination is no player with a list.
+// False, with the failure recorded, when the destination is no player with a list.
 bool WritePlayer(const CartPayload& payload, const std::string& destination,
                  const std::vector<std::string>& read_paths) {
   std::optional<CartFile> player = ReadCartFile(destination);
