@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cart/cart_code.h"
 #include "cart/cart_image.h"
 #include "html/base64.h"
 #include "player_page.h"
@@ -117,6 +118,44 @@ void CartSeeds() {
   Write("cart_payload", "small.png", Encoded(*Pattern(4, 4), ImageFormat::kPng, 32));
 }
 
+// Code areas of the three encodings, their streams written bit by bit.
+void CodeSeeds() {
+  auto area = [](const std::string& signature, int length, const std::vector<uint8_t>& body) {
+    std::string bytes = signature;
+    bytes += static_cast<char>(length >> 8);
+    bytes += static_cast<char>(length);
+    const size_t compressed = 8 + body.size();
+    bytes += static_cast<char>(compressed >> 8);
+    bytes += static_cast<char>(compressed);
+    bytes.append(body.begin(), body.end());
+    bytes.resize(brasswick::kCodeAreaSize, '\0');
+    return bytes;
+  };
+  std::vector<uint8_t> bits;
+  size_t count = 0;
+  auto put = [&](uint32_t value, int width) {
+    for (int i = 0; i < width; ++i, ++count) {
+      if (count % 8 == 0) bits.push_back(0);
+      bits.back() |= static_cast<uint8_t>(((value >> i) & 1) << (count % 8));
+    }
+  };
+  // 'p' (list position 112: three unary bits), then the byte now at position 0 again,
+  // a 5-bit copy of distance 1 and length 3 + 7 + 1, a raw run "ab", a 15-bit copy.
+  put(1, 1), put(0b0111, 4), put(0, 7);
+  put(1, 1), put(0, 1), put(0, 4);
+  put(0, 1), put(0b11, 2), put(0, 5), put(7, 3), put(1, 3);
+  put(0, 1), put(0b01, 2), put(0, 10), put('a', 8), put('b', 8), put(0, 8);
+  put(0, 1), put(0, 1), put(3, 15), put(2, 3);
+  Write("cart_code", "current.bin", area(std::string("\0pxa", 4), 1 + 1 + 11 + 2 + 5, bits));
+  Write("cart_code", "old.bin",
+        area(std::string(":c:\0", 4), 34,
+             {26, 27, 28, 0, 0x8B, 0, 'A', 1, 2, 60, 0x35, 60, 0xF1, 3, 13, 0, 0xFF, 58, 59}));
+  Write("cart_code", "plain.bin", "function _draw()\n cls()\n print(\"\x8b\x83\")\nend\n");
+  std::string every_byte;
+  for (int b = 0; b < 256; ++b) every_byte += static_cast<char>(b);
+  Write("cart_code", "glyphs.txt", brasswick::CodeBytesToText(every_byte) + "\u2b07 \xe3\x81");
+}
+
 void TextSeeds() {
   Write("json_parser", "object.json",
         "{\"name\": \"map,exportmap\", \"N\": \"1\", \"args\": [1, -2.5e3, true, false, null],\r\n"
@@ -186,7 +225,8 @@ void TextSeeds() {
         "<body><div id=\"p8_playarea\"></div></body></html>");
   Write("cart_file", "single.html", "\xEF\xBB\xBF <html><script>var _cartdat=[1,2,3];</script>");
   Write("cart_file", "script.js", "var _CARTDAT=[1,$2,%11];\n");
-  Write("cart_file", "game.p8", "pico-8 cartridge // http://www.pico-8.com\nversion 42\n__label__\n0g\n");
+  Write("cart_file", "game.p8",
+        "pico-8 cartridge // http://www.pico-8.com\nversion 42\n__label__\n0g\n");
 
   std::string list;
   for (int i = 0; i < 300; ++i)
@@ -218,6 +258,7 @@ int main(int argc, char** argv) {
   mkdir(g_root.c_str(), 0755);
   ImageSeeds();
   CartSeeds();
+  CodeSeeds();
   TextSeeds();
   return 0;
 }

@@ -1,0 +1,413 @@
+#include "cart/cart_code.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace brasswick {
+namespace {
+
+// Writes a current-format stream token by token, bit by bit as the format lays them
+// out, and keeps the code those tokens stand for.
+class StreamWriter {
+ public:
+  StreamWriter() { std::iota(order_.begin(), order_.end(), 0); }
+
+  void Bits(uint32_t value, int count) {
+    for (int i = 0; i < count; ++i) {
+      if (bit_count_ % 8 == 0) bytes_.push_back(0);
+      bytes_.back() |= static_cast<uint8_t>(((value >> i) & 1) << (bit_count_ % 8));
+      ++bit_count_;
+    }
+  }
+
+  // A literal taking the byte at `position` of the move-to-front list, with the fewest
+  // unary bits that reach it.
+  void LiteralAt(int position) {
+    int unary = 0;
+    while (position >= 16 * ((1 << (unary + 1)) - 1)) ++unary;
+    Bits(1, 1);
+    Bits((1u << unary) - 1, unary);
+    Bits(0, 1);
+    Bits(position - 16 * ((1 << unary) - 1), 4 + unary);
+    const uint8_t byte = order_[position];
+    order_.erase(order_.begin() + position);
+    order_.insert(order_.begin(), byte);
+    code_ += static_cast<char>(byte);
+  }
+  void Literal(char c) {
+    const auto it = std::find(order_.begin(), order_.end(), static_cast<uint8_t>(c));
+    LiteralAt(static_cast<int>(it - order_.begin()));
+  }
+
+  // A copy with the distance written in `width` bits (5, 10 or 15).
+  void Copy(int distance, int length, int width) {
+    Bits(0, 1);
+    if (width == 15) {
+      Bits(0, 1);
+    } else {
+      Bits(1, 1);
+      Bits(width == 5 ? 1 : 0, 1);
+    }
+    Bits(distance - 1, width);
+    int rest = length - 3;
+    while (rest >= 7) {
+      Bits(7, 3);
+      rest -= 7;
+    }
+    Bits(rest, 3);
+    for (int i = 0; i < length; ++i) code_ += code_[code_.size() - distance];
+  }
+
+  void RawRun(const std::string& bytes, bool terminated) {
+    Bits(0, 1);
+    Bits(1, 1);
+    Bits(0, 1);
+    Bits(0, 10);
+    for (char c : bytes) Bits(static_cast<uint8_t>(c), 8);
+    if (terminated) Bits(0, 8);
+    code_ += bytes;
+  }
+
+  const std::string& code() const { return code_; }
+  size_t byte_count() const { return bytes_.size(); }
+
+  // The code area: header with the given lengths (by default those of the stream),
+  // the stream, zeros up to the area's size.
+  std::vector<uint8_t> Area(int code_length = -1, int compressed = -1) const {
+    if (code_length < 0) code_length = static_cast<int>(code_.size());
+    if (compressed < 0) compressed = static_cast<int>(8 + bytes_.size());
+    std::vector<uint8_t> area = {0x00, 0x70, 0x78, 0x61};
+    for (int v : {code_length, compressed}) {
+      area.push_back(static_cast<uint8_t>(v >> 8));
+      area.push_back(static_cast<uint8_t>(v));
+    }
+    area.insert(area.end(), bytes_.begin(), bytes_.end());
+    area.resize(kCodeAreaSize, 0);
+    return area;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  size_t bit_count_ = 0;
+  std::vector<uint8_t> order_ = std::vector<uint8_t>(256);
+  std::string code_;
+};
+
+TEST(CartCode, DecodesEveryKindOfTokenOfTheCurrentFormat) {
+  StreamWriter stream;
+  // List positions on each side of every unary step: 0-15 take none, 16-47 one,
+  // 48-111 two, 112-239 three, 240-255 four.
+  for (int position : {0, 15, 16, 47, 48, 111, 112, 239, 240, 255, 1}) stream.LiteralAt(position);
+  stream.Literal('x');
+  stream.Copy(1, 10, 5);  // overlapping: repeats the 'x'
+  stream.Copy(2, 3, 10);  // the nearest a 10-bit one can (1 would be a raw run)
+  stream.Copy(21, 3 + 7 + 7 + 7 + 2, 15);
+  stream.Copy(32, 4, 5);       // the farthest a 5-bit distance reaches
+  stream.Copy(20, 3 + 7, 10);  // a chain of 7 then 0
+  stream.RawRun(std::string(1100, 'r') + "\x01\xff", true);
+  stream.Copy(1024, 5, 10);
+  stream.Copy(1100, 6, 15);
+  stream.Literal('e');
+  stream.RawRun("tail", false);  // ended by the code's length
+
+  std::optional<std::string> code = DecodeCodeArea(stream.Area());
+  ASSERT_TRUE(code);
+  EXPECT_EQ(code->size(), stream.code().size());
+  EXPECT_EQ(*code, stream.code());
+  EXPECT_EQ(code->substr(code->size() - 4), "tail");
+}
+
+TEST(CartCode, CutsWhatPassesTheStatedLength) {
+  StreamWriter stream;
+  stream.Literal('a');
+  stream.Copy(1, 20, 5);
+  EXPECT_EQ(DecodeCodeArea(stream.Area(5)), "aaaaa");
+
+  // Bits used up at a token's end stop the code short of its stated length; one more
+  // byte of zero bits is a cut-off copy.
+  StreamWriter exact;
+  exact.RawRun("a", true);
+  exact.Copy(1, 3, 5);
+  ASSERT_EQ(exact.byte_count(), 5u);
+  EXPECT_EQ(DecodeCodeArea(exact.Area(10)), "aaaa");
+  EXPECT_FALSE(DecodeCodeArea(exact.Area(10, 8 + 6)));
+
+  StreamWriter run;
+  run.RawRun("abcdef", true);
+  EXPECT_EQ(DecodeCodeArea(run.Area(3)), "abc");
+  EXPECT_EQ(DecodeCodeArea(run.Area(0)), "");
+}
+
+TEST(CartCode, RefusesDamagedCurrentStreams) {
+  std::vector<std::pair<const char*, std::vector<uint8_t>>> cases;
+
+  StreamWriter too_far;  // a copy from before the start
+  too_far.Literal('a');
+  too_far.Literal('b');
+  too_far.Bits(0, 1);
+  too_far.Bits(0b11, 2);
+  too_far.Bits(2, 5);  // distance 3
+  too_far.Bits(0, 3);
+  cases.push_back({"distance past the output", too_far.Area(5)});
+
+  StreamWriter first_copy;
+  first_copy.Bits(0b11 << 1, 3);
+  first_copy.Bits(0, 5 + 3);
+  cases.push_back({"copy before any output", first_copy.Area(3)});
+
+  StreamWriter position;  // four unary bits, value 16: position 256
+  position.Bits(0b011111, 6);
+  position.Bits(16, 8);
+  cases.push_back({"list position 256", position.Area(1)});
+
+  StreamWriter unary;
+  unary.Bits(1, 1);
+  unary.Bits(0x1FFFF, 17);
+  unary.Bits(0, 24);
+  cases.push_back({"17 unary bits", unary.Area(1)});
+
+  StreamWriter cut;
+  cut.Literal('a');
+  cut.RawRun("bcdefgh", true);
+  // The compressed length ends inside the run, though the area still holds the rest.
+  cases.push_back({"past the compressed length", cut.Area(-1, 8 + 3)});
+  cases.push_back({"compressed length inside the header", cut.Area(-1, 7)});
+
+  StreamWriter endless;  // a raw run that never ends before the area does
+  endless.RawRun(std::string(kCodeAreaSize, 'z'), false);
+  std::vector<uint8_t> area = endless.Area(kMaxCodeLength, 0xFFFF);
+  cases.push_back({"past the area", area});
+
+  for (const auto& [name, bytes] : cases) {
+    ASSERT_EQ(bytes.size(), kCodeAreaSize) << name;
+    EXPECT_FALSE(DecodeCodeArea(bytes)) << name;
+  }
+
+  // The same run inside the area's bytes decodes: the refusals are the limits'.
+  endless = StreamWriter();
+  endless.RawRun(std::string(kCodeAreaSize - 8 - 2, 'z'), false);
+  EXPECT_EQ(DecodeCodeArea(endless.Area(-1, 0xFFFF))->size(), kCodeAreaSize - 10);
+}
+
+TEST(CartCode, RefusesAnAreaOfTheWrongSize) {
+  StreamWriter stream;
+  stream.Literal('a');
+  std::vector<uint8_t> area = stream.Area();
+  EXPECT_TRUE(DecodeCodeArea(area));
+  area.push_back(0);
+  EXPECT_FALSE(DecodeCodeArea(area));
+  area.resize(kCodeAreaSize - 1);
+  EXPECT_FALSE(DecodeCodeArea(area));
+}
+
+constexpr std::string_view kOldTable =
+    "^\n 0123456789abcdefghijklmnopqrstuvwxyz!#%(){}[]<>+=/*:;.,~_";
+constexpr std::string_view kEnding = "if(_update60)_update=function()_update60()_update60()end";
+constexpr std::string_view kButtonsEnding =
+    "if(_update60)_update=function()_update60()_update_buttons()_update60()end";
+
+std::vector<uint8_t> OldArea(size_t code_length, const std::vector<uint8_t>& stream) {
+  std::vector<uint8_t> area = {0x3A,
+                               0x63,
+                               0x3A,
+                               0x00,
+                               static_cast<uint8_t>(code_length >> 8),
+                               static_cast<uint8_t>(code_length),
+                               0xAA,
+                               0xBB};
+  area.insert(area.end(), stream.begin(), stream.end());
+  area.resize(kCodeAreaSize, 0);
+  return area;
+}
+
+// Every character as a literal escape.
+std::vector<uint8_t> Escaped(std::string_view text) {
+  std::vector<uint8_t> stream;
+  for (char c : text) {
+    stream.push_back(0);
+    stream.push_back(static_cast<uint8_t>(c));
+  }
+  return stream;
+}
+
+TEST(CartCode, DecodesTheOldFormat) {
+  std::vector<uint8_t> stream;
+  for (uint8_t v = 1; v < 60; ++v) stream.push_back(v);
+  std::string expected(kOldTable.substr(1));
+  stream.insert(stream.end(), {0, 'A', 0, 0xC0, 0, 0});
+  expected += "A\xC0";
+  expected += '\0';
+  // Distance (61 - 60) * 16 + 3 = 19, length 4 + 2; then distance 2, length 15 + 2.
+  stream.insert(stream.end(), {61, 0x43, 60, 0xF2});
+  for (int i = 0; i < 6; ++i) expected += expected[expected.size() - 19];
+  for (int i = 0; i < 17; ++i) expected += expected[expected.size() - 2];
+  EXPECT_EQ(DecodeCodeArea(OldArea(expected.size(), stream)), expected);
+  // A copy is cut at the stated length.
+  EXPECT_EQ(DecodeCodeArea(OldArea(expected.size() - 5, stream)),
+            expected.substr(0, expected.size() - 5));
+
+  std::vector<std::pair<const char*, std::vector<uint8_t>>> damaged = {
+      {"distance 0", OldArea(3, {13, 60, 0x10})},
+      {"distance past the output", OldArea(4, {13, 14, 60, 0x03})},
+      {"far distance past the output", OldArea(4, {13, 14, 255, 0x01})},
+  };
+  std::vector<uint8_t> full(kCodeAreaSize - 8, 20);
+  damaged.push_back({"past the area", OldArea(kCodeAreaSize, full)});
+  std::vector<uint8_t> cut_escape(kCodeAreaSize - 9, 20);
+  cut_escape.push_back(0);
+  damaged.push_back({"escape at the area's end", OldArea(kCodeAreaSize, cut_escape)});
+  for (const auto& [name, area] : damaged) EXPECT_FALSE(DecodeCodeArea(area)) << name;
+  EXPECT_EQ(DecodeCodeArea(OldArea(kCodeAreaSize - 8, full))->size(), kCodeAreaSize - 8);
+}
+
+TEST(CartCode, RemovesTheAppendedEndingOnlyAtTheEnd) {
+  const std::string code = "x=1\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {code + std::string(kEnding), code},
+      {code + std::string(kButtonsEnding), code},
+      {std::string(kEnding), ""},
+      {code + std::string(kButtonsEnding) + std::string(kEnding),
+       code + std::string(kButtonsEnding)},
+      {code + std::string(kEnding) + "\n", code + std::string(kEnding) + "\n"},
+      {code + std::string(kEnding.substr(1)), code + std::string(kEnding.substr(1))},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(DecodeCodeArea(OldArea(text.size(), Escaped(text))), expected) << text;
+  }
+  // The current format keeps such an ending: it is the code.
+  StreamWriter stream;
+  for (char c : kEnding) stream.Literal(c);
+  EXPECT_EQ(DecodeCodeArea(stream.Area()), std::string(kEnding));
+}
+
+TEST(CartCode, ReadsPlainBytesUpToTheFirstZero) {
+  std::vector<uint8_t> area(kCodeAreaSize, 0);
+  const std::string code = "print(\"\x80\")";
+  std::copy(code.begin(), code.end(), area.begin());
+  area[code.size() + 1] = 'z';
+  EXPECT_EQ(DecodeCodeArea(area), code);
+
+  std::fill(area.begin(), area.end(), 'q');
+  EXPECT_EQ(DecodeCodeArea(area), std::string(kCodeAreaSize, 'q'));
+
+  // Near misses of the signatures are plain code too.
+  const std::vector<uint8_t> near = {0x3A, 0x63, 0x3B, 0x00};
+  std::copy(near.begin(), near.end(), area.begin());
+  area[4] = 0;
+  EXPECT_EQ(DecodeCodeArea(area), ":c;");
+  area[0] = 0;
+  EXPECT_EQ(DecodeCodeArea(area), "");
+}
+
+// The character table as written out for the .p8 form: byte, then its text.
+const std::vector<std::pair<int, std::string>>& GlyphTable() {
+  static const std::vector<std::pair<int, std::string>> table = {
+      {0x01, "\u00B9"}, {0x02, "\u00B2"},           {0x03, "\u00B3"},
+      {0x04, "\u2074"}, {0x05, "\u2075"},           {0x06, "\u2076"},
+      {0x07, "\u2077"}, {0x08, "\u2078"},           {0x0B, "\u1D47"},
+      {0x0C, "\u1D9C"}, {0x0E, "\u1D49"},           {0x0F, "\u1DA0"},
+      {0x10, "\u25AE"}, {0x11, "\u25A0"},           {0x12, "\u25A1"},
+      {0x13, "\u2059"}, {0x14, "\u2058"},           {0x15, "\u2016"},
+      {0x16, "\u25C0"}, {0x17, "\u25B6"},           {0x18, "\u300C"},
+      {0x19, "\u300D"}, {0x1A, "\u00A5"},           {0x1B, "\u2022"},
+      {0x1C, "\u3001"}, {0x1D, "\u3002"},           {0x1E, "\u309B"},
+      {0x1F, "\u309C"}, {0x7F, "\u25CB"},           {0x80, "\u2588"},
+      {0x81, "\u2592"}, {0x82, "\U0001F431"},       {0x83, "\u2B07\uFE0F"},
+      {0x84, "\u2591"}, {0x85, "\u273D"},           {0x86, "\u25CF"},
+      {0x87, "\u2665"}, {0x88, "\u2609"},           {0x89, "\uC6C3"},
+      {0x8A, "\u2302"}, {0x8B, "\u2B05\uFE0F"},     {0x8C, "\U0001F610"},
+      {0x8D, "\u266A"}, {0x8E, "\U0001F17E\uFE0F"}, {0x8F, "\u25C6"},
+      {0x90, "\u2026"}, {0x91, "\u27A1\uFE0F"},     {0x92, "\u2605"},
+      {0x93, "\u29D7"}, {0x94, "\u2B06\uFE0F"},     {0x95, "\u02C7"},
+      {0x96, "\u2227"}, {0x97, "\u274E"},           {0x98, "\u25A4"},
+      {0x99, "\u25A5"}, {0x9A, "\u3042"},           {0x9B, "\u3044"},
+      {0x9C, "\u3046"}, {0x9D, "\u3048"},           {0x9E, "\u304A"},
+      {0x9F, "\u304B"}, {0xA0, "\u304D"},           {0xA1, "\u304F"},
+      {0xA2, "\u3051"}, {0xA3, "\u3053"},           {0xA4, "\u3055"},
+      {0xA5, "\u3057"}, {0xA6, "\u3059"},           {0xA7, "\u305B"},
+      {0xA8, "\u305D"}, {0xA9, "\u305F"},           {0xAA, "\u3061"},
+      {0xAB, "\u3064"}, {0xAC, "\u3066"},           {0xAD, "\u3068"},
+      {0xAE, "\u306A"}, {0xAF, "\u306B"},           {0xB0, "\u306C"},
+      {0xB1, "\u306D"}, {0xB2, "\u306E"},           {0xB3, "\u306F"},
+      {0xB4, "\u3072"}, {0xB5, "\u3075"},           {0xB6, "\u3078"},
+      {0xB7, "\u307B"}, {0xB8, "\u307E"},           {0xB9, "\u307F"},
+      {0xBA, "\u3080"}, {0xBB, "\u3081"},           {0xBC, "\u3082"},
+      {0xBD, "\u3084"}, {0xBE, "\u3086"},           {0xBF, "\u3088"},
+      {0xC0, "\u3089"}, {0xC1, "\u308A"},           {0xC2, "\u308B"},
+      {0xC3, "\u308C"}, {0xC4, "\u308D"},           {0xC5, "\u308F"},
+      {0xC6, "\u3092"}, {0xC7, "\u3093"},           {0xC8, "\u3063"},
+      {0xC9, "\u3083"}, {0xCA, "\u3085"},           {0xCB, "\u3087"},
+      {0xCC, "\u30A2"}, {0xCD, "\u30A4"},           {0xCE, "\u30A6"},
+      {0xCF, "\u30A8"}, {0xD0, "\u30AA"},           {0xD1, "\u30AB"},
+      {0xD2, "\u30AD"}, {0xD3, "\u30AF"},           {0xD4, "\u30B1"},
+      {0xD5, "\u30B3"}, {0xD6, "\u30B5"},           {0xD7, "\u30B7"},
+      {0xD8, "\u30B9"}, {0xD9, "\u30BB"},           {0xDA, "\u30BD"},
+      {0xDB, "\u30BF"}, {0xDC, "\u30C1"},           {0xDD, "\u30C4"},
+      {0xDE, "\u30C6"}, {0xDF, "\u30C8"},           {0xE0, "\u30CA"},
+      {0xE1, "\u30CB"}, {0xE2, "\u30CC"},           {0xE3, "\u30CD"},
+      {0xE4, "\u30CE"}, {0xE5, "\u30CF"},           {0xE6, "\u30D2"},
+      {0xE7, "\u30D5"}, {0xE8, "\u30D8"},           {0xE9, "\u30DB"},
+      {0xEA, "\u30DE"}, {0xEB, "\u30DF"},           {0xEC, "\u30E0"},
+      {0xED, "\u30E1"}, {0xEE, "\u30E2"},           {0xEF, "\u30E4"},
+      {0xF0, "\u30E6"}, {0xF1, "\u30E8"},           {0xF2, "\u30E9"},
+      {0xF3, "\u30EA"}, {0xF4, "\u30EB"},           {0xF5, "\u30EC"},
+      {0xF6, "\u30ED"}, {0xF7, "\u30EF"},           {0xF8, "\u30F2"},
+      {0xF9, "\u30F3"}, {0xFA, "\u30C3"},           {0xFB, "\u30E3"},
+      {0xFC, "\u30E5"}, {0xFD, "\u30E7"},           {0xFE, "\u25DC"},
+      {0xFF, "\u25DD"},
+  };
+  return table;
+}
+
+TEST(CartCode, WritesEveryByteAsItsCharacterAndReadsItBack) {
+  std::vector<std::pair<int, std::string>> all = GlyphTable();
+  for (int b = 0x20; b <= 0x7E; ++b) all.push_back({b, std::string(1, static_cast<char>(b))});
+  for (int b : {0x09, 0x0A, 0x0D}) all.push_back({b, std::string(1, static_cast<char>(b))});
+  all.push_back({0x00, std::string(1, '\0')});
+  ASSERT_EQ(all.size(), 256u);
+
+  std::string every_byte, every_text;
+  for (const auto& [byte, text] : all) {
+    const std::string one(1, static_cast<char>(byte));
+    EXPECT_EQ(CodeBytesToText(one), text) << byte;
+    EXPECT_EQ(CodeTextToBytes(text), one) << byte;
+    every_byte += one;
+    every_text += text;
+  }
+  EXPECT_EQ(CodeBytesToText(every_byte), every_text);
+  EXPECT_EQ(CodeTextToBytes(every_text), every_byte);
+}
+
+TEST(CartCode, TakesAnEmojiWithOrWithoutItsSelector) {
+  EXPECT_EQ(CodeTextToBytes("a\u2B07b\u2B05\uFE0F\u2B06"),
+            "a\x83"
+            "b\x8B\x94");
+  EXPECT_EQ(CodeTextToBytes("\U0001F17E"), "\x8E");
+}
+
+TEST(CartCode, RefusesACharacterOutsideTheTableAtItsOffset) {
+  const std::vector<std::pair<std::string, size_t>> cases = {
+      {"ab\u00E9c", 2},           // a letter the console lacks
+      {"x=1\x01", 3},             // a control character written raw
+      {"\x7f", 0},                // DEL written raw, not as its glyph
+      {"\u2B07\uFE0F\uFE0F", 6},  // a selector after the one an emoji takes
+      {"\uFE0F", 0},              // a selector on its own
+      {"ok\u25CB\xff", 5},        // not UTF-8
+      {"\xe3\x81", 0},            // a character cut off
+      {"\u2588\U0001F432", 3},    // next to a table emoji
+  };
+  for (const auto& [text, offset] : cases) {
+    size_t bad = 12345;
+    EXPECT_FALSE(CodeTextToBytes(text, &bad)) << text;
+    EXPECT_EQ(bad, offset) << text;
+    EXPECT_FALSE(CodeTextToBytes(text, nullptr));
+  }
+}
+
+}  // namespace
+}  // namespace brasswick
