@@ -7,6 +7,9 @@
 //                  into the window;
 //   player.html    a player page with the eleven pictures of an export, and player.js, a
 //                  1.9 MB script holding art's memory as its _cartdat list;
+//   full.p8.png, full.html, full.js
+//                  art's cartridge with its whole code area filled with plain code, as
+//                  a cartridge picture and as a player (the page again, its own script);
 //   photo.png, photo.jpg, photo8.png
 //                  a 2048 x 2048 photographic-looking picture (smooth light plus grain)
 //                  as RGB PNG, JPEG at quality 90, and a palette PNG of 256 colours.
@@ -448,6 +451,12 @@ int main(int argc, char** argv) {
   const CartPictures art = ArtPictures();
   const CartExtras art_extras = ArtExtras();
   const std::vector<uint8_t> art_memory = CartMemory(art, art_extras);
+  // The code area full to its last byte, so that decoding and writing the code weigh
+  // as much as they can.
+  std::vector<uint8_t> full_memory = art_memory;
+  for (size_t i = 0x4300; i < kCartRomSize; ++i) {
+    full_memory[i] = static_cast<uint8_t>(art_extras.lua[(i - 0x4300) % art_extras.lua.size()]);
+  }
 
   const brasswick::testing::PlayerFixture player = brasswick::testing::MakePlayerFixture(folder);
   std::remove(path("palette_icon.png").c_str());  // the fixture's scratch file
@@ -462,6 +471,9 @@ int main(int argc, char** argv) {
       {"art.p8.png", WriteCartPicture(path("art.p8.png"), art, art_memory)},
       {"player.html", !player.page.empty() && WriteText(path("player.html"), player.page)},
       {"player.js", WriteText(path("player.js"), PlayerScript(art_memory))},
+      {"full.p8.png", WriteCartPicture(path("full.p8.png"), art, full_memory)},
+      {"full.html", !player.page.empty() && WriteText(path("full.html"), player.page)},
+      {"full.js", WriteText(path("full.js"), PlayerScript(full_memory))},
       {"photo.png", WritePhotoPng(path("photo.png"), photo)},
       {"photo8.png", WritePalettePhotoPng(path("photo8.png"), photo)},
       {"photo.jpg", WritePhotoJpeg(path("photo.jpg"), photo)},

@@ -1,11 +1,10 @@
 // The one cartridge reader on any file: a .p8 text, a cartridge picture, a player page
-// with its script tags, or a script. Whatever it makes of the bytes is one form, with
+// with its script tags, a script, or a raw ROM. Whatever it makes of the bytes is one form, with
 // the input first among the files read and a payload that is a whole cartridge or, for
 // a page whose cartridge is not found, empty.
-#include "cart/cart_reader.h"
-
 #include <string>
 
+#include "cart/cart_reader.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -25,6 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(file->payload.empty() || file->payload.size() == brasswick::kCartPayloadSize);
       // The input is the page, the script, or both.
       FUZZ_CHECK(file->page_path == path || file->script_path == path);
+      break;
+    case brasswick::CartForm::kRom:
+      FUZZ_CHECK(file->payload.size() == brasswick::kCartPayloadSize);
       break;
   }
   return 0;

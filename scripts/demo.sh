@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The tool at work, into demo-output/: the bundled sample cartridge's map (at twice the
-# size), sprite sheet, label and first sprites as PNG, and a copy without its sound;
+# size), sprite sheet, label and first sprites as PNG, a copy without its sound and its
+# code alone;
 # then, on a player page and script of our own (drawn by bench_inputs beside the
 # program), the player's cartridge rebuilt as a .p8.png with the sample's label and a
 # title, the page themed, and a photo-like picture recoloured to the 16 colours.
@@ -16,6 +17,7 @@ cp examples/sample.p8 "$out/sample.p8"
 "$bin" label "$out/sample.p8" --scale 2 --silent
 "$bin" sprites "$out/sample.p8" "sample.sprite-%d.png" --numbers 1-4 --scale 4 --silent
 "$bin" copy "$out/sample.p8" sample.quiet.p8 --clear sfx --yes --silent
+"$bin" convert "$out/sample.p8" "$out/sample.lua" --silent
 
 "$make_inputs" "$out/inputs"
 "$bin" extractjsrom "$out/inputs/player.js" "$out/player.p8.png" --silent

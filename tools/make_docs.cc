@@ -269,6 +269,15 @@ const std::vector<ExitStatus>& ExitStatuses() {
       {{kLoadJavaScriptFailed}, "The player script is unreadable or holds no cartridge."},
       {{kWriteRomFailed}, "The ROM file could not be written."},
       {{kMissingTitleEnd}, "The player page opens a <title> that it never closes."},
+      {{kNotACartridge}, "The input to convert is no cartridge in any form."},
+      {{kDamagedCartridge},
+       "The cartridge is damaged: its compressed code cannot be decoded, or its hash does not "
+       "match its ROM."},
+      {{kCodeCharacterUnknown}, "The cartridge's code holds a byte no code character stands for."},
+      {{kOutputKindImpossible},
+       "The output's ending is unknown, or names a form that cannot be made from the input (a "
+       ".p8 to a ROM form)."},
+      {{kNotAPlayer}, "The .js or .html destination is no player with a cartridge list."},
   };
   return statuses;
 }

@@ -9,13 +9,13 @@
 #include <new>
 #include <string>
 
-#include "console/console.h"
 #include "cli/cli_api.h"
 #include "cli/runtime_registry.h"
 #include "color/palette.h"
 #include "color/render.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
+#include "console/console.h"
 
 namespace brasswick {
 
@@ -94,6 +94,7 @@ void RegisterProgramRuntimes() {
   registry.RegisterProcedure("EditHTMLRT()", Guarded<EditHTMLRT>);
   registry.RegisterProcedure("ExportLabelRT()", Guarded<ExportLabelRT>);
   registry.RegisterProcedure("SetTitleRT()", Guarded<SetTitleRT>);
+  registry.RegisterProcedure("ConvertRT()", Guarded<ConvertRT>);
   registry.RegisterConstant("#SW_Title", kProgramTitle);
   registry.RegisterConstant("#SW_Version", kProgramVersion);
 }

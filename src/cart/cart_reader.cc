@@ -76,6 +76,7 @@ void ReadPlayerOfPage(const std::string& path, std::string_view page, CartFile& 
     file.script_path = path;
     std::optional<CartPayload> payload = PayloadOfList(page);
     if (payload) file.payload = std::move(*payload);
+    file.has_trailer = payload.has_value();
     return;
   }
   std::vector<std::string> candidates = ScriptsNamedByPage(path, page);
@@ -92,6 +93,7 @@ void ReadPlayerOfPage(const std::string& path, std::string_view page, CartFile& 
     file.script_path = candidate;
     std::optional<CartPayload> payload = PayloadOfList(script);
     if (payload) file.payload = std::move(*payload);
+    file.has_trailer = payload.has_value();
     return;
   }
 }
@@ -106,6 +108,7 @@ bool ReadPlayer(const std::string& path, std::string text, CartFile& file) {
   std::optional<CartPayload> payload = PayloadOfList(text);
   if (!payload) return false;
   file.payload = std::move(*payload);
+  file.has_trailer = true;
   file.script_path = path;
   file.page_path = FindPageForScript(path, text);
   if (!file.page_path.empty()) file.read_paths.push_back(file.page_path);
@@ -149,6 +152,15 @@ std::optional<CartFile> ReadCartFile(const std::string& path) {
       if (!payload) return std::nullopt;
       file.form = CartForm::kPicture;
       file.payload = std::move(*payload);
+      file.has_trailer = true;
+      return file;
+    }
+    // Told by its size alone, so before a script that might happen to be as long.
+    if (bytes->size() == kCartRomSize || bytes->size() == kCartPayloadSize) {
+      file.form = CartForm::kRom;
+      file.has_trailer = bytes->size() == kCartPayloadSize;
+      file.payload.assign(bytes->begin(), bytes->end());
+      file.payload.resize(kCartPayloadSize, 0);
       return file;
     }
     // Neither form kept the bytes, so they can become the text.

@@ -1,6 +1,6 @@
 // The one reader of a cartridge file whatever its form, told by content, never by name:
-// a .p8 text cartridge, a .p8.png cartridge picture, or an exported player (its page
-// or its script). Every command that takes "a cartridge" starts here, so that they all
+// a .p8 text cartridge, a .p8.png cartridge picture, a raw ROM, or an exported player
+// (its page or its script). Every command that takes "a cartridge" starts here, so that they all
 // agree on what a file is and on which files a player's cartridge is read from.
 //
 // Nothing here prints; failure is the result.
@@ -21,6 +21,7 @@ enum class CartForm {
   kText,     // a .p8 document
   kPicture,  // a .p8.png cartridge picture
   kPlayer,   // an exported player: a page, a script, or a page carrying its own list
+  kRom,      // the bare memory image, with or without the 32 bytes after it
 };
 
 struct CartFile {
@@ -29,10 +30,13 @@ struct CartFile {
   std::optional<CartDocument> document;
   // kPicture: the decoded picture, marked to be saved as 32-bit RGBA.
   ImagePtr picture;
-  // kPicture and kPlayer: the kCartPayloadSize bytes the cartridge carries. Empty for
-  // a page whose cartridge was not found (no script holds a list, or the list is never
-  // closed, a cut-off script): a page all the same, but no cartridge.
+  // kPicture, kPlayer and kRom: the kCartPayloadSize bytes the cartridge carries (a
+  // bare ROM padded with zeros). Empty for a page whose cartridge was not found (no
+  // script holds a list, or the list is never closed, a cut-off script): a page all the
+  // same, but no cartridge.
   CartPayload payload;
+  // Whether the payload's last 32 bytes came from the file: false only for a bare ROM.
+  bool has_trailer = false;
   // kPlayer: the file that holds the "_cartdat" list (the input itself, or the script a
   // page leads to), and the page that shows the player ("" when a script has none
   // beside it). A single-file player is both.
@@ -47,6 +51,7 @@ struct CartFile {
 // - a .p8 text cartridge (a file that begins with "pico-8 cartridge");
 // - a cartridge picture: a PNG, JPEG or BMP whose header declares 160 x 205, decoded
 //   with alpha;
+// - a raw ROM: any other file of exactly kCartRomSize or kCartPayloadSize bytes;
 // - a player page, told by its markup (its first character after blanks and a
 //   byte-order mark is "<"): its cartridge is its own "_cartdat=[...]" list when it
 //   carries one; else that of the first script its <script src=...> tags name (relative

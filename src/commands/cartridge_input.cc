@@ -34,33 +34,16 @@ std::string PictureStem(const std::string& path) {
   return std::string(name.substr(0, name.size() - kPictureExtension.size()));
 }
 
-// The label as the console shows it: each pixel the nearest of the 32 label colours
-// by its upper six bits (a cartridge picture's low two carry its payload).
-std::optional<LabelPixels> LabelOf(const RgbaImage& picture, int x0, int y0) {
-  return PickLabelColors(picture, x0, y0, {kLabelColorCount, true});
-}
-
-// The page's first embedded 128 x 128 picture as a label, as setlabel finds it; none
-// when the page cannot be loaded or has no such picture.
-std::optional<LabelPixels> PlayerLabel(const std::string& page_path) {
-  HtmlPlayerPtr player = LoadHtmlPlayer(page_path);
-  ImagePtr picture;
-  if (!player || FindEmbeddedLabel(*player, &picture) < 0) return std::nullopt;
-  return LabelOf(*picture, 0, 0);
-}
-
 std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::string& path,
                                                  bool with_label) {
   if (file.form == CartForm::kText) {
     return ExportCartridge{CartSource::FromDocument(std::move(*file.document)),
                            std::move(file.read_paths), FileStem(path)};
   }
+  // The exports read a game's three forms; a raw ROM is left to convert.
+  if (file.form == CartForm::kRom) return std::nullopt;
   std::optional<LabelPixels> label;
-  if (with_label && file.form == CartForm::kPicture) {
-    label = LabelOf(*file.picture, kCartLabelX, kCartLabelY);
-  } else if (with_label && !file.page_path.empty()) {
-    label = PlayerLabel(file.page_path);
-  }
+  if (with_label) label = CartFileLabel(file);
   std::optional<CartSource> source = CartSource::FromMemory(file.payload, std::move(label));
   if (!source) return std::nullopt;
   const std::string stem = file.form == CartForm::kPicture ? PictureStem(path) : FileStem(path);
@@ -68,6 +51,20 @@ std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::strin
 }
 
 }  // namespace
+
+std::optional<LabelPixels> CartFileLabel(const CartFile& file) {
+  // Each pixel the nearest of the 32 label colours by its upper six bits, as the console
+  // shows it (a cartridge picture's low two carry its payload).
+  const LabelColorRule rule{kLabelColorCount, true};
+  if (file.form == CartForm::kPicture && file.picture) {
+    return PickLabelColors(*file.picture, kCartLabelX, kCartLabelY, rule);
+  }
+  if (file.form != CartForm::kPlayer || file.page_path.empty()) return std::nullopt;
+  HtmlPlayerPtr player = LoadHtmlPlayer(file.page_path);
+  ImagePtr picture;
+  if (!player || FindEmbeddedLabel(*player, &picture) < 0) return std::nullopt;
+  return PickLabelColors(*picture, 0, 0, rule);
+}
 
 std::optional<CartDocument> LoadInputCartridge(const std::string& input_path) {
   PrintVerbose("Loading p8 file...");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cart/cart_document.h"
+#include "cart/cart_reader.h"
 #include "cart/cart_source.h"
 
 namespace brasswick {
@@ -27,11 +28,18 @@ struct ExportCartridge {
   std::string stem;
 };
 
+// The label a picture or player shows: the picture's label window, or the first 128 x
+// 128 picture embedded in the player's page (as setlabel finds it), each pixel the
+// nearest of the 32 label colours by its red, green and blue upper six bits. None for
+// the other forms, a player without a page or label picture, or when memory runs out.
+std::optional<LabelPixels> CartFileLabel(const CartFile& file);
+
 // Prints "Loading p8 file..." when verbose and reads the resolved path by ReadCartFile.
 // with_label also takes a picture's or player's label: the picture's label window, or
 // the first 128 x 128 picture embedded in the player's page, each pixel the nearest of
 // the 32 label colours by its red, green and blue upper six bits. None when the input
-// is no cartridge, with failure 129 "Failed to load p8 file:" and the path recorded.
+// is no cartridge (a raw ROM included), with failure 129 "Failed to load p8 file:" and the path
+// recorded.
 std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path, bool with_label);
 
 // CheckOutputIsNotInput against every file the cartridge was read from: false, with

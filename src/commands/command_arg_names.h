@@ -50,6 +50,8 @@ inline constexpr std::string_view kNoDpad = "noDpad";
 inline constexpr std::string_view kNoX = "noX";
 inline constexpr std::string_view kNoO = "noO";
 inline constexpr std::string_view kNoStart = "noStart";
+inline constexpr std::string_view kInput = "input";
+inline constexpr std::string_view kOutput = "output";
 
 }  // namespace arg
 
@@ -80,6 +82,9 @@ inline constexpr std::string_view kSetHtmlArgNames[] = {
     arg::kOButton,         arg::kStartButton, arg::kNoUp,  arg::kNoDown,  arg::kNoLeft,
     arg::kNoRight,         arg::kNoDpad,      arg::kNoX,   arg::kNoO,     arg::kNoStart};
 
+inline constexpr std::string_view kConvertArgNames[] = {arg::kInput, arg::kOutput, arg::kLabel,
+                                                        arg::kTitle, arg::kSubtitle};
+
 struct CommandArgNames {
   std::string_view command;  // the command's first name in the table
   std::span<const std::string_view> names;
@@ -96,6 +101,7 @@ inline constexpr CommandArgNames kCommandArgNames[] = {
     {"setlabel", kSetLabelArgNames},
     {"extractjsrom", kExtractJsRomArgNames},
     {"sethtml", kSetHtmlArgNames},
+    {"convert", kConvertArgNames},
 };
 
 }  // namespace brasswick

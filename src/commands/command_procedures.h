@@ -18,6 +18,7 @@ int SetTitleRT();
 int EditHTMLRT();
 int ExtractJSROMRT();
 int VersionRT();
+int ConvertRT();
 
 // Formatter of the copy command's destFile: "-" stands for the source file.
 std::string FormatCopyDestRT(const std::string& value);

@@ -34,6 +34,11 @@ inline constexpr int64_t kOutOfMemory = 149;
 inline constexpr int64_t kLoadJavaScriptFailed = 150;
 inline constexpr int64_t kWriteRomFailed = 151;
 inline constexpr int64_t kMissingTitleEnd = 152;
+inline constexpr int64_t kNotACartridge = 153;
+inline constexpr int64_t kDamagedCartridge = 154;
+inline constexpr int64_t kCodeCharacterUnknown = 155;
+inline constexpr int64_t kOutputKindImpossible = 156;
+inline constexpr int64_t kNotAPlayer = 157;
 
 // "Failed to load p8 file:" with the path on the next line (code 129).
 inline std::string LoadP8FailedMessage(const std::string& path) {

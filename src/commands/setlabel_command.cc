@@ -181,8 +181,10 @@ int SetLabelRT() {
 
   PrintVerbose("Loading game file...");
   std::optional<CartFile> file = ReadCartFile(job.input_path);
-  // A player's label is in its page: a script names no picture to replace.
-  if (!file || (file->form == CartForm::kPlayer && file->page_path != job.input_path)) {
+  // A player's label is in its page: a script names no picture to replace. A raw ROM
+  // has no label at all.
+  if (!file || file->form == CartForm::kRom ||
+      (file->form == CartForm::kPlayer && file->page_path != job.input_path)) {
     RecordFailure(kLoadCartridgeFailed, LoadGameFailedMessage(job.input_path));
     return 0;
   }

@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "console/console.h"
 #include "cli/cli_api.h"
 #include "cli/cli_binding.h"
 #include "cli/cli_config.h"
 #include "cli/runtime_registry.h"
 #include "commands/command_arg_names.h"
+#include "console/console.h"
 
 namespace brasswick {
 namespace {
@@ -17,20 +17,11 @@ namespace {
 TEST(Registry, HoldsTheProgramsProceduresAndConstantsInOrder) {
   RegisterProgramRuntimes();
   const auto& entries = GlobalRuntimeRegistry().entries();
-  const char* expected[] = {"ExportSpritesheetRT()",
-                            "ColorImageRT()",
-                            "ExtractJSROMRT()",
-                            "VersionRT()",
-                            "CopyP8RT()",
-                            "ExportMapRT()",
-                            "FormatCopyDestRT()",
-                            "SetLabelRT()",
-                            "ExportSpritesRT()",
-                            "EditHTMLRT()",
-                            "ExportLabelRT()",
-                            "SetTitleRT()",
-                            "#SW_Title",
-                            "#SW_Version"};
+  const char* expected[] = {"ExportSpritesheetRT()", "ColorImageRT()",  "ExtractJSROMRT()",
+                            "VersionRT()",           "CopyP8RT()",      "ExportMapRT()",
+                            "FormatCopyDestRT()",    "SetLabelRT()",    "ExportSpritesRT()",
+                            "EditHTMLRT()",          "ExportLabelRT()", "SetTitleRT()",
+                            "ConvertRT()",           "#SW_Title",       "#SW_Version"};
   ASSERT_EQ(entries.size(), std::size(expected));
   for (size_t i = 0; i < entries.size(); ++i) EXPECT_EQ(entries[i].name, expected[i]);
   EXPECT_EQ(GlobalRuntimeRegistry().Find("FormatCopyDestRT()")->kind,

@@ -54,6 +54,10 @@ TEST(CartReader, TellsEachFormByContentAndFindsThePlayersScript) {
   WriteTestFile(dir.File("cart.png"), PictureFile(160, 205, 32));
   WriteTestFile(dir.File("wide.png"), PictureFile(161, 205, 32));
   WriteTestFile(dir.File("opaque.png"), PictureFile(160, 205, 24));
+  // Raw ROMs go by their size alone: bare, with the 32 bytes after, and one byte short.
+  WriteTestFile(dir.File("bare.rom"), std::string(32768, '\x11'));
+  WriteTestFile(dir.File("whole"), std::string(32800, '\x22'));
+  WriteTestFile(dir.File("short.rom"), std::string(32767, '\x11'));
 
   struct Case {
     const char* name;
@@ -72,6 +76,9 @@ TEST(CartReader, TellsEachFormByContentAndFindsThePlayersScript) {
       {"cut.js", std::nullopt, "", "", -1},
       {"game.p8", CartForm::kText, "", "", -1},
       {"cart.png", CartForm::kPicture, "", "", 0},
+      {"bare.rom", CartForm::kRom, "", "", 0x11},
+      {"whole", CartForm::kRom, "", "", 0x22},
+      {"short.rom", std::nullopt, "", "", -1},
       {"wide.png", std::nullopt, "", "", -1},
       {"opaque.png", std::nullopt, "", "", -1},
       {"missing.js", std::nullopt, "", "", -1},
@@ -84,8 +91,14 @@ TEST(CartReader, TellsEachFormByContentAndFindsThePlayersScript) {
     EXPECT_EQ(file->form, *c.form) << c.name;
     if (file->form != CartForm::kPlayer) {
       EXPECT_EQ(file->document.has_value(), file->form == CartForm::kText) << c.name;
-      EXPECT_EQ(file->payload.size(), file->form == CartForm::kPicture ? kCartPayloadSize : 0)
+      EXPECT_EQ(file->payload.size(), file->form == CartForm::kText ? 0 : kCartPayloadSize)
           << c.name;
+      EXPECT_EQ(file->has_trailer, file->form == CartForm::kPicture || *c.name == 'w') << c.name;
+      if (file->form == CartForm::kRom) {
+        // A bare ROM is padded with zeros; a whole one keeps its last 32 bytes.
+        EXPECT_EQ(file->payload.front(), c.first_byte) << c.name;
+        EXPECT_EQ(file->payload.back(), file->has_trailer ? c.first_byte : 0) << c.name;
+      }
       continue;
     }
     EXPECT_EQ(file->script_path, *c.script ? dir.File(c.script) : "") << c.name;
