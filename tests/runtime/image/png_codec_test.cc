@@ -28,7 +28,7 @@ struct PngSpec {
   bool interlace = false;
   std::vector<png_color> palette;
   std::vector<uint8_t> trns_alpha;  // palette transparency
-  bool gray_trns = false;
+  bool gray_trns = false;           // a transparent grey or RGB colour: trns_color
   png_color_16 trns_color{};
   std::vector<Bytes> rows;  // rows as stored, packed at bit_depth
 };
@@ -293,6 +293,23 @@ TEST(PngCodec, GreyWithTransparentColourGainsAlpha) {
   ASSERT_TRUE(image);
   EXPECT_EQ(PixelAt(*image, 0, 0), (std::vector<int>{50, 50, 50, 0}));
   EXPECT_EQ(PixelAt(*image, 1, 0), (std::vector<int>{60, 60, 60, 255}));
+}
+
+// A transparent colour makes a true-colour picture one with alpha, and it is saved so.
+TEST(PngCodec, RgbWithTransparentColourGainsAlphaAndItsDepth) {
+  PngSpec spec;
+  spec.width = 2;
+  spec.height = 1;
+  spec.gray_trns = true;  // the colour form of tRNS
+  spec.trns_color.red = 10;
+  spec.trns_color.green = 20;
+  spec.trns_color.blue = 30;
+  spec.rows = {{10, 20, 30, 10, 20, 31}};
+  ImagePtr image = Load(MakePng(spec));
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->source_depth(), 32);
+  EXPECT_EQ(PixelAt(*image, 0, 0), (std::vector<int>{10, 20, 30, 0}));
+  EXPECT_EQ(PixelAt(*image, 1, 0), (std::vector<int>{10, 20, 31, 255}));
 }
 
 TEST(PngCodec, PaletteOutputOfEachDepth) {
