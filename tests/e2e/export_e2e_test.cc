@@ -137,12 +137,13 @@ TEST_F(ExportTest, SheetAndItsSubSelections) {
   ExpectIndexedImage(*last, 1,
                      [&](int x, int y) { return pictures_.SheetPixel(120 + x, 120 + y); });
 
-  ASSERT_EQ(RunBrasswick({"sheet", cart_, "pair.png", "--sub", "17", "2", "1"}).exit_code, 0);
+  // Sprite 35 is column 3 of row 2: a row and a column that differ.
+  ASSERT_EQ(RunBrasswick({"sheet", cart_, "pair.png", "--sub", "35", "2", "1"}).exit_code, 0);
   ImagePtr pair = Load("pair.png");
   ASSERT_TRUE(pair);
   EXPECT_EQ(pair->width(), 16);
   EXPECT_EQ(pair->height(), 8);
-  ExpectIndexedImage(*pair, 1, [&](int x, int y) { return pictures_.SheetPixel(8 + x, 8 + y); });
+  ExpectIndexedImage(*pair, 1, [&](int x, int y) { return pictures_.SheetPixel(24 + x, 16 + y); });
 
   ASSERT_EQ(RunBrasswick({"sheet", cart_, "half.png", "--half"}).exit_code, 0);
   ImagePtr half = Load("half.png");
