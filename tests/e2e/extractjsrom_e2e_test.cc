@@ -1,6 +1,7 @@
 // The hidden extractjsrom command as a user runs it: a player's script turned into a
 // .p8.png cartridge made from the template, or into the raw 32 768-byte memory image.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <random>
@@ -210,6 +211,10 @@ TEST(ExtractJsRom, NeverWritesOverWhatItReads) {
   ImagePtr label = CreateImage(128, 128, 24);
   ASSERT_TRUE(SaveImageFile(*label, dir.File("label.png"), ImageFormat::kPng));
   const std::string label_bytes = ReadTestFile(dir.File("label.png"));
+  // Writable by the user the command runs as: only the refusal keeps them.
+  for (const char* name : {"game.js", "game.html", "label.png"}) {
+    ASSERT_EQ(chmod(dir.File(name).c_str(), 0666), 0) << name;
+  }
   const std::vector<std::vector<std::string>> runs = {
       {dir.File("game.html"), dir.File("game.js")},
       {dir.File("game.js"), dir.File("game.js")},
