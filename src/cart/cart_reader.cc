@@ -69,14 +69,23 @@ std::vector<std::string> ScriptsNamedByPage(const std::string& page_path, std::s
   return scripts;
 }
 
-// A page's cartridge: its own list, or its script's. Left empty when there is none.
-void ReadPlayerOfPage(const std::string& path, std::string_view page, CartFile& file) {
+// The list of the script at script_path (the page itself, for a single-file player)
+// as the cartridge's payload; left empty when the list is never closed.
+void TakeList(const std::string& script_path, std::string_view script, CartFile& file) {
+  file.script_path = script_path;
+  std::optional<CartPayload> payload = PayloadOfList(script);
+  if (payload) file.payload = std::move(*payload);
+  file.has_trailer = payload.has_value();
+}
+
+// A page's cartridge: its own list, or its script's. Left empty when there is none, or
+// when only the form is wanted.
+void ReadPlayerOfPage(const std::string& path, std::string_view page, CartContent content,
+                      CartFile& file) {
   file.page_path = path;
+  if (content == CartContent::kFormOnly) return;
   if (HoldsCartData(page)) {
-    file.script_path = path;
-    std::optional<CartPayload> payload = PayloadOfList(page);
-    if (payload) file.payload = std::move(*payload);
-    file.has_trailer = payload.has_value();
+    TakeList(path, page, file);
     return;
   }
   std::vector<std::string> candidates = ScriptsNamedByPage(path, page);
@@ -90,21 +99,22 @@ void ReadPlayerOfPage(const std::string& path, std::string_view page, CartFile& 
     const std::string script = ReadTextFile(candidate);
     if (!HoldsCartData(script)) continue;
     file.read_paths.push_back(candidate);
-    file.script_path = candidate;
-    std::optional<CartPayload> payload = PayloadOfList(script);
-    if (payload) file.payload = std::move(*payload);
-    file.has_trailer = payload.has_value();
+    TakeList(candidate, script, file);
     return;
   }
 }
 
-bool ReadPlayer(const std::string& path, std::string text, CartFile& file) {
+bool ReadPlayer(const std::string& path, std::string text, CartContent content, CartFile& file) {
   file.form = CartForm::kPlayer;
   if (IsMarkupText(text)) {
-    ReadPlayerOfPage(path, text, file);
+    ReadPlayerOfPage(path, text, content, file);
     return true;
   }
   if (!HoldsCartData(text)) return false;
+  if (content == CartContent::kFormOnly) {
+    file.script_path = path;
+    return true;
+  }
   std::optional<CartPayload> payload = PayloadOfList(text);
   if (!payload) return false;
   file.payload = std::move(*payload);
@@ -136,7 +146,7 @@ std::string FindPageForScript(const std::string& path, std::string_view script_t
   return "";
 }
 
-std::optional<CartFile> ReadCartFile(const std::string& path) {
+std::optional<CartFile> ReadCartFile(const std::string& path, CartContent content) {
   std::optional<std::string> read = ReadWholeFile(path, kMaxPageFileSize);
   if (!read) return std::nullopt;
   try {
@@ -164,7 +174,7 @@ std::optional<CartFile> ReadCartFile(const std::string& path) {
       return file;
     }
     // Neither form kept the bytes, so they can become the text.
-    if (!ReadPlayer(path, DecodeTextBytes(std::move(*bytes)), file)) return std::nullopt;
+    if (!ReadPlayer(path, DecodeTextBytes(std::move(*bytes)), content, file)) return std::nullopt;
     return file;
   } catch (const std::bad_alloc&) {
     return std::nullopt;

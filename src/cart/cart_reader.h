@@ -60,7 +60,13 @@ struct CartFile {
 // - a player script: any other text holding "_cartdat=[" (letter case ignored); its
 //   page is found by FindPageForScript. A list that is never closed makes it none.
 // None when the file cannot be read or is none of these.
-std::optional<CartFile> ReadCartFile(const std::string& path);
+//
+// With kFormOnly a player is only told apart, for a command that edits the page and
+// needs no cartridge: no script is looked for or read, no list is parsed, and the
+// payload stays empty (a script's script_path is itself).
+enum class CartContent { kWhole, kFormOnly };
+std::optional<CartFile> ReadCartFile(const std::string& path,
+                                     CartContent content = CartContent::kWhole);
 
 // Whether text is markup: its first character after blanks and a byte-order mark is "<".
 bool IsMarkupText(std::string_view text);

@@ -180,7 +180,8 @@ int SetLabelRT() {
   job.label = label.get();
 
   PrintVerbose("Loading game file...");
-  std::optional<CartFile> file = ReadCartFile(job.input_path);
+  // Only the page is edited: its script need not be found or read.
+  std::optional<CartFile> file = ReadCartFile(job.input_path, CartContent::kFormOnly);
   // A player's label is in its page: a script names no picture to replace. A raw ROM
   // has no label at all.
   if (!file || file->form == CartForm::kRom ||
