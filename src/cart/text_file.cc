@@ -15,6 +15,11 @@ bool StartsWithBytes(std::string_view text, std::string_view prefix) {
 
 }  // namespace
 
+bool EndsWithIgnoringCase(std::string_view text, std::string_view ending) {
+  if (text.size() < ending.size()) return false;
+  return FindIgnoringCase(text.substr(text.size() - ending.size()), ending) == 0;
+}
+
 size_t FindIgnoringCase(std::string_view text, std::string_view needle, size_t from) {
   if (needle.empty()) return from <= text.size() ? from : std::string_view::npos;
   if (text.size() < needle.size()) return std::string_view::npos;

@@ -27,6 +27,9 @@ std::string ReadTextFile(const std::string& path);
 // (up to the last "/") is never changed: "/a.b/c" with "js" gives "/a.b/c.js".
 std::string ReplaceExtension(std::string_view path, std::string_view extension);
 
+// Whether text ends with ending, ignoring ASCII letter case.
+bool EndsWithIgnoringCase(std::string_view text, std::string_view ending);
+
 // The first position at or after from where needle occurs, ignoring ASCII letter case;
 // from itself for an empty needle, npos when there is none.
 size_t FindIgnoringCase(std::string_view text, std::string_view needle, size_t from = 0);

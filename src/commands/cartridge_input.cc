@@ -21,11 +21,6 @@ namespace {
 
 constexpr std::string_view kPictureExtension = ".p8.png";
 
-bool EndsWithIgnoringCase(std::string_view text, std::string_view ending) {
-  if (text.size() < ending.size()) return false;
-  return FindIgnoringCase(text.substr(text.size() - ending.size()), ending) == 0;
-}
-
 std::string PictureStem(const std::string& path) {
   const size_t slash = path.rfind('/');
   const std::string_view name =

@@ -51,8 +51,8 @@ OutputKind KindOfOutput(std::string_view path) {
   const size_t slash = path.rfind('/');
   const std::string_view name = path.substr(slash == std::string_view::npos ? 0 : slash + 1);
   for (const KindOfEnding& entry : kKindsByEnding) {
-    if (name.size() <= entry.ending.size()) continue;
-    if (FindIgnoringCase(name.substr(name.size() - entry.ending.size()), entry.ending) == 0) {
+    // The ending alone is no name.
+    if (name.size() > entry.ending.size() && EndsWithIgnoringCase(name, entry.ending)) {
       return entry.kind;
     }
   }
