@@ -117,6 +117,14 @@ TEST(CartReader, TellsEachFormByContentAndFindsThePlayersScript) {
           << c.name << " " << path;
     }
   }
+  // Told apart only: a page's script is neither looked for nor read.
+  std::optional<CartFile> form = ReadCartFile(dir.File("own.html"), CartContent::kFormOnly);
+  ASSERT_TRUE(form);
+  EXPECT_EQ(form->form, CartForm::kPlayer);
+  EXPECT_EQ(form->script_path, "");
+  EXPECT_TRUE(form->payload.empty());
+  EXPECT_EQ(form->read_paths, std::vector<std::string>{dir.File("own.html")});
+
   // Without a cartridge in its own script, the page falls back to index.js.
   WriteTestFile(dir.File("own.js"), "var other=1;");
   std::optional<CartFile> file = ReadCartFile(dir.File("own.html"));
