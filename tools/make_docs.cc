@@ -16,7 +16,6 @@
 #include <string_view>
 #include <vector>
 
-#include "console/console.h"
 #include "cli/cli_api.h"
 #include "cli/cli_binding.h"
 #include "cli/cli_config.h"
@@ -25,6 +24,7 @@
 #include "cli/cli_loader.h"
 #include "cli/runtime_registry.h"
 #include "commands/failure_codes.h"
+#include "console/console.h"
 #include "runtime/json/json_document.h"
 #include "runtime/platform/file_system.h"
 
@@ -273,11 +273,17 @@ const std::vector<ExitStatus>& ExitStatuses() {
       {{kDamagedCartridge},
        "The cartridge is damaged: its compressed code cannot be decoded, or its hash does not "
        "match its ROM."},
-      {{kCodeCharacterUnknown}, "The cartridge's code holds a byte no code character stands for."},
+      {{kCodeCharacterUnknown},
+       "The cartridge's code holds a byte no code character stands for, or the .p8's code a "
+       "character no byte stands for."},
       {{kOutputKindImpossible},
-       "The output's ending is unknown, or names a form that cannot be made from the input (a "
-       ".p8 to a ROM form)."},
+       "The output's ending is unknown, or no output is given without --count."},
       {{kNotAPlayer}, "The .js or .html destination is no player with a cartridge list."},
+      {{kCodeTooBig},
+       "The .p8's code, compressed, does not fit the 15616 bytes a cartridge holds for it."},
+      {{kCodeTooLong}, "The .p8's code, includes put in, is longer than 65535 bytes."},
+      {{kIncludeMissing}, "A file that the .p8's code includes cannot be read."},
+      {{kIncludeLoop}, "A file that the .p8's code includes includes itself."},
   };
   return statuses;
 }

@@ -52,6 +52,7 @@ inline constexpr std::string_view kNoO = "noO";
 inline constexpr std::string_view kNoStart = "noStart";
 inline constexpr std::string_view kInput = "input";
 inline constexpr std::string_view kOutput = "output";
+inline constexpr std::string_view kCount = "count";
 
 }  // namespace arg
 
@@ -82,8 +83,8 @@ inline constexpr std::string_view kSetHtmlArgNames[] = {
     arg::kOButton,         arg::kStartButton, arg::kNoUp,  arg::kNoDown,  arg::kNoLeft,
     arg::kNoRight,         arg::kNoDpad,      arg::kNoX,   arg::kNoO,     arg::kNoStart};
 
-inline constexpr std::string_view kConvertArgNames[] = {arg::kInput, arg::kOutput, arg::kLabel,
-                                                        arg::kTitle, arg::kSubtitle};
+inline constexpr std::string_view kConvertArgNames[] = {arg::kInput, arg::kOutput,   arg::kLabel,
+                                                        arg::kTitle, arg::kSubtitle, arg::kCount};
 
 struct CommandArgNames {
   std::string_view command;  // the command's first name in the table

@@ -39,6 +39,10 @@ inline constexpr int64_t kDamagedCartridge = 154;
 inline constexpr int64_t kCodeCharacterUnknown = 155;
 inline constexpr int64_t kOutputKindImpossible = 156;
 inline constexpr int64_t kNotAPlayer = 157;
+inline constexpr int64_t kCodeTooBig = 158;
+inline constexpr int64_t kCodeTooLong = 159;
+inline constexpr int64_t kIncludeMissing = 160;
+inline constexpr int64_t kIncludeLoop = 161;
 
 // "Failed to load p8 file:" with the path on the next line (code 129).
 inline std::string LoadP8FailedMessage(const std::string& path) {
