@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <new>
 #include <numeric>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -38,7 +38,9 @@ constexpr uint32_t kRawEndBits = 8;
 constexpr uint32_t kLongCopy = 128;
 // Tree nodes looked at per position.
 constexpr int kTreeDepth = 32;
-constexpr int kHashBits = 16;
+// Tree roots. Several beginnings sharing a root cost the walk little, as the tree
+// orders by the whole text; a small table stays in the cache.
+constexpr int kHashBits = 14;
 // Parses after the first, each pricing literals by the list the one before left.
 constexpr int kRepricings = 1;
 
@@ -102,8 +104,8 @@ using Copies = std::array<Copy, kWidths>;
 enum class Kind : uint8_t { kLiteral, kCopy, kRaw };
 struct Token {
   Kind kind;
-  uint32_t length;
-  uint32_t distance;
+  uint16_t length;
+  uint16_t distance;
 };
 
 // How far from..., said past its first `length` bytes, equals at...: at most limit.
@@ -166,14 +168,18 @@ void NearCopy(const uint8_t* text, uint32_t i, uint32_t limit, Copies& found) {
 // from the root meets ever longer matches, so few steps find the longest copy however
 // often the first bytes recur (indentation, "end\n"). The tree gives the longest, not
 // the nearest, so the 5-bit distances are also tried one by one.
-std::vector<Copies> FindCopies(const uint8_t* text, uint32_t n) {
+//
+// The tree's links live in `smaller` and `larger`, at least n entries each, whatever
+// they held: a position's links are set when it goes into the tree, before any walk
+// can reach it. (Fresh memory costs more than the work here, so the parse lends the
+// tables it fills afresh anyway.)
+constexpr uint32_t kNoNode = std::numeric_limits<uint32_t>::max();
+
+std::vector<Copies> FindCopies(const uint8_t* text, uint32_t n, std::span<uint32_t> smaller,
+                               std::span<uint32_t> larger) {
   std::vector<Copies> copies(n);
   if (n < kMinCopy) return copies;
-  std::vector<int32_t> root(size_t{1} << kHashBits, -1);
-  // A position's links are set when it goes into the tree, before any walk can reach
-  // it, so they need no first value: no pass over them before the work.
-  std::unique_ptr<int32_t[]> smaller(new int32_t[n]);
-  std::unique_ptr<int32_t[]> larger(new int32_t[n]);
+  std::vector<uint32_t> root(size_t{1} << kHashBits, kNoNode);
   uint32_t whole_end = 0;  // the end of the copy last taken whole
   uint32_t whole_distance = 0;
   for (uint32_t i = 0; i + kMinCopy <= n; ++i) {
@@ -189,16 +195,16 @@ std::vector<Copies> FindCopies(const uint8_t* text, uint32_t n) {
     uint32_t best = kMinCopy - 1;
     // Where the next node smaller (larger) than position i hangs, and how much of
     // position i's text every node on that side shares.
-    int32_t* below = &smaller[i];
-    int32_t* above = &larger[i];
+    uint32_t* below = &smaller[i];
+    uint32_t* above = &larger[i];
     uint32_t below_shared = 0;
     uint32_t above_shared = 0;
-    int32_t& top = root[Hash(text + i)];
-    int32_t j = top;
-    top = static_cast<int32_t>(i);
+    uint32_t& top = root[Hash(text + i)];
+    uint32_t j = top;
+    top = i;
     for (int steps = 0;; ++steps) {
-      if (j < 0 || i - j > kWindow || steps == kTreeDepth) {
-        *below = *above = -1;
+      if (j == kNoNode || i - j > kWindow || steps == kTreeDepth) {
+        *below = *above = kNoNode;
         break;
       }
       const uint32_t length =
@@ -284,16 +290,14 @@ std::vector<uint8_t> PricesAfter(const uint8_t* text, uint32_t n,
 // its tables from one parse to the next: fresh ones for each would cost as much again.
 class CheapestParser {
  public:
-  CheapestParser(const uint8_t* text, uint32_t n, const std::vector<Copies>& copies)
-      : text_(text),
-        n_(n),
-        copies_(copies),
-        cost_(n + 1),
-        step_(n + 1),
-        run_cost_(n + 1),
-        run_start_(n + 1) {}
+  CheapestParser(const uint8_t* text, uint32_t n)
+      : text_(text), n_(n), cost_(n + 1), step_(n + 1), run_cost_(n + 1), run_start_(n + 1) {}
 
-  std::vector<Token> Parse(const std::vector<uint8_t>& prices) {
+  // Two tables of n + 1 entries that each parse fills afresh, free until then.
+  std::span<uint32_t> FirstScratch() { return cost_; }
+  std::span<uint32_t> SecondScratch() { return run_cost_; }
+
+  std::vector<Token> Parse(const std::vector<Copies>& copies, const std::vector<uint8_t>& prices) {
     std::fill(cost_.begin(), cost_.end(), kInfinity);
     std::fill(run_cost_.begin(), run_cost_.end(), kInfinity);
     cost_[0] = 0;
@@ -305,19 +309,20 @@ class CheapestParser {
       if (i == n_) break;
       if (cost_[i] + kRawStartBits < run_cost_[i]) {
         run_cost_[i] = cost_[i] + kRawStartBits;
-        run_start_[i] = i;
+        run_start_[i] = static_cast<uint16_t>(i);
       }
       // A raw run cannot hold a zero byte: that would end it.
       if (text_[i] != 0 && run_cost_[i] + kRawByteBits < run_cost_[i + 1]) {
         run_cost_[i + 1] = run_cost_[i] + kRawByteBits;
         run_start_[i + 1] = run_start_[i];
       }
-      Relax(i + 1, cost_[i] + prices[i], {i, 0, Kind::kLiteral});
+      const auto from = static_cast<uint16_t>(i);
+      Relax(i + 1, cost_[i] + prices[i], {from, 0, Kind::kLiteral});
       uint32_t shortest = kMinCopy;
       for (int width = 0; width < kWidths; ++width) {
-        const Copy& copy = copies_[i][width];
+        const Copy& copy = copies[i][width];
         if (copy.length < shortest) continue;
-        const Step how = {i, copy.distance, Kind::kCopy};
+        const Step how = {from, copy.distance, Kind::kCopy};
         if (copy.length >= kLongCopy) {
           Relax(i + copy.length, cost_[i] + CopyBits(width, copy.length), how);
         } else {
@@ -338,7 +343,7 @@ class CheapestParser {
     std::vector<Token> tokens;
     for (uint32_t i = n_; i > 0;) {
       const Step& how = step_[i];
-      tokens.push_back({how.kind, i - how.from, how.distance});
+      tokens.push_back({how.kind, static_cast<uint16_t>(i - how.from), how.distance});
       i = how.from;
     }
     std::reverse(tokens.begin(), tokens.end());
@@ -347,8 +352,9 @@ class CheapestParser {
 
  private:
   // How the cheapest way found to a position ends.
+  // Sixteen bits hold any position: code is at most 65 535 bytes.
   struct Step {
-    uint32_t from;
+    uint16_t from;
     uint16_t distance;
     Kind kind;
   };
@@ -362,12 +368,11 @@ class CheapestParser {
 
   const uint8_t* text_;
   uint32_t n_;
-  const std::vector<Copies>& copies_;
   std::vector<uint32_t> cost_;
   std::vector<Step> step_;
   // A raw run open at a position (its zero byte not yet paid for) and where it began.
   std::vector<uint32_t> run_cost_;
-  std::vector<uint32_t> run_start_;
+  std::vector<uint16_t> run_start_;
 };
 
 // Bits into bytes lowest bit first; a number is written lowest bit first.
@@ -457,15 +462,16 @@ std::optional<std::string> CompressCode(std::string_view code) {
   try {
     const auto* text = reinterpret_cast<const uint8_t*>(code.data());
     const auto n = static_cast<uint32_t>(code.size());
-    const std::vector<Copies> copies = FindCopies(text, n);
+    CheapestParser parser(text, n);
+    const std::vector<Copies> copies =
+        FindCopies(text, n, parser.FirstScratch(), parser.SecondScratch());
     std::string best = Emit(text, n, GreedyParse(n, copies));
     auto keep = [&best](std::string stream) {
       if (stream.size() < best.size()) best = std::move(stream);
     };
-    CheapestParser parser(text, n, copies);
     std::vector<uint8_t> prices = PricesOfAllLiterals(text, n);
     for (int pass = 0; pass <= kRepricings; ++pass) {
-      const std::vector<Token> tokens = parser.Parse(prices);
+      const std::vector<Token> tokens = parser.Parse(copies, prices);
       keep(Emit(text, n, tokens));
       prices = PricesAfter(text, n, tokens);
     }
