@@ -39,6 +39,12 @@ inline constexpr int64_t kDamagedCartridge = 154;
 inline constexpr int64_t kCodeCharacterUnknown = 155;
 inline constexpr int64_t kOutputKindImpossible = 156;
 inline constexpr int64_t kNotAPlayer = 157;
+// 158-161: convert's.
+inline constexpr int64_t kPictureDoesNotFit = 162;
+inline constexpr int64_t kPictureColorsUnknown = 163;
+inline constexpr int64_t kCellsMatchNoSprite = 164;
+inline constexpr int64_t kNoRoomForSprites = 165;
+inline constexpr int64_t kMapOverSprites = 166;
 
 // "Failed to load p8 file:" with the path on the next line (code 129).
 inline std::string LoadP8FailedMessage(const std::string& path) {
