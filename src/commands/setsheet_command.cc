@@ -558,9 +558,12 @@ void PlaceMapPicture(Job& job) {
     }
   }
   if (conflicts > 0) {
-    RecordFailure(kMapOverSprites, "Failed to write map rows 32-63 over sprites in use:\n" +
-                                       job.cart_path + "\n" + first_conflict + " (" +
-                                       std::to_string(conflicts) + " cells in all).");
+    RecordFailure(kMapOverSprites,
+                  "Failed to write map rows 32-63 over sprites in use:\n" + job.cart_path + "\n" +
+                      first_conflict +
+                      (conflicts > 1 ? ", and " + std::to_string(conflicts - 1) +
+                                           " more cells would change sprites in use."
+                                     : "."));
     return;
   }
   for (size_t i = 0; i < added.size(); ++i) WriteSpriteTile(memory, free_sprites[i], *added[i]);
