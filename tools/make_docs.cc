@@ -16,7 +16,6 @@
 #include <string_view>
 #include <vector>
 
-#include "console/console.h"
 #include "cli/cli_api.h"
 #include "cli/cli_binding.h"
 #include "cli/cli_config.h"
@@ -25,6 +24,7 @@
 #include "cli/cli_loader.h"
 #include "cli/runtime_registry.h"
 #include "commands/failure_codes.h"
+#include "console/console.h"
 #include "runtime/json/json_document.h"
 #include "runtime/platform/file_system.h"
 
@@ -278,6 +278,14 @@ const std::vector<ExitStatus>& ExitStatuses() {
        "The output's ending is unknown, or names a form that cannot be made from the input (a "
        ".p8 to a ROM form)."},
       {{kNotAPlayer}, "The .js or .html destination is no player with a cartridge list."},
+      {{kPictureDoesNotFit},
+       "The picture does not fit the sprite sheet or the map from where it is placed, or its "
+       "sides are no multiples of 8 (setmap)."},
+      {{kPictureColorsUnknown}, "A pixel of the picture is none of the 16 standard colours."},
+      {{kCellsMatchNoSprite}, "A cell of the map picture shows no sprite of the sheet."},
+      {{kNoRoomForSprites}, "Too few blank sprites are left for the new cells (--addSprites)."},
+      {{kMapOverSprites},
+       "Map rows 32-63 would change sprites 128-255 that are not blank (they share memory)."},
   };
   return statuses;
 }
@@ -373,6 +381,10 @@ std::string ManPage(const std::string& date) {
        "settitle game.p8.png --title \"My game\" --subtitle \"by me\""},
       {"Theme an exported player page and hide its Start button:",
        "sethtml game.html --background navy --controls 8 --noStart"},
+      {"Put an edited sprite sheet back into a picture cartridge, nearest colours taken:",
+       "setsheet game.p8.png sheet.png --fitPalette"},
+      {"Put a level drawn as a map picture back from cell 0, 0, new tiles added as sprites:",
+       "setmap game.p8 level.png --addSprites"},
       {"Copy a cartridge without its sound effects:", "copy game.p8 quiet.p8 --clear sfx"},
       {"Recolour a photo to the 16 colours at 128 x 128:",
        "colorimage photo.jpg small.png --fit 128"},

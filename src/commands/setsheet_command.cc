@@ -374,7 +374,8 @@ void PlaceSheetPicture(Job& job) {
 
   PrintVerbose("Placing the picture...");
   const std::span<uint8_t> memory(cartridge->memory);
-  // The lower half's bytes are also map cells: those the picture reaches are counted once.
+  // The lower half's bytes are also map cells: those the picture reaches are counted once,
+  // when they held a sprite number and now hold another.
   std::bitset<kSheetHalfByteCount> reached;
   const uint8_t* index = indices->data();
   for (int y = y0; y < y0 + picture->height(); ++y) {
@@ -386,7 +387,8 @@ void PlaceSheetPicture(Job& job) {
   }
   int64_t overwritten = 0;
   for (size_t i = 0; i < reached.size(); ++i) {
-    overwritten += reached[i] && cartridge->before[kSharedStart + i] != 0;
+    const uint8_t was = cartridge->before[kSharedStart + i];
+    overwritten += reached[i] && was != 0 && was != memory[kSharedStart + i];
   }
   if (!SaveCartridge(*cartridge, job)) return;
   if (overwritten > 0) {

@@ -451,12 +451,15 @@ TEST_F(SetSheetTest, ReadsPaletteAndGreyPictures) {
 // said, once, unless silenced.
 TEST_F(SetSheetTest, SaysWhenItOverwritesMapCells) {
   // Sprite 128's 32 bytes are map cells (0-3, 32), (64-67, 32), (0-3, 33), ...; one of
-  // them is made empty.
+  // them is made empty and one made the number the picture gives it (0x33): neither is
+  // overwritten.
   pictures_.sheet[64][0] = pictures_.sheet[64][1] = 0;
+  pictures_.sheet[65][2] = pictures_.sheet[65][3] = 3;  // one cell that keeps its number
   int nonzero = 0;
   for (int y = 64; y < 72; ++y) {
     for (int k = 0; k < 4; ++k) {
-      nonzero += pictures_.sheet[y][2 * k] != 0 || pictures_.sheet[y][2 * k + 1] != 0;
+      const int cell = pictures_.sheet[y][2 * k] | pictures_.sheet[y][2 * k + 1] << 4;
+      nonzero += cell != 0 && cell != 0x33;
     }
   }
   WriteTestFile(Cart(), pictures_.ToP8());
@@ -467,6 +470,7 @@ TEST_F(SetSheetTest, SaysWhenItOverwritesMapCells) {
   ASSERT_GT(nonzero, 0);
   EXPECT_EQ(result.out, "Warning: the picture also changed " + std::to_string(nonzero) +
                             " map cells of rows 32-63 that were not empty:\n" + Cart() + "\n");
+  WritePng(Picture(), 8, 8, [](int, int) { return Colour(2); });
   result = Run({"setsheet", "--at", "128", "--silent", "--verbose"});
   EXPECT_EQ(result.exit_code, 0);
   EXPECT_EQ(result.out + result.err, "");
