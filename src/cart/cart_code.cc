@@ -120,12 +120,16 @@ bool CopyBack(std::string& out, size_t distance, size_t count, size_t limit) {
 }
 
 constexpr size_t kCodeHeaderSize = 8;
+constexpr size_t kCompressedToEnd = 0xFFFF;
+constexpr uint8_t kCurrent[4] = {0x00, 0x70, 0x78, 0x61};
 
 std::optional<std::string> DecodeCurrent(std::span<const uint8_t> area) {
   const size_t length = ReadBe16(area, 4);
   const size_t compressed = ReadBe16(area, 6);
   if (compressed < kCodeHeaderSize) return std::nullopt;
-  const size_t end = std::min(compressed, area.size());
+  // The field cannot state a longer stream; at its most it says "up to the end".
+  const size_t end =
+      compressed == kCompressedToEnd ? area.size() : std::min(compressed, area.size());
   BitReader bits(area.subspan(kCodeHeaderSize, end - kCodeHeaderSize));
 
   std::array<uint8_t, 256> order;
@@ -221,12 +225,23 @@ std::optional<std::string> DecodeOld(std::span<const uint8_t> area) {
 std::optional<std::string> DecodeCodeArea(std::span<const uint8_t> area) {
   if (area.size() != kCodeAreaSize) return std::nullopt;
   try {
-    static constexpr uint8_t kCurrent[4] = {0x00, 0x70, 0x78, 0x61};
     static constexpr uint8_t kOld[4] = {0x3A, 0x63, 0x3A, 0x00};
-    if (std::equal(kCurrent, kCurrent + 4, area.begin())) return DecodeCurrent(area);
+    if (std::equal(kCurrent, std::end(kCurrent), area.begin())) return DecodeCodeStream(area);
     if (std::equal(kOld, kOld + 4, area.begin())) return DecodeOld(area);
     const auto zero = std::find(area.begin(), area.end(), 0);
     return std::string(area.begin(), zero);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> DecodeCodeStream(std::span<const uint8_t> stream) {
+  if (stream.size() < kCodeHeaderSize ||
+      !std::equal(kCurrent, std::end(kCurrent), stream.begin())) {
+    return std::nullopt;
+  }
+  try {
+    return DecodeCurrent(stream);
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }

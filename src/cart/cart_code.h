@@ -35,6 +35,14 @@ inline constexpr size_t kMaxCodeLength = 65535;
 // the end of a token gives the code decoded so far.
 std::optional<std::string> DecodeCodeArea(std::span<const uint8_t> area);
 
+// A current-format stream ("\0pxa", its 8-byte header, its bits) of any length, decoded
+// by the same rules as DecodeCodeArea; a compressed length of 0xFFFF (the most the field
+// holds) means the stream runs to the end of the bytes given, as a stream longer than
+// the field can state is written. DecodeCodeArea reads its current-format areas through
+// this. None for a stream shorter than its header or of another format, and on the
+// failures DecodeCodeArea lists.
+std::optional<std::string> DecodeCodeStream(std::span<const uint8_t> stream);
+
 // Code bytes (one a character) as .p8 text: 0x20-0x7E, tab, LF and CR as themselves,
 // every other byte as its character of the table (UTF-8; the emoji glyphs with the
 // variation selector U+FE0F). Byte 0, which code never holds, is kept as the NUL

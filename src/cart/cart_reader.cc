@@ -80,12 +80,16 @@ void TakeList(const std::string& script_path, std::string_view script, CartFile&
 
 // A page's cartridge: its own list, or its script's. Left empty when there is none, or
 // when only the form is wanted.
-void ReadPlayerOfPage(const std::string& path, std::string_view page, CartContent content,
+void ReadPlayerOfPage(const std::string& path, std::string page, CartContent content,
                       CartFile& file) {
   file.page_path = path;
-  if (content == CartContent::kFormOnly) return;
+  if (content == CartContent::kFormOnly) {
+    file.page_text = std::move(page);
+    return;
+  }
   if (HoldsCartData(page)) {
     TakeList(path, page, file);
+    file.page_text = std::move(page);
     return;
   }
   std::vector<std::string> candidates = ScriptsNamedByPage(path, page);
@@ -100,14 +104,15 @@ void ReadPlayerOfPage(const std::string& path, std::string_view page, CartConten
     if (!HoldsCartData(script)) continue;
     file.read_paths.push_back(candidate);
     TakeList(candidate, script, file);
-    return;
+    break;
   }
+  file.page_text = std::move(page);
 }
 
 bool ReadPlayer(const std::string& path, std::string text, CartContent content, CartFile& file) {
   file.form = CartForm::kPlayer;
   if (IsMarkupText(text)) {
-    ReadPlayerOfPage(path, text, content, file);
+    ReadPlayerOfPage(path, std::move(text), content, file);
     return true;
   }
   if (!HoldsCartData(text)) return false;
@@ -120,7 +125,7 @@ bool ReadPlayer(const std::string& path, std::string text, CartContent content, 
   file.payload = std::move(*payload);
   file.has_trailer = true;
   file.script_path = path;
-  file.page_path = FindPageForScript(path, text);
+  file.page_path = FindPageForScript(path, text, &file.page_text);
   if (!file.page_path.empty()) file.read_paths.push_back(file.page_path);
   return true;
 }
@@ -134,14 +139,18 @@ bool IsMarkupText(std::string_view text) {
   return at < text.size() && text[at] == '<';
 }
 
-std::string FindPageForScript(const std::string& path, std::string_view script_text) {
+std::string FindPageForScript(const std::string& path, std::string_view script_text,
+                              std::string* page_text) {
   if (IsMarkupText(script_text) || script_text.find("_cartdat") == kNpos) return "";
   const std::string folder = FolderOf(path);
   const std::string candidates[] = {ReplaceExtension(path, "html"), ReplaceExtension(path, "htm"),
                                     folder + "index.html", folder + "index.htm"};
   for (const std::string& candidate : candidates) {
     if (candidate == path) continue;
-    if (ReadTextFile(candidate).find(".p8_menu_button") != kNpos) return candidate;
+    std::string text = ReadTextFile(candidate);
+    if (text.find(".p8_menu_button") == kNpos) continue;
+    if (page_text != nullptr) *page_text = std::move(text);
+    return candidate;
   }
   return "";
 }

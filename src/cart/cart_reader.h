@@ -42,6 +42,10 @@ struct CartFile {
   // beside it). A single-file player is both.
   std::string script_path;
   std::string page_path;
+  // kPlayer: the page's text, decoded, when it was read whole on the way (the input
+  // page, or the page found beside a script input), so that reading its pictures needs
+  // no second read; else empty.
+  std::string page_text;
   // Every file that was read, the input first. A command writes over none of them
   // unless it edits the input in place.
   std::vector<std::string> read_paths;
@@ -74,8 +78,10 @@ bool IsMarkupText(std::string_view text);
 // The page of a player script at path whose text is script_text: "" when the text is
 // markup itself or holds no "_cartdat"; else the first of the script's name with
 // ".html", with ".htm", "index.html" and "index.htm" in its folder that is not path
-// itself and holds ".p8_menu_button", or "" when none does.
-std::string FindPageForScript(const std::string& path, std::string_view script_text);
+// itself and holds ".p8_menu_button", or "" when none does. The page's text, decoded,
+// goes to *page_text when a page is found and page_text is not null.
+std::string FindPageForScript(const std::string& path, std::string_view script_text,
+                              std::string* page_text = nullptr);
 
 }  // namespace brasswick
 

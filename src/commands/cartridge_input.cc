@@ -47,7 +47,7 @@ std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::strin
 
 }  // namespace
 
-std::optional<LabelPixels> CartFileLabel(const CartFile& file) {
+std::optional<LabelPixels> CartFileLabel(CartFile& file) {
   // Each pixel the nearest of the 32 label colours by its upper six bits, as the console
   // shows it (a cartridge picture's low two carry its payload).
   const LabelColorRule rule{kLabelColorCount, true};
@@ -55,7 +55,8 @@ std::optional<LabelPixels> CartFileLabel(const CartFile& file) {
     return PickLabelColors(*file.picture, kCartLabelX, kCartLabelY, rule);
   }
   if (file.form != CartForm::kPlayer || file.page_path.empty()) return std::nullopt;
-  HtmlPlayerPtr player = LoadHtmlPlayer(file.page_path);
+  HtmlPlayerPtr player = file.page_text.empty() ? LoadHtmlPlayer(file.page_path)
+                                                : HtmlPlayerFromText(std::move(file.page_text));
   ImagePtr picture;
   if (!player || FindEmbeddedLabel(*player, &picture) < 0) return std::nullopt;
   return PickLabelColors(*picture, 0, 0, rule);

@@ -32,7 +32,9 @@ struct ExportCartridge {
 // 128 picture embedded in the player's page (as setlabel finds it), each pixel the
 // nearest of the 32 label colours by its red, green and blue upper six bits. None for
 // the other forms, a player without a page or label picture, or when memory runs out.
-std::optional<LabelPixels> CartFileLabel(const CartFile& file);
+// A player's page text, when the reader kept it, is taken over (left empty) rather
+// than copied or read again.
+std::optional<LabelPixels> CartFileLabel(CartFile& file);
 
 // Prints "Loading p8 file..." when verbose and reads the resolved path by ReadCartFile.
 // with_label also takes a picture's or player's label: the picture's label window, or

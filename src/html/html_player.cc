@@ -185,13 +185,22 @@ std::optional<ImageSize> PeekImageSize(std::string_view payload,
 HtmlPlayerPtr LoadHtmlPlayer(const std::string& path) {
   std::optional<std::string> bytes = ReadWholeFile(path, kMaxPageFileSize);
   if (!bytes) return nullptr;
-  HtmlPlayerPtr player(new (std::nothrow) HtmlPlayerDocument);
-  if (!player) return nullptr;
   try {
     // A UTF-8 mark is part of the page as the user keeps it, so it is written back.
     const bool utf8_mark = bytes->starts_with(kUtf8Mark);
-    player->html = DecodeTextBytes(std::move(*bytes));
-    if (utf8_mark) player->html.insert(0, kUtf8Mark);
+    std::string html = DecodeTextBytes(std::move(*bytes));
+    if (utf8_mark) html.insert(0, kUtf8Mark);
+    return HtmlPlayerFromText(std::move(html));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+HtmlPlayerPtr HtmlPlayerFromText(std::string text) {
+  HtmlPlayerPtr player(new (std::nothrow) HtmlPlayerDocument);
+  if (!player) return nullptr;
+  try {
+    player->html = std::move(text);
     if (player->html.find("p8_playarea") == std::string::npos) return nullptr;
     player->images = IndexPictures(player->html);
     FindValues(*player);

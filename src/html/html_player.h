@@ -72,6 +72,8 @@ using HtmlPlayerPtr = std::unique_ptr<HtmlPlayerDocument>;
 // when the file cannot be read, is not such a page, or memory runs out; the caller
 // owns the result.
 HtmlPlayerPtr LoadHtmlPlayer(const std::string& path);
+// The same from a page's text already read and decoded, which the document takes over.
+HtmlPlayerPtr HtmlPlayerFromText(std::string text);
 
 // Writes the page with the current values in their places, through the atomic writer.
 // False, with any existing file left as it was, for an empty path or when the file

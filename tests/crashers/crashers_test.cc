@@ -20,6 +20,7 @@
 
 #include "cart/cart_document.h"
 #include "cart/cart_image.h"
+#include "cart/cart_reader.h"
 #include "cart/player_script.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
@@ -90,6 +91,7 @@ bool ReaderAccepts(const std::string& target, const std::string& path) {
     return loaded;
   }
   if (target == "p8_document") return LoadCartDocument(path).has_value();
+  if (target == "cart_file") return ReadCartFile(path).has_value();
   if (target == "png_image" || target == "jpeg_image" || target == "bmp_image") {
     return LoadImageFile(path) != nullptr;
   }

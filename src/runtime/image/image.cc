@@ -20,12 +20,12 @@ bool ValidSide(int side) { return side >= 1 && side <= kMaxImageSide; }
 // The ABI name of GdkPixbuf 2, whose headers the calls below are typed by.
 constexpr char kPixbufLibraryName[] = "libgdk_pixbuf-2.0.so.0";
 
-// GdkPixbuf, with the GLib stack beneath it, is most of what a start would load: it is
-// opened when the first picture is made, so that runs that never touch pixels (help,
-// version, copy) start without it. Nothing else in the program calls it.
+// GdkPixbuf, with the GLib stack beneath it, is most of what a start would load, and
+// only its scaler is needed: pictures live in plain buffers, and the library is opened
+// when the first picture is scaled, so that runs that scale none (help, copy, convert,
+// the exports at scale 1) start without it. Nothing else in the program calls it.
 struct PixbufLibrary {
-  decltype(&gdk_pixbuf_new) create = nullptr;
-  decltype(&gdk_pixbuf_new_subpixbuf) create_subpixbuf = nullptr;
+  decltype(&gdk_pixbuf_new_from_data) wrap = nullptr;
   decltype(&gdk_pixbuf_scale_simple) scale_simple = nullptr;
   decltype(&gdk_pixbuf_get_pixels) get_pixels = nullptr;
   decltype(&gdk_pixbuf_get_width) get_width = nullptr;
@@ -48,8 +48,7 @@ const PixbufLibrary* Pixbufs() {
     void* handle = dlopen(kPixbufLibraryName, RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) return nullptr;
     const bool found =
-        FindFunction(handle, "gdk_pixbuf_new", functions.create) &&
-        FindFunction(handle, "gdk_pixbuf_new_subpixbuf", functions.create_subpixbuf) &&
+        FindFunction(handle, "gdk_pixbuf_new_from_data", functions.wrap) &&
         FindFunction(handle, "gdk_pixbuf_scale_simple", functions.scale_simple) &&
         FindFunction(handle, "gdk_pixbuf_get_pixels", functions.get_pixels) &&
         FindFunction(handle, "gdk_pixbuf_get_width", functions.get_width) &&
@@ -62,20 +61,15 @@ const PixbufLibrary* Pixbufs() {
   return library;
 }
 
-// gdk_pixbuf_new allocates with a try-allocator and gives null when memory runs out;
-// the sides are limited first so that its own size arithmetic cannot overflow.
-GdkPixbuf* NewPixbuf(int width, int height, bool has_alpha) {
-  if (!ValidSide(width) || !ValidSide(height)) return nullptr;
-  const uint64_t channels = has_alpha ? 4 : 3;
-  const uint64_t row_bytes = ((static_cast<uint64_t>(width) * channels) + 3) & ~uint64_t{3};
-  if (row_bytes > static_cast<uint64_t>(std::numeric_limits<int>::max())) return nullptr;
-  if (row_bytes * static_cast<uint64_t>(height) >
-      static_cast<uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
-    return nullptr;
-  }
+// A pixbuf that views the rectangle of image's pixels (no copy), for the scaler to read;
+// the image must outlive it. Null when the library cannot be opened.
+GdkPixbuf* ViewAsPixbuf(const RgbaImage& image, int x, int y, int width, int height) {
   const PixbufLibrary* library = Pixbufs();
   if (library == nullptr) return nullptr;
-  return library->create(GDK_COLORSPACE_RGB, has_alpha, 8, width, height);
+  const uint8_t* first = image.Row(y) + static_cast<size_t>(x) * image.channels();
+  // The scaler only reads its source.
+  return library->wrap(const_cast<uint8_t*>(first), GDK_COLORSPACE_RGB, image.channels() == 4, 8,
+                       width, height, image.rowstride(), nullptr, nullptr);
 }
 
 }  // namespace
@@ -85,6 +79,16 @@ RgbaImage::RgbaImage(GdkPixbuf* pixbuf, int source_depth)
   CacheLayout();
 }
 
+RgbaImage::RgbaImage(std::unique_ptr<uint8_t[]> buffer, int width, int height, int channels,
+                     int rowstride, int source_depth)
+    : buffer_(std::move(buffer)),
+      pixels_(buffer_.get()),
+      width_(width),
+      height_(height),
+      channels_(channels),
+      rowstride_(rowstride),
+      source_depth_(source_depth) {}
+
 RgbaImage::~RgbaImage() {
   if (pixbuf_ != nullptr) Pixbufs()->unref(pixbuf_);
 }
@@ -93,6 +97,7 @@ void RgbaImage::ReplacePixbuf(GdkPixbuf* pixbuf) {
   if (pixbuf == pixbuf_) return;
   if (pixbuf_ != nullptr) Pixbufs()->unref(pixbuf_);
   pixbuf_ = pixbuf;
+  buffer_.reset();
   CacheLayout();
 }
 
@@ -113,9 +118,20 @@ void RgbaImage::CacheLayout() {
 }
 
 ImagePtr AllocateImage(int width, int height, bool has_alpha, int source_depth) {
-  GdkPixbuf* pixbuf = NewPixbuf(width, height, has_alpha);
-  if (pixbuf == nullptr) return nullptr;
-  return std::make_unique<RgbaImage>(pixbuf, source_depth);
+  // The sides are limited first so that the size arithmetic cannot overflow.
+  if (!ValidSide(width) || !ValidSide(height)) return nullptr;
+  const uint64_t channels = has_alpha ? 4 : 3;
+  // Rows start on 4-byte boundaries, as the scaler's own pictures do.
+  const uint64_t row_bytes = ((static_cast<uint64_t>(width) * channels) + 3) & ~uint64_t{3};
+  if (row_bytes > static_cast<uint64_t>(std::numeric_limits<int>::max())) return nullptr;
+  const uint64_t size = row_bytes * static_cast<uint64_t>(height);
+  if (size > static_cast<uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) return nullptr;
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
+  if (!buffer) return nullptr;
+  ImagePtr image(new (std::nothrow)
+                     RgbaImage(std::move(buffer), width, height, static_cast<int>(channels),
+                               static_cast<int>(row_bytes), source_depth));
+  return image;
 }
 
 ImagePtr CreateImage(int width, int height, int depth) {
@@ -151,10 +167,13 @@ ImagePtr CopyImageRegion(const RgbaImage& image, int x, int y, int width, int he
 }
 
 bool ResizeImage(RgbaImage& image, int width, int height, ResizeMode mode) {
-  if (!ValidSide(width) || !ValidSide(height) || image.pixbuf() == nullptr) return false;
+  if (!ValidSide(width) || !ValidSide(height) || image.pixels() == nullptr) return false;
   if (width == image.width() && height == image.height()) return true;
+  GdkPixbuf* source = ViewAsPixbuf(image, 0, 0, image.width(), image.height());
+  if (source == nullptr) return false;
   const GdkInterpType interp = mode == ResizeMode::kRaw ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
-  GdkPixbuf* scaled = Pixbufs()->scale_simple(image.pixbuf(), width, height, interp);
+  GdkPixbuf* scaled = Pixbufs()->scale_simple(source, width, height, interp);
+  Pixbufs()->unref(source);
   if (scaled == nullptr) return false;
   image.ReplacePixbuf(scaled);
   return true;
@@ -167,16 +186,17 @@ ImagePtr ResizeImageRegion(const RgbaImage& image, int x, int y, int region_widt
   }
   if (region_width < 1 || region_height < 1 || x < 0 || y < 0) return nullptr;
   if (x > image.width() - region_width || y > image.height() - region_height) return nullptr;
-  if (!ValidSide(width) || !ValidSide(height) || image.pixbuf() == nullptr) return nullptr;
-  // The scaler reads only the rectangle of a sub-pixbuf, which shares the pixels.
-  const PixbufLibrary* library = Pixbufs();
-  GdkPixbuf* region = library->create_subpixbuf(image.pixbuf(), x, y, region_width, region_height);
+  if (!ValidSide(width) || !ValidSide(height) || image.pixels() == nullptr) return nullptr;
+  // The scaler reads only the rectangle it is shown.
+  GdkPixbuf* region = ViewAsPixbuf(image, x, y, region_width, region_height);
   if (region == nullptr) return nullptr;
   const GdkInterpType interp = mode == ResizeMode::kRaw ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
-  GdkPixbuf* scaled = library->scale_simple(region, width, height, interp);
-  library->unref(region);
+  GdkPixbuf* scaled = Pixbufs()->scale_simple(region, width, height, interp);
+  Pixbufs()->unref(region);
   if (scaled == nullptr) return nullptr;
-  return std::make_unique<RgbaImage>(scaled, image.source_depth());
+  ImagePtr result(new (std::nothrow) RgbaImage(scaled, image.source_depth()));
+  if (!result) Pixbufs()->unref(scaled);
+  return result;
 }
 
 ImagePtr LoadImageFromMemory(const uint8_t* data, size_t size) {

@@ -1,4 +1,4 @@
-// Image services: RgbaImage on a GdkPixbuf, loading PNG/JPEG/BMP by content, creating,
+// Image services: RgbaImage, loading PNG/JPEG/BMP by content, creating,
 // copying, cropping, resizing, drawing pixel by pixel, and saving PNG/JPEG/BMP.
 // Nothing here prints; every failure is reported by the result.
 #ifndef BRASSWICK_RUNTIME_IMAGE_IMAGE_H_
@@ -32,6 +32,9 @@ class RgbaImage {
  public:
   // Takes ownership of one reference to an 8-bit RGB or RGBA pixbuf.
   RgbaImage(GdkPixbuf* pixbuf, int source_depth);
+  // Takes ownership of a buffer of height rows of rowstride bytes, channels 3 or 4.
+  RgbaImage(std::unique_ptr<uint8_t[]> buffer, int width, int height, int channels, int rowstride,
+            int source_depth);
   ~RgbaImage();
   RgbaImage(const RgbaImage&) = delete;
   RgbaImage& operator=(const RgbaImage&) = delete;
@@ -47,14 +50,17 @@ class RgbaImage {
   const uint8_t* pixels() const { return pixels_; }
   uint8_t* Row(int y) { return pixels_ + static_cast<std::ptrdiff_t>(y) * rowstride_; }
   const uint8_t* Row(int y) const { return pixels_ + static_cast<std::ptrdiff_t>(y) * rowstride_; }
-  GdkPixbuf* pixbuf() const { return pixbuf_; }
-  // Replaces the pixel buffer (used by resizing); takes ownership of one reference.
+  // Replaces the pixels by a pixbuf's (used by resizing); takes ownership of one
+  // reference.
   void ReplacePixbuf(GdkPixbuf* pixbuf);
 
  private:
   void CacheLayout();
 
+  // The pixels are either a plain buffer (decoded and created pictures, which need no
+  // picture library) or a pixbuf (what the scaler gives back).
   GdkPixbuf* pixbuf_ = nullptr;
+  std::unique_ptr<uint8_t[]> buffer_;
   uint8_t* pixels_ = nullptr;
   int width_ = 0;
   int height_ = 0;

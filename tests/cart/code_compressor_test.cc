@@ -1,0 +1,170 @@
+#include "cart/code_compressor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cart/cart_code.h"
+#include "cart/greedy_code_encoder.h"
+#include "cart/lua_corpus.h"
+
+namespace brasswick {
+namespace {
+
+// A stream that fits goes through the area's decoder, as a cartridge holds it.
+std::optional<std::string> Decode(const std::string& stream) {
+  std::vector<uint8_t> bytes(stream.begin(), stream.end());
+  if (bytes.size() > kCodeAreaSize) return DecodeCodeStream(bytes);
+  bytes.resize(kCodeAreaSize, 0);
+  return DecodeCodeArea(bytes);
+}
+
+// Compresses, checks the header and that the stream decodes to the code; the stream.
+std::string RoundTrip(const std::string& code) {
+  const std::optional<std::string> stream = CompressCode(code);
+  if (!stream) {
+    ADD_FAILURE() << "refused " << code.size() << " bytes";
+    return "";
+  }
+  EXPECT_GE(stream->size(), 8u);
+  if (stream->size() < 8) return "";
+  auto field = [&](size_t at) {
+    return size_t{static_cast<uint8_t>((*stream)[at])} << 8 |
+           static_cast<uint8_t>((*stream)[at + 1]);
+  };
+  EXPECT_EQ(stream->substr(0, 4), std::string("\0pxa", 4));
+  EXPECT_EQ(field(4), code.size());
+  EXPECT_EQ(field(6), std::min<size_t>(stream->size(), 0xFFFF));
+  EXPECT_EQ(Decode(*stream), code) << code.size() << " bytes";
+  return *stream;
+}
+
+// Deterministic bytes drawn from [low, low + span).
+std::string Noise(uint32_t seed, size_t size, int low, int span) {
+  std::string bytes;
+  uint32_t state = seed * 2654435761u + 1;
+  for (size_t k = 0; k < size; ++k) {
+    state = state * 1103515245u + 12345u;
+    bytes += static_cast<char>(low + static_cast<int>((state >> 16) % span));
+  }
+  return bytes;
+}
+
+std::string Repeat(const std::string& unit, size_t size) {
+  std::string text;
+  while (text.size() < size) text += unit;
+  text.resize(size);
+  return text;
+}
+
+TEST(CodeCompressor, RoundTripsChosenCodes) {
+  std::string every_byte;
+  for (int b = 1; b < 256; ++b) every_byte += static_cast<char>(b);
+  const std::string far_block = Noise(1, 40, 0x80, 128);
+  const struct {
+    const char* name;
+    std::string code;
+  } cases[] = {
+      {"empty", ""},
+      {"one byte", "a"},
+      {"two bytes", "aa"},
+      {"every byte value", every_byte},
+      {"every byte value twice", every_byte + every_byte},
+      {"equal bytes at the limit", std::string(kMaxCodeLength, 'e')},
+      {"overlapping pattern", "x=" + Repeat("ab1", 1000) + "\n"},
+      {"high bytes", Noise(2, 3000, 0x80, 128) + Repeat("\x8b\x83\xff", 50)},
+      {"15-bit distances", far_block + Noise(3, 20000, 'a', 26) + far_block},
+      {"Lua at the limit", testing::LuaLikeProgram(7, kMaxCodeLength)},
+      {"noise at the limit", Noise(4, kMaxCodeLength, 1, 255)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RoundTrip(c.code);
+  }
+}
+
+TEST(CodeCompressor, RefusesCodePastTheLimit) {
+  EXPECT_FALSE(CompressCode(std::string(kMaxCodeLength + 1, 'a')));
+}
+
+// Sizes worked out by hand from the format's bit costs, where the best parse is plain.
+TEST(CodeCompressor, FindsTheCheapestParseOfPlainCodes) {
+  // One literal ('e' at list position 101: two unary bits, 10 bits), then one copy of
+  // distance 1 (8 bits) for the other 65 534 bytes: 3 length bits per 7 bytes beyond 3.
+  const size_t equal_bits = 10 + 8 + 3 * ((kMaxCodeLength - 1 - 3) / 7 + 1);
+  EXPECT_EQ(RoundTrip(std::string(kMaxCodeLength, 'e')).size(), 8 + (equal_bits + 7) / 8);
+
+  // Bytes 1-255 once each: byte b sits at list position b when it comes. Literals cost
+  // 6 bits up to 15, 8 up to 47 (as much as a raw byte); after that one raw run (13 bits
+  // and 8 a byte) is cheaper, and it needs no zero byte at the code's end.
+  std::string every_byte;
+  for (int b = 1; b < 256; ++b) every_byte += static_cast<char>(b);
+  const size_t every_bits = 15 * 6 + 13 + 240 * 8;
+  EXPECT_EQ(RoundTrip(every_byte).size(), 8 + (every_bits + 7) / 8);
+}
+
+// A copy reaches 32 768 bytes back and no further: the same 60 bytes at that distance
+// cost a few bytes, one byte farther they are written out again.
+TEST(CodeCompressor, CopiesReachTheWholeWindowAndNoFurther) {
+  const std::string block = Noise(5, 60, 0x80, 128);
+  auto with_gap = [&](size_t distance) {
+    return block + Noise(6, distance - block.size(), 'a', 16) + block;
+  };
+  const size_t within = RoundTrip(with_gap(32768)).size();
+  const size_t beyond = RoundTrip(with_gap(32769)).size();
+  EXPECT_GT(beyond, within + 40);
+}
+
+// Any bytes, zero included, of any length: the stream decodes back to them, and is no
+// larger than the greedy encoder's.
+TEST(CodeCompressor, RoundTripsGeneratedCodesNoLargerThanGreedy) {
+  for (uint32_t seed = 0; seed < 60; ++seed) {
+    const size_t size = (seed * seed * 37) % 9000;
+    std::string code;
+    switch (seed % 6) {
+      case 0:
+        code = Noise(seed, size, 0, 256);
+        break;
+      case 1:
+        code = Noise(seed, size, 'a', 2);
+        break;
+      case 2:
+        code = Noise(seed, size, 0, 4) + Noise(seed + 1, size / 2, 250, 6);
+        break;
+      case 3:
+        code = Repeat(Noise(seed, 1 + seed % 40, 0, 256), size);
+        break;
+      case 4:
+        code = testing::LuaLikeProgram(seed, size);
+        break;
+      default:
+        code = Repeat(Noise(seed, 7, 'x', 3) + std::string(seed % 50, ' '), size) +
+               Noise(seed, seed, 0x80, 128);
+    }
+    SCOPED_TRACE(::testing::Message() << "seed " << seed << ", " << code.size() << " bytes");
+    const size_t ours = RoundTrip(code).size();
+    const std::string greedy = testing::GreedyEncodeCode(code);
+    EXPECT_EQ(Decode(greedy), code);
+    EXPECT_LE(ours, greedy.size());
+  }
+}
+
+TEST(CodeCompressor, BeatsTheGreedyEncoderOnLuaByFivePercent) {
+  size_t greedy_total = 0;
+  size_t ours_total = 0;
+  for (const std::string& code : testing::LuaCorpus(20)) {
+    const std::string greedy = testing::GreedyEncodeCode(code);
+    EXPECT_EQ(Decode(greedy), code);
+    const size_t ours = RoundTrip(code).size();
+    EXPECT_LE(ours, greedy.size()) << code.size() << " bytes";
+    greedy_total += greedy.size();
+    ours_total += ours;
+  }
+  EXPECT_LE(ours_total * 100, greedy_total * 95)
+      << "greedy " << greedy_total << " bytes, ours " << ours_total;
+}
+
+}  // namespace
+}  // namespace brasswick
