@@ -10,6 +10,8 @@
 //   full.p8.png, full.html, full.js
 //                  art's cartridge with its whole code area filled with plain code, as
 //                  a cartridge picture and as a player (the page again, its own script);
+//   big.p8         art's cartridge with 65 000 bytes of code, near the console's limit,
+//                  that still compresses into the code area;
 //   photo.png, photo.jpg, photo8.png
 //                  a 2048 x 2048 photographic-looking picture (smooth light plus grain)
 //                  as RGB PNG, JPEG at quality 90, and a palette PNG of 256 colours.
@@ -458,6 +460,11 @@ int main(int argc, char** argv) {
     full_memory[i] = static_cast<uint8_t>(art_extras.lua[(i - 0x4300) % art_extras.lua.size()]);
   }
 
+  // Code near the length limit, cut after the last whole function that fits.
+  CartExtras big_extras = art_extras;
+  big_extras.lua = LuaCode(700, 9);
+  big_extras.lua.resize(big_extras.lua.rfind("end\n", 65000 - 4) + 4);
+
   const brasswick::testing::PlayerFixture player = brasswick::testing::MakePlayerFixture(folder);
   std::remove(path("palette_icon.png").c_str());  // the fixture's scratch file
   const Photo photo = MakePhoto();
@@ -474,6 +481,7 @@ int main(int argc, char** argv) {
       {"full.p8.png", WriteCartPicture(path("full.p8.png"), art, full_memory)},
       {"full.html", !player.page.empty() && WriteText(path("full.html"), player.page)},
       {"full.js", WriteText(path("full.js"), PlayerScript(full_memory))},
+      {"big.p8", WriteText(path("big.p8"), P8Text(art, big_extras))},
       {"photo.png", WritePhotoPng(path("photo.png"), photo)},
       {"photo8.png", WritePalettePhotoPng(path("photo8.png"), photo)},
       {"photo.jpg", WritePhotoJpeg(path("photo.jpg"), photo)},

@@ -154,6 +154,12 @@ void CodeSeeds() {
   std::string every_byte;
   for (int b = 0; b < 256; ++b) every_byte += static_cast<char>(b);
   Write("cart_code", "glyphs.txt", brasswick::CodeBytesToText(every_byte) + "\u2b07 \xe3\x81");
+
+  // Code to compress: a little Lua with glyph bytes, and bytes that repeat at once.
+  Write("code_compressor", "lua.txt",
+        "function _update()\n if btn(\x8b) then x-=1 end\n if btn(\x91) then x+=1 end\n"
+        " for e in all(enemies) do\n  e.x+=e.dx\n  e.y+=e.dy\n end\nend\n");
+  Write("code_compressor", "repeats.bin", std::string(300, 'a') + "abcabcabc\x01\xff\x01\xff");
 }
 
 void TextSeeds() {

@@ -273,11 +273,17 @@ const std::vector<ExitStatus>& ExitStatuses() {
       {{kDamagedCartridge},
        "The cartridge is damaged: its compressed code cannot be decoded, or its hash does not "
        "match its ROM."},
-      {{kCodeCharacterUnknown}, "The cartridge's code holds a byte no code character stands for."},
+      {{kCodeCharacterUnknown},
+       "The cartridge's code holds a byte no code character stands for, or the .p8's code a "
+       "character no byte stands for."},
       {{kOutputKindImpossible},
-       "The output's ending is unknown, or names a form that cannot be made from the input (a "
-       ".p8 to a ROM form)."},
+       "The output's ending is unknown, or no output is given without --count."},
       {{kNotAPlayer}, "The .js or .html destination is no player with a cartridge list."},
+      {{kCodeTooBig},
+       "The .p8's code, compressed, does not fit the 15616 bytes a cartridge holds for it."},
+      {{kCodeTooLong}, "The .p8's code, includes put in, is longer than 65535 bytes."},
+      {{kIncludeMissing}, "A file that the .p8's code includes cannot be read."},
+      {{kIncludeLoop}, "A file that the .p8's code includes includes itself."},
       {{kPictureDoesNotFit},
        "The picture does not fit the sprite sheet or the map from where it is placed, or its "
        "sides are no multiples of 8 (setmap)."},

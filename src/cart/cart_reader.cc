@@ -83,7 +83,7 @@ void TakeList(const std::string& script_path, std::string_view script, CartFile&
 void ReadPlayerOfPage(const std::string& path, std::string page, CartContent content,
                       CartFile& file) {
   file.page_path = path;
-  if (content == CartContent::kFormOnly) {
+  if (content != CartContent::kWhole) {
     file.page_text = std::move(page);
     return;
   }

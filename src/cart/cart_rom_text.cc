@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "cart/cart_code.h"
 #include "cart/cart_image.h"
 #include "cart/sha1.h"
 
@@ -119,6 +121,71 @@ void AppendSection(std::string& out, const RomSection& section, std::span<const 
   if (out.size() == marked) out.resize(before);
 }
 
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 0;
+}
+
+// The line's digits from position at: each missing one is 0.
+unsigned Digits(std::string_view line, size_t at, size_t count) {
+  unsigned value = 0;
+  for (size_t i = at; i < at + count; ++i) {
+    value = value * 16 + static_cast<unsigned>(i < line.size() ? HexDigit(line[i]) : 0);
+  }
+  return value;
+}
+
+void ReadSheetLine(std::string_view line, std::span<uint8_t> bytes) {
+  for (size_t x = 0; x < bytes.size(); ++x) {
+    bytes[x] = static_cast<uint8_t>(Digits(line, 2 * x, 1) | Digits(line, 2 * x + 1, 1) << 4);
+  }
+}
+
+void ReadHexLine(std::string_view line, std::span<uint8_t> bytes) {
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(Digits(line, 2 * i, 2));
+}
+
+void ReadSfxLine(std::string_view line, std::span<uint8_t> bytes) {
+  for (size_t i = 64; i < kSfxSize; ++i)
+    bytes[i] = static_cast<uint8_t>(Digits(line, 2 * (i - 64), 2));
+  for (size_t note = 0; note < 32; ++note) {
+    const size_t at = 8 + 5 * note;
+    const unsigned waveform = Digits(line, at + 2, 1);
+    const unsigned word = (Digits(line, at, 2) & 0x3F) | (waveform & 7) << 6 |
+                          (Digits(line, at + 3, 1) & 7) << 9 | (Digits(line, at + 4, 1) & 7) << 12 |
+                          (waveform >> 3) << 15;
+    bytes[2 * note] = static_cast<uint8_t>(word & 0xFF);
+    bytes[2 * note + 1] = static_cast<uint8_t>(word >> 8);
+  }
+}
+
+void ReadMusicLine(std::string_view line, std::span<uint8_t> bytes) {
+  const unsigned flags = Digits(line, 0, 2);
+  for (size_t i = 0; i < 4; ++i) {
+    bytes[i] = static_cast<uint8_t>((Digits(line, 3 + 2 * i, 2) & 0x7F) | ((flags >> i) & 1) << 7);
+  }
+}
+
+// Reads up to `count` lines of the named section into rows of `stride` bytes from
+// `start`; the rows of lines it lacks keep what they hold.
+template <typename ReadLine>
+void ReadSection(const CartDocument& document, std::string_view name, std::span<uint8_t> rom,
+                 size_t start, size_t stride, int count, ReadLine read_line) {
+  const CartSection* section = FindSection(document, name);
+  if (section == nullptr) return;
+  std::vector<std::string_view> lines;
+  for (std::string_view line : section->lines) {
+    if (static_cast<int>(lines.size()) == count) break;
+    lines.push_back(line);
+  }
+  // Empty lines that end a section separate it from the next; they are no rows.
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  for (size_t y = 0; y < lines.size(); ++y)
+    read_line(lines[y], rom.subspan(start + y * stride, stride));
+}
+
 struct ConsoleVersion {
   int id;
   uint8_t major, minor, patch;
@@ -141,7 +208,9 @@ std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string
     out += std::to_string(version);
     out += "\n__lua__\n";
     out += code_text;
-    if (!code_text.empty() && code_text.back() != '\n') out += '\n';
+    // Always a break of its own after the code, which the reader takes off again, so
+    // that code ending in a line break keeps it.
+    if (!code_text.empty()) out += '\n';
 
     AppendSection(out, kRomSections[0], rom);
     if (label != nullptr) {
@@ -180,6 +249,65 @@ std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::st
     }
   }
   return std::nullopt;
+}
+
+std::optional<CartPayload> P8DataToRom(const CartDocument& document) {
+  try {
+    CartPayload payload(kCartPayloadSize, 0);
+    for (size_t address = 0; address < kCodeAreaStart; ++address)
+      payload[address] = BlankByte(address);
+    const std::span<uint8_t> rom(payload.data(), kCartRomSize);
+    ReadSection(document, "gfx", rom, 0, 64, 128, ReadSheetLine);
+    ReadSection(document, "gff", rom, kGffStart, 128, 2, ReadHexLine);
+    ReadSection(document, "map", rom, kMapStart, 128, 32, ReadHexLine);
+    ReadSection(document, "sfx", rom, kSfxStart, kSfxSize, kSfxCount, ReadSfxLine);
+    ReadSection(document, "music", rom, kMusicStart, 4, kMusicCount, ReadMusicLine);
+    return payload;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> P8CodeText(const CartDocument& document) {
+  const CartSection* section = FindSection(document, "lua");
+  if (section == nullptr) return std::string();
+  try {
+    std::string code;
+    if (section->lines.verbatim()) {
+      code = section->lines.raw();
+      if (code.ends_with('\n')) code.pop_back();
+      if (document.newline == "\r\n" && section->lines.raw().ends_with("\r\n")) code.pop_back();
+      return code;
+    }
+    bool first = true;
+    for (std::string_view line : section->lines) {
+      if (!first) code += '\n';
+      code += line;
+      first = false;
+    }
+    return code;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+int P8Version(const CartDocument& document) {
+  const CartSection* header = FindSection(document, "");
+  if (header == nullptr) return kDefaultP8Version;
+  int index = 0;
+  for (std::string_view line : header->lines) {
+    if (index++ != 1) continue;
+    if (!line.starts_with("version ")) break;
+    line.remove_prefix(8);
+    int version = 0;
+    size_t digits = 0;
+    while (digits < line.size() && digits < 4 && line[digits] >= '0' && line[digits] <= '9') {
+      version = version * 10 + (line[digits++] - '0');
+    }
+    if (digits == 0 || version > 255) break;
+    return version;
+  }
+  return kDefaultP8Version;
 }
 
 bool TrailerHashMatches(std::span<const uint8_t> rom, std::span<const uint8_t> trailer) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "cart/cart_document.h"
+#include "cart/cart_image.h"
 #include "cart/cart_source.h"
 
 namespace brasswick {
@@ -19,8 +21,8 @@ namespace brasswick {
 inline constexpr int kDefaultP8Version = 42;
 
 // The .p8 text of a cartridge: "pico-8 cartridge // http://www.pico-8.com", "version N",
-// then __lua__ with code_text (UTF-8, as CodeBytesToText gives it; a final line break
-// added when missing, nothing at all for empty code), __gfx__, __label__ (only when
+// then __lua__ with code_text (UTF-8, as CodeBytesToText gives it) and a line break
+// after it (nothing at all for empty code), __gfx__, __label__ (only when
 // label is given: 128 lines of 128 digits 0-9 a-v, then one empty line; a pixel
 // outside 0-31 or missing is written as 0), __gff__, __map__, __sfx__, __music__. Each
 // data section runs up to its last line that differs from the blank cartridge's and is
@@ -36,6 +38,25 @@ std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string
 // "". None for another section, a rom shorter than kCartRomSize, or when memory runs
 // out.
 std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::string_view section);
+
+// The ROM a .p8's data sections give, the way back of RomToP8Text: line y of "gfx",
+// "gff", "map", "sfx" and "music" is row y of its area. Hex digits are read case-blind,
+// a character that is none reads as 0, what follows a line's digits is ignored, a short
+// line is zero-padded, lines past the area's count and empty lines ending a section are
+// ignored, and missing lines and sections are those of the blank cartridge. A music
+// line's third character (the blank) is skipped. kCartPayloadSize bytes, the code area
+// and the 32 after the ROM zero; none when memory runs out.
+std::optional<CartPayload> P8DataToRom(const CartDocument& document);
+
+// The code of a .p8's "lua" section as text: its bytes as read, without the line break
+// that ends its last line (RomToP8Text writes one after any code): "\n", or "\r\n" in a
+// document whose lines end so. Empty when there is no such section; none when memory
+// runs out.
+std::optional<std::string> P8CodeText(const CartDocument& document);
+
+// The "version N" of a .p8's second line; kDefaultP8Version when that line is missing
+// or N is not a number from 0 to 255.
+int P8Version(const CartDocument& document);
 
 // The 32 bytes after the ROM: version id, the console's major, minor and patch numbers,
 // a platform letter, a build number, the SHA-1 of the ROM (or zeros), six zeros.

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <numeric>
 #include <utility>
@@ -38,7 +40,7 @@ constexpr uint32_t kLongCopy = 128;
 constexpr int kTreeDepth = 32;
 constexpr int kHashBits = 16;
 // Parses after the first, each pricing literals by the list the one before left.
-constexpr int kRepricings = 3;
+constexpr int kRepricings = 1;
 
 int WidthOf(uint32_t distance) { return distance <= 32 ? 0 : distance <= 1024 ? 1 : 2; }
 
@@ -86,9 +88,12 @@ class MoveToFront {
   std::array<uint8_t, 256> place_;
 };
 
+// Sixteen bits hold any length (code is at most 65 535 bytes) and any distance (the
+// window is 32 768): half the memory a position's copies would take otherwise, which
+// is most of what the compressor touches.
 struct Copy {
-  uint32_t length = 0;  // 0: none
-  uint32_t distance = 0;
+  uint16_t length = 0;  // 0: none
+  uint16_t distance = 0;
 };
 // The copies worth trying at one position: for each distance width, the longest copy it
 // reaches when that is longer than what a narrower width reaches.
@@ -100,6 +105,24 @@ struct Token {
   uint32_t length;
   uint32_t distance;
 };
+
+// How far from..., said past its first `length` bytes, equals at...: at most limit.
+// Eight bytes are compared at a time, the first that differs told by the lowest set
+// bit of their difference on a little-endian machine.
+uint32_t MatchLength(const uint8_t* from, const uint8_t* at, uint32_t length, uint32_t limit) {
+  if constexpr (std::endian::native == std::endian::little) {
+    while (length + 8 <= limit) {
+      uint64_t a;
+      uint64_t b;
+      std::memcpy(&a, from + length, 8);
+      std::memcpy(&b, at + length, 8);
+      if (a != b) return length + static_cast<uint32_t>(std::countr_zero(a ^ b) >> 3);
+      length += 8;
+    }
+  }
+  while (length < limit && from[length] == at[length]) ++length;
+  return length;
+}
 
 uint32_t Hash(const uint8_t* at) {
   const uint32_t v = uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16;
@@ -114,9 +137,13 @@ Copy Longest(const Copies& copies) {
   return longest;
 }
 
+Copy MakeCopy(uint32_t length, uint32_t distance) {
+  return {static_cast<uint16_t>(length), static_cast<uint16_t>(distance)};
+}
+
 void Offer(Copies& copies, uint32_t length, uint32_t distance) {
   Copy& copy = copies[WidthOf(distance)];
-  if (length > copy.length) copy = {length, distance};
+  if (length > copy.length) copy = MakeCopy(length, distance);
 }
 
 // The longest copy from at most 32 bytes back, nearest first, when it is longer than
@@ -126,11 +153,10 @@ void NearCopy(const uint8_t* text, uint32_t i, uint32_t limit, Copies& found) {
   for (uint32_t distance = 1; distance <= std::min<uint32_t>(i, 32) && near < limit; ++distance) {
     const uint8_t* from = text + i - distance;
     if (from[near] != text[i + near]) continue;
-    uint32_t length = 0;
-    while (length < limit && from[length] == text[i + length]) ++length;
+    const uint32_t length = MatchLength(from, text + i, 0, limit);
     if (length > near) {
       near = length;
-      found[0] = {length, distance};
+      found[0] = MakeCopy(length, distance);
     }
   }
 }
@@ -144,8 +170,10 @@ std::vector<Copies> FindCopies(const uint8_t* text, uint32_t n) {
   std::vector<Copies> copies(n);
   if (n < kMinCopy) return copies;
   std::vector<int32_t> root(size_t{1} << kHashBits, -1);
-  std::vector<int32_t> smaller(n, -1);
-  std::vector<int32_t> larger(n, -1);
+  // A position's links are set when it goes into the tree, before any walk can reach
+  // it, so they need no first value: no pass over them before the work.
+  std::unique_ptr<int32_t[]> smaller(new int32_t[n]);
+  std::unique_ptr<int32_t[]> larger(new int32_t[n]);
   uint32_t whole_end = 0;  // the end of the copy last taken whole
   uint32_t whole_distance = 0;
   for (uint32_t i = 0; i + kMinCopy <= n; ++i) {
@@ -154,7 +182,7 @@ std::vector<Copies> FindCopies(const uint8_t* text, uint32_t n) {
     // Positions inside a copy taken whole stay out of the tree: their text is in it
     // already, a copy's length earlier.
     if (i < whole_end) {
-      found[WidthOf(whole_distance)] = {whole_end - i, whole_distance};
+      found[WidthOf(whole_distance)] = MakeCopy(whole_end - i, whole_distance);
       NearCopy(text, i, limit, found);
       continue;
     }
@@ -173,8 +201,8 @@ std::vector<Copies> FindCopies(const uint8_t* text, uint32_t n) {
         *below = *above = -1;
         break;
       }
-      uint32_t length = std::min(below_shared, above_shared);
-      while (length < limit && text[j + length] == text[i + length]) ++length;
+      const uint32_t length =
+          MatchLength(text + j, text + i, std::min(below_shared, above_shared), limit);
       if (length > best) {
         best = length;
         Offer(found, length, i - j);
@@ -197,13 +225,11 @@ std::vector<Copies> FindCopies(const uint8_t* text, uint32_t n) {
       j = text[j + length] < text[i + length] ? larger[j] : smaller[j];
     }
     NearCopy(text, i, limit, found);
-    if (Copy longest = Longest(found); longest.length == kLongCopy) {
+    if (const Copy longest = Longest(found); longest.length == kLongCopy) {
       const uint8_t* from = text + i - longest.distance;
-      while (i + longest.length < n && from[longest.length] == text[i + longest.length]) {
-        ++longest.length;
-      }
-      found[WidthOf(longest.distance)] = longest;
-      whole_end = i + longest.length;
+      const uint32_t length = MatchLength(from, text + i, longest.length, n - i);
+      found[WidthOf(longest.distance)] = MakeCopy(length, longest.distance);
+      whole_end = i + length;
       whole_distance = longest.distance;
     }
   }
@@ -253,13 +279,6 @@ std::vector<uint8_t> PricesAfter(const uint8_t* text, uint32_t n,
   return prices;
 }
 
-// How the cheapest way found to a position ends.
-struct Step {
-  uint32_t from;
-  uint32_t distance;
-  Kind kind;
-};
-
 // The cheapest parse by the bit costs of the format, with literals priced by `prices`
 // (the move-to-front list makes their true price depend on the parse itself). Keeps
 // its tables from one parse to the next: fresh ones for each would cost as much again.
@@ -302,8 +321,15 @@ class CheapestParser {
         if (copy.length >= kLongCopy) {
           Relax(i + copy.length, cost_[i] + CopyBits(width, copy.length), how);
         } else {
+          // Every seventh length costs three bits more: counted, not divided.
+          uint32_t bits = cost_[i] + CopyBits(width, shortest);
+          uint32_t same_bits = 7 - (shortest - kMinCopy) % 7;
           for (uint32_t length = shortest; length <= copy.length; ++length) {
-            Relax(i + length, cost_[i] + CopyBits(width, length), how);
+            Relax(i + length, bits, how);
+            if (--same_bits == 0) {
+              bits += 3;
+              same_bits = 7;
+            }
           }
         }
         shortest = copy.length + 1;
@@ -323,7 +349,7 @@ class CheapestParser {
   // How the cheapest way found to a position ends.
   struct Step {
     uint32_t from;
-    uint32_t distance;
+    uint16_t distance;
     Kind kind;
   };
 
@@ -348,16 +374,27 @@ class CheapestParser {
 class BitWriter {
  public:
   explicit BitWriter(std::string& bytes) : bytes_(bytes) {}
+  // Writes the last byte, its unused high bits zero.
+  void Flush() {
+    if (pending_ > 0) bytes_.push_back(static_cast<char>(bits_ & 0xFF));
+    bits_ = 0;
+    pending_ = 0;
+  }
+  // count at most 32.
   void Put(uint32_t value, int count) {
-    for (int i = 0; i < count; ++i, ++count_) {
-      if (count_ % 8 == 0) bytes_.push_back('\0');
-      bytes_.back() = static_cast<char>(bytes_.back() | (((value >> i) & 1u) << (count_ % 8)));
+    bits_ |= static_cast<uint64_t>(value & ((uint64_t{1} << count) - 1)) << pending_;
+    pending_ += count;
+    while (pending_ >= 8) {
+      bytes_.push_back(static_cast<char>(bits_ & 0xFF));
+      bits_ >>= 8;
+      pending_ -= 8;
     }
   }
 
  private:
   std::string& bytes_;
-  uint64_t count_ = 0;
+  uint64_t bits_ = 0;  // the bits not yet in bytes_, lowest first
+  int pending_ = 0;
 };
 
 std::string Emit(const uint8_t* text, uint32_t n, const std::vector<Token>& tokens) {
@@ -403,6 +440,7 @@ std::string Emit(const uint8_t* text, uint32_t n, const std::vector<Token>& toke
     }
     i += token.length;
   }
+  bits.Flush();
   const uint32_t compressed =
       std::min<uint32_t>(static_cast<uint32_t>(stream.size()), kCompressedToEnd);
   stream[4] = static_cast<char>(n >> 8);

@@ -52,6 +52,7 @@ inline constexpr std::string_view kNoO = "noO";
 inline constexpr std::string_view kNoStart = "noStart";
 inline constexpr std::string_view kInput = "input";
 inline constexpr std::string_view kOutput = "output";
+inline constexpr std::string_view kCount = "count";
 inline constexpr std::string_view kCart = "cart";
 inline constexpr std::string_view kPicture = "picture";
 inline constexpr std::string_view kAt = "at";
@@ -86,8 +87,8 @@ inline constexpr std::string_view kSetHtmlArgNames[] = {
     arg::kOButton,         arg::kStartButton, arg::kNoUp,  arg::kNoDown,  arg::kNoLeft,
     arg::kNoRight,         arg::kNoDpad,      arg::kNoX,   arg::kNoO,     arg::kNoStart};
 
-inline constexpr std::string_view kConvertArgNames[] = {arg::kInput, arg::kOutput, arg::kLabel,
-                                                        arg::kTitle, arg::kSubtitle};
+inline constexpr std::string_view kConvertArgNames[] = {arg::kInput, arg::kOutput,   arg::kLabel,
+                                                        arg::kTitle, arg::kSubtitle, arg::kCount};
 
 inline constexpr std::string_view kSetSheetArgNames[] = {
     arg::kCart, arg::kPicture, arg::kOutput, arg::kAt, arg::kFitPalette, arg::kTransparent};

@@ -1,9 +1,12 @@
 // The convert command: a cartridge in any form written out in another, the output's
-// ending choosing which. A .p8 carries its code as text and so goes only to the forms
-// that hold text (.p8 and .lua); every other input carries the ROM, whose code is
-// decoded to text for the text forms and whose bytes are moved whole into the others.
+// ending choosing which. A .p8 goes to .p8 and .lua as the text it is; to the forms
+// that hold the ROM its sections become ROM bytes and its code, includes put in, is
+// compressed. Every other input carries the ROM, whose code is decoded to text for the
+// text forms and whose bytes are moved whole into the others.
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,6 +20,7 @@
 #include "cart/cart_reader.h"
 #include "cart/cart_rom_text.h"
 #include "cart/cart_title.h"
+#include "cart/code_compressor.h"
 #include "cart/player_script.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
@@ -210,36 +214,174 @@ bool WriteRom(const CartPayload& payload, const std::string& output_path) {
   return false;
 }
 
-// A .p8 is kept as it is (every section, unknown ones included) or gives its code.
-bool ConvertText(const CartDocument& document, OutputKind kind, const std::string& output_path) {
+// A line "#include FILE" (blanks before it allowed): FILE, else "".
+std::string_view IncludedName(std::string_view line) {
+  line = line.substr(std::min(line.size(), line.find_first_not_of(" \t")));
+  constexpr std::string_view kInclude = "#include";
+  if (!line.starts_with(kInclude) || line.size() == kInclude.size() ||
+      (line[kInclude.size()] != ' ' && line[kInclude.size()] != '\t')) {
+    return {};
+  }
+  return Trimmed(line.substr(kInclude.size()));
+}
+
+// Text longer than this holds more characters than code may (none takes more than
+// seven bytes), so expanding includes stops there, whatever they repeat.
+constexpr size_t kMaxCodeTextSize = 7 * kMaxCodeLength + 7;
+
+// Appends code to out with each include line replaced by that file's code (a .p8's
+// "lua" section, any other file's text), itself expanded, FILE relative to folder.
+// chain holds the files being expanded. False, with the failure recorded, for a file
+// that cannot be read or includes itself, and for code past kMaxCodeTextSize.
+bool AppendWithIncludes(std::string_view code, const std::string& folder,
+                        std::vector<std::string>& chain, std::string& out) {
+  while (!code.empty()) {
+    const size_t end = code.find('\n');
+    const std::string_view line = code.substr(0, end);
+    const bool has_break = end != std::string_view::npos;
+    code = has_break ? code.substr(end + 1) : std::string_view();
+    const std::string_view name = IncludedName(line);
+    if (name.empty()) {
+      out += line;
+      if (has_break) out += '\n';
+    } else {
+      const std::string path = ResolvePath(name, folder);
+      if (std::find(chain.begin(), chain.end(), path) != chain.end()) {
+        RecordFailure(kIncludeLoop, "Failed to include a file that includes itself:\n" + path);
+        return false;
+      }
+      std::optional<std::string> bytes = ReadWholeFile(path, kMaxCartFileSize);
+      if (!bytes) {
+        RecordFailure(kIncludeMissing, "Failed to read the included file:\n" + path);
+        return false;
+      }
+      auto shared = std::make_shared<std::string>(std::move(*bytes));
+      std::optional<CartDocument> included = LoadCartDocumentFromBytes(path, shared);
+      std::optional<std::string> text =
+          included ? P8CodeText(*included) : DecodeTextBytes(std::move(*shared));
+      if (!text) {
+        RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+        return false;
+      }
+      chain.push_back(path);
+      if (!AppendWithIncludes(*text, folder, chain, out)) return false;
+      chain.pop_back();
+      // The file's code takes the line's place, its break included.
+      if (has_break && !out.empty() && out.back() != '\n') out += '\n';
+    }
+    if (out.size() > kMaxCodeTextSize) {
+      RecordFailure(kCodeTooLong, "Failed to fit the code in a cartridge (over " +
+                                      std::to_string(kMaxCodeLength) + " bytes):\n" +
+                                      chain.front());
+      return false;
+    }
+  }
+  return true;
+}
+
+// Where in text the byte at offset stands, as "line L, column C" (columns in
+// characters).
+std::string PlaceInText(std::string_view text, size_t offset) {
+  const std::string_view before = text.substr(0, offset);
+  const size_t line_start = before.rfind('\n') + 1;  // 0 when there is none
+  size_t column = 1;
+  for (size_t i = line_start; i < before.size(); ++i) {
+    if ((static_cast<uint8_t>(before[i]) & 0xC0) != 0x80) ++column;
+  }
+  return "line " + std::to_string(std::count(before.begin(), before.end(), '\n') + 1) +
+         ", column " + std::to_string(column);
+}
+
+// The code of a .p8 as ROM bytes (one a character), its includes put in; none, with
+// the failure recorded, when an include fails, a character has no byte, or the code is
+// longer than a cartridge holds.
+std::optional<std::string> CodeOfText(const CartDocument& document, const std::string& input_path) {
+  std::optional<std::string> own = P8CodeText(document);
+  if (!own) {
+    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    return std::nullopt;
+  }
+  std::string text;
+  std::vector<std::string> chain = {input_path};
+  if (!AppendWithIncludes(*own, FolderOf(input_path), chain, text)) return std::nullopt;
+  size_t bad = 0;
+  std::optional<std::string> code = CodeTextToBytes(text, &bad);
+  if (!code) {
+    RecordFailure(kCodeCharacterUnknown, "Failed to find a cartridge character for the code's " +
+                                             PlaceInText(text, bad) + ":\n" + input_path);
+    return std::nullopt;
+  }
+  if (code->size() > kMaxCodeLength) {
+    RecordFailure(kCodeTooLong, "Failed to fit the code in a cartridge (" +
+                                    std::to_string(code->size()) + " bytes, " +
+                                    std::to_string(kMaxCodeLength) + " fit):\n" + input_path);
+    return std::nullopt;
+  }
+  return code;
+}
+
+// The code compressed as the ROM holds it; none, with the failure recorded, when it
+// does not fit the code area.
+std::optional<std::string> CompressedCode(const std::string& code, const std::string& input_path) {
+  std::optional<std::string> stream = CompressCode(code);
+  if (!stream) {
+    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    return std::nullopt;
+  }
+  if (stream->size() > kCodeAreaSize) {
+    RecordFailure(kCodeTooBig, "Failed to fit the compressed code in a cartridge (" +
+                                   std::to_string(stream->size()) + " bytes, " +
+                                   std::to_string(kCodeAreaSize) + " fit):\n" + input_path);
+    return std::nullopt;
+  }
+  return stream;
+}
+
+// The ROM cartridge a .p8 makes: its data sections, its code compressed, a trailer of
+// its version and hash, its label section.
+std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::string& input_path) {
+  std::optional<std::string> code = CodeOfText(document, input_path);
+  if (!code) return std::nullopt;
+  std::optional<std::string> stream = CompressedCode(*code, input_path);
+  if (!stream) return std::nullopt;
+  std::optional<CartPayload> payload = P8DataToRom(document);
+  if (!payload) {
+    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    return std::nullopt;
+  }
+  std::copy(stream->begin(), stream->end(), payload->begin() + kCodeAreaStart);
+  RomCartridge cartridge;
+  cartridge.version = P8Version(document);
+  const std::array<uint8_t, kCartTrailerSize> trailer =
+      MakeTrailer(std::span<const uint8_t>(payload->data(), kCartRomSize), cartridge.version);
+  std::copy(trailer.begin(), trailer.end(), payload->begin() + kCartRomSize);
+  cartridge.payload = std::move(*payload);
+  cartridge.code = std::move(*code);
+  cartridge.label = ReadLabelPixels(document);
+  return cartridge;
+}
+
+// A .p8 kept as it is (every section, unknown ones included), or its code section.
+bool WriteText(const CartDocument& document, OutputKind kind, const std::string& output_path) {
   if (kind == OutputKind::kText) {
     if (SaveCartDocument(document, output_path)) return true;
     RecordFailure(kSaveDestinationFailed,
                   WithWriteNote("Failed to save destination file:\n" + output_path));
     return false;
   }
-  if (kind == OutputKind::kLua) {
-    const CartSection* code = FindSection(document, "lua");
-    return SaveText(output_path, code ? code->lines.raw() : std::string_view());
-  }
-  // The other forms hold the code compressed, which a .p8 does not give.
-  RecordFailure(
-      kOutputKindImpossible,
-      "Failed to convert a .p8 to this form (its code would need compressing):\n" + output_path);
-  return false;
+  const CartSection* code = FindSection(document, "lua");
+  return SaveText(output_path, code ? code->lines.raw() : std::string_view());
 }
 
-bool ConvertRom(CartFile& file, OutputKind kind, const std::string& input_path,
-                const std::string& output_path, const std::vector<std::string>& read_paths) {
-  std::optional<RomCartridge> cartridge = ReadRomCartridge(file, input_path);
-  if (!cartridge) return false;
+bool WriteCartridge(const RomCartridge& cartridge, OutputKind kind, const std::string& input_path,
+                    const std::string& output_path, const std::vector<std::string>& read_paths) {
   switch (kind) {
     case OutputKind::kText: {
-      std::optional<std::string> code = CodeText(*cartridge, input_path);
+      std::optional<std::string> code = CodeText(cartridge, input_path);
       if (!code) return false;
       std::optional<std::string> text =
-          RomToP8Text(RomOf(cartridge->payload), *code,
-                      cartridge->label ? &*cartridge->label : nullptr, cartridge->version);
+          RomToP8Text(RomOf(cartridge.payload), *code,
+                      cartridge.label ? &*cartridge.label : nullptr, cartridge.version);
       if (!text) {
         RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
         return false;
@@ -247,19 +389,37 @@ bool ConvertRom(CartFile& file, OutputKind kind, const std::string& input_path,
       return SaveText(output_path, *text);
     }
     case OutputKind::kLua: {
-      std::optional<std::string> code = CodeText(*cartridge, input_path);
+      std::optional<std::string> code = CodeText(cartridge, input_path);
       return code && SaveText(output_path, *code);
     }
     case OutputKind::kPicture:
-      return WritePicture(*cartridge, output_path);
+      return WritePicture(cartridge, output_path);
     case OutputKind::kRom:
-      return WriteRom(cartridge->payload, output_path);
+      return WriteRom(cartridge.payload, output_path);
     case OutputKind::kPlayer:
-      return WritePlayer(cartridge->payload, output_path, read_paths);
+      return WritePlayer(cartridge.payload, output_path, read_paths);
     case OutputKind::kUnknown:
       break;
   }
   return false;
+}
+
+// The --count lines: the code's length, and what it compresses to against the area.
+bool PrintCount(const std::string& code, const std::string& input_path) {
+  std::optional<std::string> stream = CompressCode(code);
+  if (!stream) {
+    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    return false;
+  }
+  char percent[32];
+  std::snprintf(percent, sizeof percent, "%.1f%%",
+                100.0 * static_cast<double>(stream->size()) / static_cast<double>(kCodeAreaSize));
+  PrintNotice(input_path);
+  PrintNotice("code: " + std::to_string(code.size()) + " of " + std::to_string(kMaxCodeLength) +
+              " bytes");
+  PrintNotice("compressed: " + std::to_string(stream->size()) + " of " +
+              std::to_string(kCodeAreaSize) + " bytes (" + percent + ")");
+  return true;
 }
 
 }  // namespace
@@ -267,9 +427,15 @@ bool ConvertRom(CartFile& file, OutputKind kind, const std::string& input_path,
 int ConvertRT() {
   PrintBannerIfVerbose();
   const std::string input_path = ResolvePath(GetArgValue(arg::kInput), "");
-  const std::string output_path = ResolvePath(GetArgValue(arg::kOutput), "");
-  const OutputKind kind = KindOfOutput(output_path);
-  if (kind == OutputKind::kUnknown) {
+  const bool count = IsArgSet(arg::kCount);
+  const bool has_output = !GetArgValue(arg::kOutput).empty();
+  if (!has_output && !count) {
+    RecordFailure(kOutputKindImpossible, "Failed to convert without an output:\n" + input_path);
+    return 0;
+  }
+  const std::string output_path = has_output ? ResolvePath(GetArgValue(arg::kOutput), "") : "";
+  const OutputKind kind = has_output ? KindOfOutput(output_path) : OutputKind::kUnknown;
+  if (has_output && kind == OutputKind::kUnknown) {
     RecordFailure(kOutputKindImpossible,
                   "Failed to tell the output's kind by its ending:\n" + output_path);
     return 0;
@@ -284,16 +450,31 @@ int ConvertRT() {
   // destination is checked against them once its script is known.
   std::vector<std::string> read_paths = file->read_paths;
   if (IsArgSet(arg::kLabel)) read_paths.push_back(ResolvePath(GetArgValue(arg::kLabel), ""));
-  if (kind != OutputKind::kPlayer) {
+  if (has_output && kind != OutputKind::kPlayer) {
     for (const std::string& path : read_paths) {
       if (!CheckOutputIsNotInput(path, output_path)) return 0;
     }
   }
-  PrintVerbose("Converting...");
-  const bool written = file->form == CartForm::kText
-                           ? ConvertText(*file->document, kind, output_path)
-                           : ConvertRom(*file, kind, input_path, output_path, read_paths);
-  if (!written) return 0;
+  const bool text_input = file->form == CartForm::kText;
+  // A .p8 stays text for the text forms: only the others need its ROM.
+  const bool text_output = kind == OutputKind::kText || kind == OutputKind::kLua;
+  if (text_input && (!has_output || text_output)) {
+    if (count) {
+      std::optional<std::string> code = CodeOfText(*file->document, input_path);
+      if (!code || !PrintCount(*code, input_path)) return 0;
+    }
+    if (!has_output) return 0;
+    PrintVerbose("Converting...");
+    if (!WriteText(*file->document, kind, output_path)) return 0;
+  } else {
+    PrintVerbose("Converting...");
+    std::optional<RomCartridge> cartridge =
+        text_input ? RomOfText(*file->document, input_path) : ReadRomCartridge(*file, input_path);
+    if (!cartridge) return 0;
+    if (count && !PrintCount(cartridge->code, input_path)) return 0;
+    if (!has_output) return 0;
+    if (!WriteCartridge(*cartridge, kind, input_path, output_path, read_paths)) return 0;
+  }
   PrintVerbose("Converted: " + output_path);
   RunFinishingActions(output_path, "Opening converted file...", "Locating converted file...");
   return 0;

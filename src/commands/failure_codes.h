@@ -39,7 +39,10 @@ inline constexpr int64_t kDamagedCartridge = 154;
 inline constexpr int64_t kCodeCharacterUnknown = 155;
 inline constexpr int64_t kOutputKindImpossible = 156;
 inline constexpr int64_t kNotAPlayer = 157;
-// 158-161: convert's.
+inline constexpr int64_t kCodeTooBig = 158;
+inline constexpr int64_t kCodeTooLong = 159;
+inline constexpr int64_t kIncludeMissing = 160;
+inline constexpr int64_t kIncludeLoop = 161;
 inline constexpr int64_t kPictureDoesNotFit = 162;
 inline constexpr int64_t kPictureColorsUnknown = 163;
 inline constexpr int64_t kCellsMatchNoSprite = 164;

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -138,8 +141,9 @@ TEST(CartRomText, WritesNoDataSectionsForTheBlankCartridge) {
   const std::vector<uint8_t> blank = BlankRom();
   EXPECT_EQ(RomToP8Text(blank, "x=1", nullptr, kDefaultP8Version),
             std::string(kHeader) + "version 42\n__lua__\nx=1\n");
+  // Code that ends in a break keeps it: the text adds one of its own.
   EXPECT_EQ(RomToP8Text(blank, "x=1\n", nullptr, 8),
-            std::string(kHeader) + "version 8\n__lua__\nx=1\n");
+            std::string(kHeader) + "version 8\n__lua__\nx=1\n\n");
   EXPECT_EQ(RomToP8Text(blank, "", nullptr, 42), std::string(kHeader) + "version 42\n__lua__\n");
   // The code area is not written from the ROM: the text given stands for it.
   std::vector<uint8_t> coded = blank;
@@ -279,6 +283,95 @@ TEST(CartRomText, RefreshesOnlyAHashThatIsKept) {
   RefreshTrailerHash(rom, trailer);
   EXPECT_TRUE(
       std::all_of(trailer.begin() + 6, trailer.begin() + 26, [](uint8_t b) { return b == 0; }));
+}
+
+}  // namespace
+}  // namespace brasswick
+
+namespace brasswick {
+namespace {
+
+CartDocument Document(const std::string& text) {
+  std::optional<CartDocument> document =
+      LoadCartDocumentFromBytes("game.p8", std::make_shared<std::string>(text));
+  EXPECT_TRUE(document);
+  return document ? std::move(*document) : CartDocument();
+}
+
+// Each line is one row of its area, read by the rules whatever its shape: short lines
+// padded with zeros, letters in either case, what is no digit as 0, what follows the
+// digits ignored, missing lines the blank cartridge's.
+TEST(P8DataToRom, ReadsEachLineAsARowOfItsArea) {
+  const std::string text = std::string(kHeader) +
+                           "version 41\n__gfx__\n1f\nzA\n__gff__\nFF\n\n01\n__map__\n\n00c5\n"
+                           "__sfx__\n\n\n01ff1f3f3ff7700001zz\n\n__music__\n07 7fc0ff00x\n"
+                           "00\n";
+  std::vector<uint8_t> expected = BlankRom();
+  expected[0] = 0xF1;       // left pixel 1 in the low nibble
+  expected[64] = 0xA0;      // "z" reads as 0
+  expected[0x3000] = 0xFF;  // the empty second line holds zeros, the third is past the area
+  expected[0x2000 + 128 + 1] = 0xC5;
+  for (int sfx = 0; sfx < 2; ++sfx) expected[0x3200 + 68 * sfx + 65] = 0;  // empty lines
+  const size_t third = 0x3200 + 68 * 2;
+  expected[third + 64] = 0x01;
+  expected[third + 65] = 0xFF;
+  expected[third + 66] = 0x1F;
+  expected[third + 67] = 0x3F;
+  PutNote(expected, 2, 0, {0x3F, 15, 7, 7});
+  PutNote(expected, 2, 1, {0, 0, 0, 1});
+  for (int note = 2; note < 32; ++note) PutNote(expected, 2, note, {0, 0, 0, 0});
+  // Flags 7: bits 0-2 go to channels 0-2; channel bytes keep their low seven bits.
+  expected[0x3100] = 0x80 | 0x7F;
+  expected[0x3101] = 0x80 | 0x40;
+  expected[0x3102] = 0x80 | 0x7F;
+  expected[0x3103] = 0x00;
+  for (int channel = 0; channel < 4; ++channel) expected[0x3104 + channel] = 0;
+
+  std::optional<CartPayload> payload = P8DataToRom(Document(text));
+  ASSERT_TRUE(payload);
+  ASSERT_EQ(payload->size(), kCartPayloadSize);
+  EXPECT_EQ(std::vector<uint8_t>(payload->begin(), payload->begin() + kCartRomSize), expected);
+  EXPECT_EQ(std::count(payload->begin() + kCartRomSize, payload->end(), 0), 32);
+}
+
+// Whatever the ROM's data, the text written for it reads back as the same bytes.
+TEST(P8DataToRom, ReadsBackEveryRomTheTextWasWrittenFor) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 20; ++round) {
+    std::vector<uint8_t> rom = BlankRom();
+    // Some rounds leave whole areas blank, so that trimmed sections read back too.
+    const int density = round % 4;
+    for (size_t a = 0; a < 0x4300; ++a) {
+      if (density > 0 && random() % 4 < static_cast<unsigned>(density)) {
+        rom[a] = static_cast<uint8_t>(random());
+      }
+    }
+    std::optional<std::string> text = RomToP8Text(rom, "x=1", nullptr, 41);
+    ASSERT_TRUE(text);
+    std::optional<CartPayload> payload = P8DataToRom(Document(*text));
+    ASSERT_TRUE(payload);
+    EXPECT_TRUE(std::equal(rom.begin(), rom.begin() + 0x4300, payload->begin())) << round;
+  }
+}
+
+TEST(P8CodeText, GivesTheCodeWithoutTheBreakTheTextAddsAndTheVersion) {
+  const struct {
+    std::string text;
+    std::string code;
+    int version;
+  } cases[] = {
+      {"version 41\n__lua__\na\n\n__gfx__\n", "a\n", 41},
+      {"version 7\n__lua__\na\nb", "a\nb", 7},
+      {"version 300\n__lua__\n__gfx__\n", "", kDefaultP8Version},
+      {"version\r\n__lua__\r\na\r\nb\r\n__gfx__\r\n", "a\r\nb", kDefaultP8Version},
+      {"__lua__\nx\n", "x", kDefaultP8Version},
+  };
+  for (const auto& c : cases) {
+    const CartDocument document = Document(kHeader + c.text);
+    EXPECT_EQ(P8CodeText(document), c.code) << c.text;
+    EXPECT_EQ(P8Version(document), c.version) << c.text;
+  }
+  EXPECT_EQ(P8CodeText(Document(std::string(kHeader) + "version 1\n")), "");
 }
 
 }  // namespace

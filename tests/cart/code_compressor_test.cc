@@ -103,6 +103,10 @@ TEST(CodeCompressor, FindsTheCheapestParseOfPlainCodes) {
   for (int b = 1; b < 256; ++b) every_byte += static_cast<char>(b);
   const size_t every_bits = 15 * 6 + 13 + 240 * 8;
   EXPECT_EQ(RoundTrip(every_byte).size(), 8 + (every_bits + 7) / 8);
+
+  // Five bytes at list positions 200-204 cost 12 bits each as literals (60); a raw run
+  // ending the code costs 13 + 5 x 8 = 53, and only because it needs no zero byte.
+  EXPECT_EQ(RoundTrip("\xC8\xC9\xCA\xCB\xCC").size(), 8 + (53 + 7) / 8);
 }
 
 // A copy reaches 32 768 bytes back and no further: the same 60 bytes at that distance

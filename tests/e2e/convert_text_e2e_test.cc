@@ -1,0 +1,249 @@
+// convert from a .p8 to the forms that hold the ROM: its sections become ROM bytes, its
+// includes are put in, its code is compressed; and each form reads back as the same
+// cartridge. The cartridges are generated: a picture carrying random data and code of
+// every character, made by the bit layout, is the start of each round trip.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cart_builder.h"
+#include "cart_picture.h"
+#include "test_support.h"
+
+namespace brasswick {
+namespace {
+
+using testing::CartPicture;
+using testing::PathExists;
+using testing::ProcessResult;
+using testing::ReadTestFile;
+using testing::RunBrasswick;
+using testing::TempDir;
+using testing::WriteTestFile;
+
+constexpr size_t kRomSize = 32768;
+constexpr size_t kPayloadSize = 32800;
+constexpr size_t kCodeStart = 0x4300;
+constexpr size_t kCodeAreaSize = 0x3D00;
+constexpr char kHeader[] = "pico-8 cartridge // http://www.pico-8.com\n";
+
+// Random data sections, and code in the plain format holding every byte 1-255 (so
+// every character of the table) among random ones, then zero; version 41, no hash.
+std::vector<uint8_t> RandomCartridge(uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> payload(kPayloadSize, 0);
+  for (size_t a = 0; a < kCodeStart; ++a) payload[a] = static_cast<uint8_t>(random());
+  std::vector<uint8_t> code;
+  for (int byte = 1; byte < 256; ++byte) code.push_back(static_cast<uint8_t>(byte));
+  while (code.size() < 3000) code.push_back(static_cast<uint8_t>(1 + random() % 255));
+  std::shuffle(code.begin(), code.end(), random);
+  std::copy(code.begin(), code.end(), payload.begin() + kCodeStart);
+  payload[kRomSize] = 41;
+  return payload;
+}
+
+ProcessResult Convert(const std::vector<std::string>& words) {
+  std::vector<std::string> args = {"convert"};
+  args.insert(args.end(), words.begin(), words.end());
+  return RunBrasswick(args);
+}
+
+std::vector<uint8_t> BytesOf(const std::string& text) {
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+size_t ReadBe16(const std::vector<uint8_t>& bytes, size_t at) {
+  return static_cast<size_t>(bytes[at]) << 8 | bytes[at + 1];
+}
+
+// The list of numbers between "_cartdat=[" and "]" of a script.
+std::vector<uint8_t> ListBytes(const std::string& script) {
+  const size_t start = script.find("_cartdat=[") + 10;
+  std::vector<uint8_t> bytes;
+  int value = -1;
+  for (size_t i = start; i < script.size() && script[i] != ']'; ++i) {
+    if (script[i] >= '0' && script[i] <= '9') {
+      value = (value < 0 ? 0 : value * 10) + (script[i] - '0');
+    } else if (script[i] == ',' && value >= 0) {
+      bytes.push_back(static_cast<uint8_t>(value));
+      value = -1;
+    }
+  }
+  if (value >= 0) bytes.push_back(static_cast<uint8_t>(value));
+  return bytes;
+}
+
+// A .p8 with includes goes to a picture, a ROM and a player; each holds the data
+// sections' bytes and the code with its includes put in, and each reads back as the
+// .p8 the includes would have been written into.
+TEST(ConvertText, EveryRomFormHoldsTheTextsCartridgeAndReadsBackAsIt) {
+  TempDir dir;
+  const std::vector<uint8_t> source = RandomCartridge(11);
+  CartPicture picture = CartPicture::Template();
+  ASSERT_FALSE(picture.pixels.empty());
+  picture.WritePayload(source);
+  ASSERT_TRUE(picture.Save(dir.File("source.p8.png")));
+  ASSERT_EQ(Convert({dir.File("source.p8.png"), dir.File("plain.p8")}).exit_code, 0);
+  ASSERT_EQ(Convert({dir.File("source.p8.png"), dir.File("plain.lua")}).exit_code, 0);
+  const std::string plain = ReadTestFile(dir.File("plain.p8"));
+  const std::string plain_code = ReadTestFile(dir.File("plain.lua"));
+
+  // Includes at the top: a .lua's text, a .p8's code (itself including one more file),
+  // and one in a subfolder, named relative to the cartridge's folder.
+  WriteTestFile(dir.File("lib.lua"), "x=1\n");
+  WriteTestFile(dir.File("more.p8"), std::string(kHeader) +
+                                         "version 41\n__lua__\nfunction more() end\n"
+                                         "  #include sub/deep.lua\n__gfx__\n00\n");
+  std::filesystem::create_directories(dir.File("sub"));
+  WriteTestFile(dir.File("sub/deep.lua"), "deep=2");
+  const std::string includes = "#include lib.lua\n#include more.p8\n";
+  const std::string inlined = "x=1\nfunction more() end\ndeep=2\n";
+  std::string game = plain;
+  const size_t code_at = game.find("__lua__\n") + 8;
+  game.insert(code_at, includes);
+  WriteTestFile(dir.File("game.p8"), game);
+  const std::string before = "var _cartname=['game.p8'];\nvar _cartdat=[";
+  const std::string after = "];\nfunction go(){}\n";
+  WriteTestFile(dir.File("player.js"), before + "1,2,3" + after);
+
+  for (const char* name : {"game.p8.png", "game.rom", "player.js"}) {
+    const ProcessResult result = Convert({dir.File("game.p8"), dir.File(name)});
+    ASSERT_EQ(result.exit_code, 0) << name << ": " << result.err;
+  }
+  const std::vector<uint8_t> rom = BytesOf(ReadTestFile(dir.File("game.rom")));
+  ASSERT_EQ(rom.size(), kRomSize);
+  // The data sections are the source's bytes.
+  EXPECT_TRUE(std::equal(source.begin(), source.begin() + kCodeStart, rom.begin()));
+  // The code area holds a current-format stream of the code's length, no longer than
+  // the area, then zeros.
+  EXPECT_EQ(std::string(rom.begin() + kCodeStart, rom.begin() + kCodeStart + 4),
+            std::string("\0pxa", 4));
+  const size_t stream = ReadBe16(rom, kCodeStart + 6);
+  ASSERT_LE(stream, kCodeAreaSize);
+  EXPECT_TRUE(
+      std::all_of(rom.begin() + kCodeStart + stream, rom.end(), [](uint8_t b) { return b == 0; }));
+
+  // The picture carries the same ROM, with the version and a hash the reader accepts.
+  const std::vector<uint8_t> payload = CartPicture::Load(dir.File("game.p8.png")).Payload();
+  ASSERT_EQ(payload.size(), kPayloadSize);
+  EXPECT_TRUE(std::equal(rom.begin(), rom.end(), payload.begin()));
+  EXPECT_EQ(payload[kRomSize], 41);
+  EXPECT_TRUE(std::any_of(payload.begin() + kRomSize + 6, payload.begin() + kRomSize + 26,
+                          [](uint8_t b) { return b != 0; }));
+  // The player's list holds the same payload, the rest of its script as it was.
+  const std::string script = ReadTestFile(dir.File("player.js"));
+  EXPECT_TRUE(script.starts_with(before));
+  EXPECT_TRUE(script.ends_with(after));
+  EXPECT_EQ(ListBytes(script), payload);
+
+  // Back to text: every form gives the .p8 with its includes put in. A player without
+  // a page shows no label, and a bare ROM has neither label nor version.
+  std::string expected = plain;
+  expected.insert(code_at, inlined);
+  std::string unlabelled = expected;
+  const size_t label = unlabelled.find("__label__\n");
+  ASSERT_NE(label, std::string::npos);
+  unlabelled.erase(label, unlabelled.find("__", label + 9) - label);
+  std::string bare = unlabelled;
+  bare.replace(bare.find("version 41"), 10, "version 42");
+  const std::pair<const char*, const std::string*> backs[] = {
+      {"game.p8.png", &expected}, {"player.js", &unlabelled}, {"game.rom", &bare}};
+  for (const auto& [name, text] : backs) {
+    const std::string out = dir.File(std::string("back-") + name + ".p8");
+    const ProcessResult result = Convert({dir.File(name), out});
+    ASSERT_EQ(result.exit_code, 0) << name << ": " << result.err;
+    EXPECT_EQ(ReadTestFile(out), *text) << name;
+  }
+  ASSERT_EQ(Convert({dir.File("game.rom"), dir.File("back.lua")}).exit_code, 0);
+  EXPECT_EQ(ReadTestFile(dir.File("back.lua")), inlined + plain_code);
+}
+
+// Code at the console's limits: 65 535 bytes go in and come back; one more, code that
+// compresses past the area, a missing or self-including file and a character with no
+// byte are refused with their codes and messages, and nothing is written.
+TEST(ConvertText, RefusesWhatNoCartridgeCanHoldWritingNothing) {
+  TempDir dir;
+  std::string repetitive;
+  for (int i = 0; repetitive.size() < 70000; ++i) {
+    repetitive += "x" + std::to_string(i % 97) + "=y+" + std::to_string(i % 13) + "\n";
+  }
+  std::string noise;
+  std::mt19937 random(3);
+  while (noise.size() < 20000) noise += static_cast<char>(' ' + random() % 95);
+  const auto cart = [](const std::string& code) {
+    return std::string(kHeader) + "version 41\n__lua__\n" + code + "\n__gfx__\n00\n";
+  };
+  WriteTestFile(dir.File("self.lua"), "a=1\n#include self.lua\n");
+  WriteTestFile(dir.File("ping.lua"), "#include pong.lua\n");
+  WriteTestFile(dir.File("pong.lua"), "#include ping.lua\n");
+
+  const struct {
+    std::string name;
+    std::string code;
+    int exit_code;
+    std::string message;  // its start; the path follows
+  } cases[] = {
+      {"limit", repetitive.substr(0, 65535), 0, ""},
+      {"long", repetitive.substr(0, 65536), 159,
+       "Failed to fit the code in a cartridge (65536 bytes, 65535 fit):\n"},
+      {"noise", noise, 158, "Failed to fit the compressed code in a cartridge ("},
+      {"missing", "#include gone.lua", 160, "Failed to read the included file:\n"},
+      {"self", "#include self.lua", 161, "Failed to include a file that includes itself:\n"},
+      {"ping", "#include ping.lua", 161, "Failed to include a file that includes itself:\n"},
+      {"euro", "x=1\nprint('\xE2\x82\xAC')", 155,
+       "Failed to find a cartridge character for the code's line 2, column 8:\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteTestFile(dir.File(c.name + ".p8"), cart(c.code));
+    const std::string out = dir.File(c.name + ".rom");
+    const ProcessResult result = Convert({dir.File(c.name + ".p8"), out});
+    EXPECT_EQ(result.exit_code, c.exit_code);
+    EXPECT_TRUE(result.err.starts_with(c.message)) << result.err;
+    EXPECT_EQ(PathExists(out), c.exit_code == 0);
+  }
+  // The limit's code comes back whole.
+  ASSERT_EQ(Convert({dir.File("limit.rom"), dir.File("limit.lua")}).exit_code, 0);
+  EXPECT_EQ(ReadTestFile(dir.File("limit.lua")), repetitive.substr(0, 65535));
+  // Both sizes are said for code that does not fit.
+  const ProcessResult noisy = Convert({dir.File("noise.p8"), dir.File("noise.rom")});
+  EXPECT_NE(noisy.err.find(" bytes, 15616 fit):\n" + dir.File("noise.p8")), std::string::npos)
+      << noisy.err;
+}
+
+// --count says how big the code is, with or without an output, and the compressed size
+// it gives is the stream a ROM output holds.
+TEST(ConvertText, CountsTheCodeAndItsCompressedSize) {
+  TempDir dir;
+  const std::string code = "-- count me\nfor i=1,10 do print(i) end\n";
+  WriteTestFile(dir.File("game.p8"), std::string(kHeader) + "version 41\n__lua__\n" + code);
+  const ProcessResult counted = Convert({dir.File("game.p8"), "--count"});
+  ASSERT_EQ(counted.exit_code, 0) << counted.err;
+  ProcessResult written = Convert({dir.File("game.p8"), dir.File("game.rom"), "--count"});
+  ASSERT_EQ(written.exit_code, 0) << written.err;
+  EXPECT_EQ(written.out, counted.out);
+  const std::vector<uint8_t> rom = BytesOf(ReadTestFile(dir.File("game.rom")));
+  ASSERT_EQ(rom.size(), kRomSize);
+  const size_t stream = ReadBe16(rom, kCodeStart + 6);
+  // The code as read is the section without the break the text ends it with.
+  const size_t length = code.size() - 1;
+  EXPECT_EQ(ReadBe16(rom, kCodeStart + 4), length);
+  char percent[16];
+  std::snprintf(percent, sizeof percent, "%.1f%%", 100.0 * stream / kCodeAreaSize);
+  EXPECT_EQ(counted.out, dir.File("game.p8") + "\ncode: " + std::to_string(length) +
+                             " of 65535 bytes\ncompressed: " + std::to_string(stream) +
+                             " of 15616 bytes (" + percent + ")\n");
+  // Neither an output nor --count: nothing to do.
+  const ProcessResult idle = Convert({dir.File("game.p8")});
+  EXPECT_EQ(idle.exit_code, 156);
+}
+
+}  // namespace
+}  // namespace brasswick
