@@ -284,6 +284,14 @@ const std::vector<ExitStatus>& ExitStatuses() {
       {{kCodeTooLong}, "The .p8's code, includes put in, is longer than 65535 bytes."},
       {{kIncludeMissing}, "A file that the .p8's code includes cannot be read."},
       {{kIncludeLoop}, "A file that the .p8's code includes includes itself."},
+      {{kPictureDoesNotFit},
+       "The picture does not fit the sprite sheet or the map from where it is placed, or its "
+       "sides are no multiples of 8 (setmap)."},
+      {{kPictureColorsUnknown}, "A pixel of the picture is none of the 16 standard colours."},
+      {{kCellsMatchNoSprite}, "A cell of the map picture shows no sprite of the sheet."},
+      {{kNoRoomForSprites}, "Too few blank sprites are left for the new cells (--addSprites)."},
+      {{kMapOverSprites},
+       "Map rows 32-63 would change sprites 128-255 that are not blank (they share memory)."},
   };
   return statuses;
 }
@@ -379,6 +387,10 @@ std::string ManPage(const std::string& date) {
        "settitle game.p8.png --title \"My game\" --subtitle \"by me\""},
       {"Theme an exported player page and hide its Start button:",
        "sethtml game.html --background navy --controls 8 --noStart"},
+      {"Put an edited sprite sheet back into a picture cartridge, nearest colours taken:",
+       "setsheet game.p8.png sheet.png --fitPalette"},
+      {"Put a level drawn as a map picture back from cell 0, 0, new tiles added as sprites:",
+       "setmap game.p8 level.png --addSprites"},
       {"Copy a cartridge without its sound effects:", "copy game.p8 quiet.p8 --clear sfx"},
       {"Recolour a photo to the 16 colours at 128 x 128:",
        "colorimage photo.jpg small.png --fit 128"},

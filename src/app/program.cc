@@ -95,6 +95,8 @@ void RegisterProgramRuntimes() {
   registry.RegisterProcedure("ExportLabelRT()", Guarded<ExportLabelRT>);
   registry.RegisterProcedure("SetTitleRT()", Guarded<SetTitleRT>);
   registry.RegisterProcedure("ConvertRT()", Guarded<ConvertRT>);
+  registry.RegisterProcedure("SetSheetRT()", Guarded<SetSheetRT>);
+  registry.RegisterProcedure("SetMapRT()", Guarded<SetMapRT>);
   registry.RegisterConstant("#SW_Title", kProgramTitle);
   registry.RegisterConstant("#SW_Version", kProgramVersion);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "cart/cart_code.h"
@@ -46,16 +47,14 @@ bool IsBlank(std::span<const uint8_t> rom, size_t start, size_t size) {
   return true;
 }
 
-// A section of `count` lines of `stride` bytes from `start`, written up to its last
-// line that differs from the blank cartridge's; nothing when none differs.
+// The lines of a section of `count` lines of `stride` bytes from `start`, each followed
+// by "\n", up to its last line that differs from the blank cartridge's; nothing when
+// none differs.
 template <typename WriteLine>
-void AppendSection(std::string& out, std::string_view marker, std::span<const uint8_t> rom,
-                   size_t start, size_t stride, int count, WriteLine write_line) {
+void AppendSectionLines(std::string& out, std::span<const uint8_t> rom, size_t start, size_t stride,
+                        int count, WriteLine write_line) {
   int used = count;
   while (used > 0 && IsBlank(rom, start + (used - 1) * stride, stride)) --used;
-  if (used == 0) return;
-  out += marker;
-  out += '\n';
   for (int line = 0; line < used; ++line) {
     write_line(out, rom.subspan(start + line * stride, stride));
     out += '\n';
@@ -94,6 +93,32 @@ void AppendMusicLine(std::string& out, std::span<const uint8_t> bytes) {
   AppendHexByte(out, flags);
   out.push_back(' ');
   for (int i = 0; i < 4; ++i) AppendHexByte(out, bytes[i] & 0x7F);
+}
+
+// The data sections in the order the console writes them (the label, which the ROM
+// does not hold, goes between gfx and gff).
+struct RomSection {
+  std::string_view marker;
+  size_t start;
+  size_t stride;
+  int count;
+  void (*write_line)(std::string& out, std::span<const uint8_t> bytes);
+};
+constexpr RomSection kRomSections[] = {
+    {"__gfx__", 0, 64, 128, AppendSheetLine},
+    {"__gff__", kGffStart, 128, 2, AppendHexLine},
+    {"__map__", kMapStart, 128, 32, AppendHexLine},
+    {"__sfx__", kSfxStart, kSfxSize, kSfxCount, AppendSfxLine},
+    {"__music__", kMusicStart, 4, kMusicCount, AppendMusicLine},
+};
+
+void AppendSection(std::string& out, const RomSection& section, std::span<const uint8_t> rom) {
+  const size_t before = out.size();
+  out += section.marker;
+  out += '\n';
+  const size_t marked = out.size();
+  AppendSectionLines(out, rom, section.start, section.stride, section.count, section.write_line);
+  if (out.size() == marked) out.resize(before);
 }
 
 int HexDigit(char c) {
@@ -187,7 +212,7 @@ std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string
     // that code ending in a line break keeps it.
     if (!code_text.empty()) out += '\n';
 
-    AppendSection(out, "__gfx__", rom, 0, 64, 128, AppendSheetLine);
+    AppendSection(out, kRomSections[0], rom);
     if (label != nullptr) {
       out += "__label__\n";
       for (int y = 0; y < 128; ++y) {
@@ -200,14 +225,30 @@ std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string
       }
       out += '\n';
     }
-    AppendSection(out, "__gff__", rom, kGffStart, 128, 2, AppendHexLine);
-    AppendSection(out, "__map__", rom, kMapStart, 128, 32, AppendHexLine);
-    AppendSection(out, "__sfx__", rom, kSfxStart, kSfxSize, kSfxCount, AppendSfxLine);
-    AppendSection(out, "__music__", rom, kMusicStart, 4, kMusicCount, AppendMusicLine);
+    for (const RomSection& section : std::span(kRomSections).subspan(1)) {
+      AppendSection(out, section, rom);
+    }
     return out;
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
+}
+
+std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::string_view section) {
+  if (rom.size() < kCartRomSize) return std::nullopt;
+  const std::string marker = NormalizeSectionName(section);
+  for (const RomSection& known : kRomSections) {
+    if (known.marker != marker) continue;
+    try {
+      std::string out;
+      out.reserve(known.stride * 2 * known.count + known.count);
+      AppendSectionLines(out, rom, known.start, known.stride, known.count, known.write_line);
+      return out;
+    } catch (const std::bad_alloc&) {
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<CartPayload> P8DataToRom(const CartDocument& document) {
@@ -292,6 +333,14 @@ std::array<uint8_t, kCartTrailerSize> MakeTrailer(std::span<const uint8_t> rom, 
     std::copy(digest.begin(), digest.end(), trailer.begin() + kTrailerHashOffset);
   }
   return trailer;
+}
+
+void RefreshTrailerHash(std::span<const uint8_t> rom, std::span<uint8_t> trailer) {
+  if (rom.size() < kCartRomSize || trailer.size() < kTrailerHashOffset + kSha1Size) return;
+  const std::span<uint8_t> hash = trailer.subspan(kTrailerHashOffset, kSha1Size);
+  if (std::all_of(hash.begin(), hash.end(), [](uint8_t b) { return b == 0; })) return;
+  const std::array<uint8_t, kSha1Size> digest = Sha1(rom.first(kCartRomSize));
+  std::copy(digest.begin(), digest.end(), hash.begin());
 }
 
 }  // namespace brasswick

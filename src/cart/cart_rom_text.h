@@ -31,6 +31,14 @@ inline constexpr int kDefaultP8Version = 42;
 std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string_view code_text,
                                        const LabelPixels* label, int version);
 
+// The lines of one of the ROM's data sections as RomToP8Text writes them, without the
+// marker: section is "gfx", "gff", "map", "sfx" or "music" (as NormalizeSectionName
+// reads a name); each line is followed by "\n", and the lines run up to the last one
+// that differs from the blank cartridge's, so a section the blank cartridge holds gives
+// "". None for another section, a rom shorter than kCartRomSize, or when memory runs
+// out.
+std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::string_view section);
+
 // The ROM a .p8's data sections give, the way back of RomToP8Text: line y of "gfx",
 // "gff", "map", "sfx" and "music" is row y of its area. Hex digits are read case-blind,
 // a character that is none reads as 0, what follows a line's digits is ignored, a short
@@ -64,6 +72,12 @@ bool TrailerHashMatches(std::span<const uint8_t> rom, std::span<const uint8_t> t
 // numbers of that id when it is a known one (28-43), else zeros; platform and build
 // zero; the SHA-1 of the first kCartRomSize bytes of rom (zeros when rom is shorter).
 std::array<uint8_t, kCartTrailerSize> MakeTrailer(std::span<const uint8_t> rom, int version);
+
+// After the ROM was changed: a trailer's hash that is not all zero becomes the SHA-1 of
+// the first kCartRomSize bytes of rom, else a reader takes the cartridge for damaged. An
+// all-zero hash (none kept) stays so, and so does everything but the hash. Nothing
+// changes for a rom or trailer too short to hold them.
+void RefreshTrailerHash(std::span<const uint8_t> rom, std::span<uint8_t> trailer);
 
 }  // namespace brasswick
 

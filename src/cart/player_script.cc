@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <new>
 
+#include "cart/text_file.h"
 #include "runtime/text/text_codes.h"
 
 namespace brasswick {
@@ -81,6 +82,28 @@ std::optional<CartPayload> ParseCartData(std::string_view list_text) {
   }
   if (has_text) store();
   return bytes;
+}
+
+std::optional<std::string> ReplaceCartData(std::string_view script,
+                                           std::span<const uint8_t> bytes) {
+  size_t start = FindIgnoringCase(script, kCartDataStart);
+  if (start == std::string_view::npos) return std::nullopt;
+  start += kCartDataStart.size();
+  const size_t end = script.find(kCartDataEnd, start);
+  if (end == std::string_view::npos) return std::nullopt;
+  try {
+    std::string out;
+    out.reserve(script.size() - (end - start) + bytes.size() * 4);
+    out.append(script.substr(0, start));
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (i > 0) out += ',';
+      out += std::to_string(bytes[i]);
+    }
+    out.append(script.substr(end));
+    return out;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace brasswick

@@ -2,7 +2,10 @@
 #ifndef BRASSWICK_CART_PLAYER_SCRIPT_H_
 #define BRASSWICK_CART_PLAYER_SCRIPT_H_
 
+#include <cstdint>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "cart/cart_image.h"
@@ -22,6 +25,12 @@ inline constexpr std::string_view kCartDataEnd = "]";
 // missing ones stay 0. One pass over the text, no allocation but the result. None only
 // when the result cannot be allocated.
 std::optional<CartPayload> ParseCartData(std::string_view list_text);
+
+// The script with the text between its first "_cartdat=[" (letter case ignored) and
+// the "]" after it replaced by bytes' decimal values, comma-separated; every other byte
+// stays as it was. None when the script holds no such list (no start, or one never
+// closed) or memory runs out.
+std::optional<std::string> ReplaceCartData(std::string_view script, std::span<const uint8_t> bytes);
 
 }  // namespace brasswick
 

@@ -53,6 +53,10 @@ inline constexpr std::string_view kNoStart = "noStart";
 inline constexpr std::string_view kInput = "input";
 inline constexpr std::string_view kOutput = "output";
 inline constexpr std::string_view kCount = "count";
+inline constexpr std::string_view kCart = "cart";
+inline constexpr std::string_view kPicture = "picture";
+inline constexpr std::string_view kAt = "at";
+inline constexpr std::string_view kAddSprites = "addSprites";
 
 }  // namespace arg
 
@@ -86,6 +90,11 @@ inline constexpr std::string_view kSetHtmlArgNames[] = {
 inline constexpr std::string_view kConvertArgNames[] = {arg::kInput, arg::kOutput,   arg::kLabel,
                                                         arg::kTitle, arg::kSubtitle, arg::kCount};
 
+inline constexpr std::string_view kSetSheetArgNames[] = {
+    arg::kCart, arg::kPicture, arg::kOutput, arg::kAt, arg::kFitPalette, arg::kTransparent};
+inline constexpr std::string_view kSetMapArgNames[] = {
+    arg::kCart, arg::kPicture, arg::kOutput, arg::kAt, arg::kAddSprites, arg::kTransparent};
+
 struct CommandArgNames {
   std::string_view command;  // the command's first name in the table
   std::span<const std::string_view> names;
@@ -103,6 +112,8 @@ inline constexpr CommandArgNames kCommandArgNames[] = {
     {"extractjsrom", kExtractJsRomArgNames},
     {"sethtml", kSetHtmlArgNames},
     {"convert", kConvertArgNames},
+    {"setsheet", kSetSheetArgNames},
+    {"setmap", kSetMapArgNames},
 };
 
 }  // namespace brasswick

@@ -19,6 +19,8 @@ int EditHTMLRT();
 int ExtractJSROMRT();
 int VersionRT();
 int ConvertRT();
+int SetSheetRT();
+int SetMapRT();
 
 // Formatter of the copy command's destFile: "-" stands for the source file.
 std::string FormatCopyDestRT(const std::string& value);

@@ -191,14 +191,9 @@ bool WritePlayer(const CartPayload& payload, const std::string& destination,
   if (player && player->form == CartForm::kPlayer && !player->script_path.empty()) {
     script = ReadWholeFile(player->script_path, kMaxPageFileSize);
   }
-  size_t start = std::string::npos;
-  size_t end = std::string::npos;
-  if (script) start = FindIgnoringCase(*script, kCartDataStart);
-  if (start != std::string::npos) {
-    start += kCartDataStart.size();
-    end = script->find(kCartDataEnd, start);
-  }
-  if (end == std::string::npos) {
+  std::optional<std::string> written;
+  if (script) written = ReplaceCartData(*script, payload);
+  if (!written) {
     RecordFailure(kNotAPlayer, "Failed to find a player's cartridge list in:\n" + destination);
     return false;
   }
@@ -206,14 +201,7 @@ bool WritePlayer(const CartPayload& payload, const std::string& destination,
   for (const std::string& path : read_paths) {
     if (!CheckOutputIsNotInput(path, script_path)) return false;
   }
-  std::string list;
-  list.reserve(payload.size() * 4);
-  for (size_t i = 0; i < payload.size(); ++i) {
-    if (i > 0) list += ',';
-    list += std::to_string(payload[i]);
-  }
-  script->replace(start, end - start, list);
-  if (WriteFileAtomic(script_path, *script)) return true;
+  if (WriteFileAtomic(script_path, *written)) return true;
   RecordFailure(kSaveDestinationFailed,
                 WithWriteNote("Failed to save destination file:\n" + script_path));
   return false;

@@ -43,6 +43,11 @@ inline constexpr int64_t kCodeTooBig = 158;
 inline constexpr int64_t kCodeTooLong = 159;
 inline constexpr int64_t kIncludeMissing = 160;
 inline constexpr int64_t kIncludeLoop = 161;
+inline constexpr int64_t kPictureDoesNotFit = 162;
+inline constexpr int64_t kPictureColorsUnknown = 163;
+inline constexpr int64_t kCellsMatchNoSprite = 164;
+inline constexpr int64_t kNoRoomForSprites = 165;
+inline constexpr int64_t kMapOverSprites = 166;
 
 // "Failed to load p8 file:" with the path on the next line (code 129).
 inline std::string LoadP8FailedMessage(const std::string& path) {

@@ -17,11 +17,23 @@ namespace {
 TEST(Registry, HoldsTheProgramsProceduresAndConstantsInOrder) {
   RegisterProgramRuntimes();
   const auto& entries = GlobalRuntimeRegistry().entries();
-  const char* expected[] = {"ExportSpritesheetRT()", "ColorImageRT()",  "ExtractJSROMRT()",
-                            "VersionRT()",           "CopyP8RT()",      "ExportMapRT()",
-                            "FormatCopyDestRT()",    "SetLabelRT()",    "ExportSpritesRT()",
-                            "EditHTMLRT()",          "ExportLabelRT()", "SetTitleRT()",
-                            "ConvertRT()",           "#SW_Title",       "#SW_Version"};
+  const char* expected[] = {"ExportSpritesheetRT()",
+                            "ColorImageRT()",
+                            "ExtractJSROMRT()",
+                            "VersionRT()",
+                            "CopyP8RT()",
+                            "ExportMapRT()",
+                            "FormatCopyDestRT()",
+                            "SetLabelRT()",
+                            "ExportSpritesRT()",
+                            "EditHTMLRT()",
+                            "ExportLabelRT()",
+                            "SetTitleRT()",
+                            "ConvertRT()",
+                            "SetSheetRT()",
+                            "SetMapRT()",
+                            "#SW_Title",
+                            "#SW_Version"};
   ASSERT_EQ(entries.size(), std::size(expected));
   for (size_t i = 0; i < entries.size(); ++i) EXPECT_EQ(entries[i].name, expected[i]);
   EXPECT_EQ(GlobalRuntimeRegistry().Find("FormatCopyDestRT()")->kind,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -233,6 +234,55 @@ TEST(CartRomText, TrailerCarriesTheVersionAndTheRomsHash) {
   EXPECT_TRUE(TrailerHashMatches(damaged, trailer));  // no hash: nothing to check
   trailer[6] = 1;
   EXPECT_FALSE(TrailerHashMatches(damaged, trailer));
+}
+
+// One section's lines are exactly those of the whole text, trimmed alike, without
+// the marker; a section the ROM does not hold has none.
+TEST(CartRomText, GivesOneSectionsLinesAsTheTextHasThem) {
+  std::vector<uint8_t> rom = BlankRom();
+  rom[0] = 0x21;                 // sheet pixels 0 and 1: 1 then 2
+  rom[63 * 64 + 63] = 0xF0;      // pixel 127 of row 63: the last line written
+  rom[0x2000 + 128 * 2] = 0xAB;  // map line 2
+  const auto sections = Sections(*RomToP8Text(rom, "", nullptr, 42));
+  for (const auto& [marker, lines] : sections) {
+    if (marker.empty() || marker == "__lua__") continue;
+    std::string joined;
+    for (const std::string& line : lines) joined += line + "\n";
+    EXPECT_EQ(RomSectionLines(rom, marker), joined) << marker;
+  }
+  const std::optional<std::string> gfx = RomSectionLines(rom, "GFX");
+  ASSERT_TRUE(gfx);
+  EXPECT_EQ(gfx->size(), 64u * 129);
+  EXPECT_TRUE(gfx->starts_with("12000"));
+  EXPECT_EQ(gfx->substr(63 * 129 + 126, 3), "0f\n");
+  EXPECT_EQ(RomSectionLines(rom, "map")->size(), 3u * 257);
+  EXPECT_EQ(RomSectionLines(BlankRom(), "music"), "");
+  EXPECT_FALSE(RomSectionLines(rom, "label"));
+  EXPECT_FALSE(RomSectionLines(rom, "lua"));
+  EXPECT_FALSE(RomSectionLines(std::span(rom).first(kCartRomSize - 1), "gfx"));
+}
+
+TEST(CartRomText, RefreshesOnlyAHashThatIsKept) {
+  std::vector<uint8_t> payload(kCartPayloadSize);
+  for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 13 + 1);
+  const std::span<uint8_t> rom = std::span(payload).first(kCartRomSize);
+  const std::span<uint8_t> trailer = std::span(payload).subspan(kCartRomSize);
+  const std::vector<uint8_t> before(trailer.begin(), trailer.end());
+  RefreshTrailerHash(rom, trailer);
+  const std::array<uint8_t, kSha1Size> hash = Sha1(rom);
+  EXPECT_TRUE(std::equal(hash.begin(), hash.end(), trailer.begin() + 6));
+  EXPECT_TRUE(std::equal(before.begin(), before.begin() + 6, trailer.begin()));
+  EXPECT_TRUE(std::equal(before.begin() + 26, before.end(), trailer.begin() + 26));
+
+  // A hash of zeros with a single byte set is kept, so it is refreshed too.
+  std::fill(trailer.begin() + 6, trailer.begin() + 26, 0);
+  trailer[25] = 1;
+  RefreshTrailerHash(rom, trailer);
+  EXPECT_TRUE(TrailerHashMatches(rom, trailer));
+  std::fill(trailer.begin() + 6, trailer.begin() + 26, 0);
+  RefreshTrailerHash(rom, trailer);
+  EXPECT_TRUE(
+      std::all_of(trailer.begin() + 6, trailer.begin() + 26, [](uint8_t b) { return b == 0; }));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,24 @@ TEST(ParseCartData, ToleratesJunkWithoutReadingPastIt) {
   std::optional<CartPayload> commas = ParseCartData(std::string(100000, ','));
   ASSERT_TRUE(commas);
   EXPECT_EQ(*commas, CartPayload(kCartPayloadSize, 0));
+}
+
+TEST(ReplaceCartData, ReplacesTheFirstListAndKeepsEverythingElse) {
+  const std::vector<uint8_t> bytes = {0, 9, 255};
+  struct Case {
+    const char* script;
+    std::optional<std::string> written;
+  };
+  const Case cases[] = {
+      {"a;_cartdat=[1,\n2];b=[3];", "a;_cartdat=[0,9,255];b=[3];"},
+      {"x _CartDat=[];_cartdat=[4]", "x _CartDat=[0,9,255];_cartdat=[4]"},
+      {"_cartdat=[]", "_cartdat=[0,9,255]"},
+      {"_cartdat=[1,2", std::nullopt},
+      {"_cartdat =[1]", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReplaceCartData(c.script, bytes), c.written) << c.script;
+  EXPECT_EQ(ReplaceCartData("_cartdat=[7]", {}), "_cartdat=[]");
 }
 
 TEST(TextBetween, FindsMarkersIgnoringCaseAndKeepsTheTextsCase) {

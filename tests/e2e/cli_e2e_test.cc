@@ -40,6 +40,9 @@ const std::string kGeneralHelp = Lines({
     "    ----------",
     "    convert           convert a cartridge to .p8, .p8.png, ROM, .lua or a player",
     "    ----------",
+    "    setsheet          put a picture back into a cartridge's sprite sheet",
+    "    setmap            put a picture back into a cartridge's map",
+    "    ----------",
     "    version           display this software's version",
     "    help              show this help",
     "  ",
@@ -116,13 +119,13 @@ TEST(CommandLine, FullHelpHasSeparatorsAndTheGeneralSyntaxFooter) {
     // The command list without the hints, then every command's help.
     const std::string list = kGeneralHelp.substr(0, kGeneralHelp.find("  \n  brasswick help ["));
     EXPECT_EQ(result.out.substr(0, list.size() + separator.size()), list + separator);
-    // One separator before each of the twelve visible commands and one before the footer.
+    // One separator before each of the fourteen visible commands and one before the footer.
     size_t separators = 0;
     for (size_t at = result.out.find(separator); at != std::string::npos;
          at = result.out.find(separator, at + 1)) {
       ++separators;
     }
-    EXPECT_EQ(separators, 13u) << all;
+    EXPECT_EQ(separators, 15u) << all;
     EXPECT_NE(result.out.find(separator + "\ngeneral syntax:\n\n  an input/output FILE"),
               std::string::npos);
     EXPECT_NE(result.out.find("  optional switches can be abbreviated like '-v' for '--verbose'\n"),
@@ -151,7 +154,8 @@ TEST(CommandLine, UsageErrorsGiveTheirMessageAndCode) {
       {{"spr"}, 44, "Ambiguous command 'spr', did you mean:\n  spritesheet\n  sprites"},
       {{"set"},
        44,
-       "Ambiguous command 'set', did you mean:\n  setlabel\n  settitle\n  sethtml\n  setimage"},
+       "Ambiguous command 'set', did you mean:\n  setlabel\n  settitle\n  sethtml\n  setimage\n  "
+       "setsheet\n  setmap"},
       {{"se"}, 51, "At least 3 command characters are required"},
       {{"extractjs"}, 43, "Invalid command 'extractjs'\n\n  see: brasswick help"},
       {{"--verbose", "map"}, 43, "Expected a command, got switch '--verbose'"},

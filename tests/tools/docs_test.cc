@@ -279,7 +279,9 @@ TEST(Completion, CompletesCommandsSwitchesAndTheFilesEachArgumentTakes) {
     std::vector<std::string> words;
     Set expected;
   } cases[] = {
-      {{"se"}, {"setlabel", "setp8label", "settitle", "setp8title", "sethtml", "setimage"}},
+      {{"se"},
+       {"setlabel", "setp8label", "settitle", "setp8title", "sethtml", "setimage", "setsheet",
+        "setmap"}},
       {{"map", "--"},
        {"--scale", "--cells", "--half", "--transparent", "--alternate", "--palette", "--open",
         "--locate", "--verbose", "--silent", "--help"}},

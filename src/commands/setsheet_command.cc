@@ -1,0 +1,597 @@
+// The setsheet and setmap commands: a picture put back into a cartridge's sprite sheet,
+// or cut into 8 x 8 cells and put back into its map as the numbers of the sprites they
+// show. Both work on the cartridge's memory whatever its form, and write back only what
+// they changed: a .p8's __gfx__ and __map__ sections, a .p8.png's payload bits (and the
+// hash after the memory), a player's list, or a raw ROM's bytes.
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "cart/cart_document.h"
+#include "cart/cart_image.h"
+#include "cart/cart_layout.h"
+#include "cart/cart_reader.h"
+#include "cart/cart_rom_text.h"
+#include "cart/player_script.h"
+#include "cli/cli_api.h"
+#include "color/output_paths.h"
+#include "color/palette.h"
+#include "color/palette_fit.h"
+#include "color/render.h"
+#include "commands/command_arg_names.h"
+#include "commands/command_procedures.h"
+#include "commands/failure_codes.h"
+#include "commands/image_output.h"
+#include "commands/palette_options.h"
+#include "console/console.h"
+#include "runtime/image/image.h"
+#include "runtime/platform/file_system.h"
+
+namespace brasswick {
+namespace {
+
+constexpr int kSheetSide = 128;     // pixels
+constexpr int kSheetRowBytes = 64;  // two pixels a byte
+constexpr int kMapColumns = 128;    // cells
+constexpr int kMapRows = 64;
+constexpr int kSharedMapRow = 32;  // the first map row held by the sheet's lower half
+constexpr int kSpriteCount = 256;
+constexpr int kFirstSharedSprite = 128;
+constexpr size_t kSharedStart = 0x1000;
+constexpr size_t kMapStart = 0x2000;
+constexpr size_t kMapEnd = 0x3000;
+
+// The cartridge being edited: its file and its memory. The memory is the payload of the
+// forms that carry one; a .p8's is built from its sheet and map (the rest stays zero and
+// is never written back).
+struct Cartridge {
+  CartFile file;
+  CartPayload memory;
+  CartPayload before;  // the memory as read
+};
+
+struct Job {
+  std::string cart_path;
+  std::string picture_path;
+  std::string output_path;
+  int transparent = 0;  // the colour a fully transparent pixel stands for
+};
+
+std::string Dimensions(int64_t width, int64_t height) {
+  return std::to_string(width) + " x " + std::to_string(height);
+}
+
+std::string At(int64_t x, int64_t y) {
+  return "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+}
+
+Job ReadJob() {
+  Job job;
+  job.cart_path = ResolvePath(GetArgValue(arg::kCart), "");
+  job.picture_path = ResolvePath(GetArgValue(arg::kPicture), "");
+  const std::string output_value = GetArgValue(arg::kOutput);
+  job.output_path = output_value.empty() ? job.cart_path : ResolvePath(output_value, "");
+  if (ApplyTransparentOption() && TransparentIndex() >= 0) {
+    job.transparent = static_cast<int>(TransparentIndex());
+  }
+  return job;
+}
+
+// The memory of a .p8: the sheet from __gfx__ turned to memory order (a byte's left
+// pixel in its low nibble) and the map's upper half from __map__; missing or short
+// sections read as zero, as every reader of the text takes them.
+CartPayload MemoryOfText(const CartDocument& document) {
+  CartPayload memory(kCartPayloadSize, 0);
+  const std::span<uint8_t> sheet(memory.data(), kSheetByteCount);
+  DecodeSectionHex(FindSection(document, "gfx"), sheet, kSheetByteCount, 0, true, true);
+  DecodeSectionHex(FindSection(document, "map"),
+                   std::span<uint8_t>(memory.data() + kMapStart, kMapHalfByteCount),
+                   kMapHalfByteCount, 0, false, true);
+  return memory;
+}
+
+// Reads the cartridge in any form. None, with the failure recorded, when it is no
+// cartridge, a page whose cartridge was not found, or a cartridge whose hash does not
+// match its memory (its damage would be hidden by the new hash).
+std::optional<Cartridge> LoadCartridge(Job& job) {
+  PrintVerbose("Loading cartridge...");
+  std::optional<CartFile> file = ReadCartFile(job.cart_path);
+  if (!file || (file->form != CartForm::kText && file->payload.size() != kCartPayloadSize)) {
+    RecordFailure(kLoadCartridgeFailed, "Failed to load p8, cartridge, or HTML:\n" + job.cart_path);
+    return std::nullopt;
+  }
+  Cartridge cartridge;
+  if (file->form == CartForm::kText) {
+    cartridge.memory = MemoryOfText(*file->document);
+  } else {
+    cartridge.memory = std::move(file->payload);
+    const std::span<const uint8_t> memory(cartridge.memory);
+    if (file->has_trailer &&
+        !TrailerHashMatches(memory.first(kCartRomSize), memory.subspan(kCartRomSize))) {
+      RecordFailure(kDamagedCartridge, "Failed to match the cartridge's hash:\n" + job.cart_path);
+      return std::nullopt;
+    }
+  }
+  // A player is written where its list is (so edited in place, its script is the output);
+  // no other file that was read is written over.
+  const std::string& edited = file->form == CartForm::kPlayer ? file->script_path : job.cart_path;
+  if (job.output_path == job.cart_path) job.output_path = edited;
+  for (const std::string& path : file->read_paths) {
+    if (path != edited && !CheckOutputIsNotInput(path, job.output_path)) return std::nullopt;
+  }
+  cartridge.before = cartridge.memory;
+  cartridge.file = std::move(*file);
+  return cartridge;
+}
+
+// Loads the picture after checking the size its header declares with fits, so that a
+// picture too large for its place is refused before its pixels cost anything. fits
+// records the failure. None when a failure was recorded.
+template <typename Fits>
+ImagePtr LoadPicture(const Job& job, Fits fits) {
+  PrintVerbose("Loading picture...");
+  std::optional<std::string> bytes = ReadWholeFile(job.picture_path, kMaxPictureFileSize);
+  std::optional<ImageSize> size;
+  if (bytes) {
+    size = ReadImageSize(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
+  }
+  if (size && !fits(size->width, size->height)) return nullptr;
+  ImagePtr picture;
+  if (bytes) {
+    picture = LoadImageFromMemory(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
+  }
+  if (!picture) {
+    RecordFailure(kLoadImageFailed, LoadImageFailedMessage(job.picture_path));
+    return nullptr;
+  }
+  // What was decoded is what counts, should a header have told otherwise.
+  if (!size || size->width != picture->width() || size->height != picture->height()) {
+    if (!fits(picture->width(), picture->height())) return nullptr;
+  }
+  return picture;
+}
+
+// The picture as colour indices 0-15, row by row. A fully transparent pixel is
+// job.transparent; any other must be one of the 16 standard colours exactly, or with fit
+// the nearest of them. None, with the failure recorded (followed by hint), when a pixel
+// is none of them.
+std::optional<std::vector<uint8_t>> ColorIndices(const RgbaImage& picture, const Job& job, bool fit,
+                                                 std::string_view hint) {
+  std::array<uint32_t, kPaletteSize> palette;
+  for (int i = 0; i < kPaletteSize; ++i) {
+    palette[i] = static_cast<uint32_t>(PaletteColor(i, kStandardRow) & 0xFFFFFF);
+  }
+  const PaletteSearch search(kStandardRow);
+  std::vector<uint8_t> indices(static_cast<size_t>(picture.width()) * picture.height());
+  const int channels = picture.channels();
+  int64_t strangers = 0;
+  int first_x = 0;
+  int first_y = 0;
+  size_t at = 0;
+  for (int y = 0; y < picture.height(); ++y) {
+    const uint8_t* p = picture.Row(y);
+    for (int x = 0; x < picture.width(); ++x, p += channels, ++at) {
+      if (channels == 4 && p[3] == 0) {
+        indices[at] = static_cast<uint8_t>(job.transparent);
+        continue;
+      }
+      const uint32_t rgb = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+      const auto found = std::find(palette.begin(), palette.end(), rgb);
+      if (found != palette.end()) {
+        indices[at] = static_cast<uint8_t>(found - palette.begin());
+      } else if (fit) {
+        indices[at] = static_cast<uint8_t>(search.Nearest(p[0], p[1], p[2]));
+      } else if (strangers++ == 0) {
+        first_x = x;
+        first_y = y;
+      }
+    }
+  }
+  if (strangers == 0) return indices;
+  RecordFailure(kPictureColorsUnknown, "Failed to match the picture's colours to the palette:\n" +
+                                           job.picture_path + "\n" + std::to_string(strangers) +
+                                           (strangers == 1 ? " pixel is" : " pixels are") +
+                                           " none of the 16 colours, the first at " +
+                                           At(first_x, first_y) + "." + std::string(hint));
+  return std::nullopt;
+}
+
+// Sets the colour index of sheet pixel (x, y) in memory.
+void SetSheetPixel(std::span<uint8_t> memory, int x, int y, int index) {
+  uint8_t& byte = memory[static_cast<size_t>(y) * kSheetRowBytes + x / 2];
+  byte = (x & 1) ? static_cast<uint8_t>((byte & 0x0F) | (index << 4))
+                 : static_cast<uint8_t>((byte & 0xF0) | index);
+}
+
+bool IsBlankSprite(std::span<const uint8_t> memory, int n) {
+  const int x = (n % 16) * 8;
+  const int y = (n / 16) * 8;
+  for (int row = y; row < y + 8; ++row) {
+    const uint8_t* bytes = memory.data() + static_cast<size_t>(row) * kSheetRowBytes + x / 2;
+    if (bytes[0] | bytes[1] | bytes[2] | bytes[3]) return false;
+  }
+  return true;
+}
+
+// The memory address of map cell (x, y): rows from 32 on are the sheet's lower half.
+size_t CellAddress(int x, int y) {
+  return y < kSharedMapRow
+             ? kMapStart + static_cast<size_t>(y) * kMapColumns + x
+             : kSharedStart + static_cast<size_t>(y - kSharedMapRow) * kMapColumns + x;
+}
+
+// The sprite whose pixels hold the byte at a sheet address.
+int SpriteAt(size_t address) {
+  const size_t row = address / kSheetRowBytes;
+  const size_t column = (address % kSheetRowBytes) * 2;
+  return static_cast<int>((row / 8) * 16 + column / 8);
+}
+
+// Where a section the console writes goes when a cartridge lacks it: after the last
+// section that comes before it in the console's order, or right after the header.
+constexpr std::string_view kConsoleOrder[] = {"__lua__", "__gfx__", "__label__", "__gff__",
+                                              "__map__", "__sfx__", "__music__"};
+
+int ConsoleRank(std::string_view marker) {
+  const auto found = std::find(std::begin(kConsoleOrder), std::end(kConsoleOrder), marker);
+  return found == std::end(kConsoleOrder) ? -1 : static_cast<int>(found - kConsoleOrder);
+}
+
+// Replaces the lines of a .p8's section by those the memory gives, creating it in the
+// console's order when missing. A section the blank cartridge holds keeps one line of
+// zeros, so that it still reads as there. False when memory runs out.
+bool RewriteSection(CartDocument& document, std::string_view name,
+                    std::span<const uint8_t> memory) {
+  std::optional<std::string> lines = RomSectionLines(memory.first(kCartRomSize), name);
+  if (!lines) return false;
+  if (lines->empty()) lines = std::string(name == "gfx" ? 128 : 256, '0') + "\n";
+  CartSection* section = FindSection(document, name);
+  if (!section) {
+    const std::string marker = NormalizeSectionName(name);
+    const int rank = ConsoleRank(marker);
+    size_t position = 1;
+    for (size_t i = 1; i < document.sections.size(); ++i) {
+      const int other = ConsoleRank(document.sections[i].name);
+      if (other >= 0 && other < rank) position = i + 1;
+    }
+    section = &*document.sections.insert(document.sections.begin() + position,
+                                         CartSection(marker, CartLines()));
+  }
+  section->lines.clear();
+  std::string_view rest = *lines;
+  while (!rest.empty()) {
+    const size_t end = rest.find('\n');
+    section->lines.push_back(rest.substr(0, end));
+    rest.remove_prefix(end + 1);
+  }
+  return true;
+}
+
+bool Changed(const Cartridge& cartridge, size_t start, size_t end) {
+  return !std::equal(cartridge.memory.begin() + start, cartridge.memory.begin() + end,
+                     cartridge.before.begin() + start);
+}
+
+bool SaveFailed(int64_t code, const std::string& message) {
+  RecordFailure(code, WithWriteNote(message));
+  return false;
+}
+
+// Writes the edited memory back in the cartridge's own form to job.output_path.
+bool SaveCartridge(Cartridge& cartridge, const Job& job) {
+  PrintVerbose("Saving cartridge...");
+  CartFile& file = cartridge.file;
+  const std::string& output = job.output_path;
+  std::span<uint8_t> memory(cartridge.memory);
+  if (file.form == CartForm::kText) {
+    CartDocument& document = *file.document;
+    if ((Changed(cartridge, 0, kSheetByteCount) && !RewriteSection(document, "gfx", memory)) ||
+        (Changed(cartridge, kMapStart, kMapEnd) && !RewriteSection(document, "map", memory))) {
+      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+      return false;
+    }
+    return SaveCartDocument(document, output) ||
+           SaveFailed(kSaveDestinationFailed, "Failed to save p8 file:\n" + output);
+  }
+  if (file.has_trailer)
+    RefreshTrailerHash(memory.first(kCartRomSize), memory.subspan(kCartRomSize));
+  switch (file.form) {
+    case CartForm::kPicture:
+      if (!EncodeCartPixels(*file.picture, memory)) {
+        RecordFailure(kGenerateImageFailed, "Failed to generate cartridge image");
+        return false;
+      }
+      return SaveCartPicture(*file.picture, output);
+    case CartForm::kRom: {
+      const size_t size = file.has_trailer ? kCartPayloadSize : kCartRomSize;
+      return WriteFileAtomic(
+                 output, std::string_view(reinterpret_cast<const char*>(memory.data()), size)) ||
+             SaveFailed(kWriteRomFailed, "Failed to save ROM file:\n" + output);
+    }
+    case CartForm::kPlayer: {
+      std::optional<std::string> script = ReadWholeFile(file.script_path, kMaxPageFileSize);
+      std::optional<std::string> written;
+      if (script) written = ReplaceCartData(*script, memory);
+      if (!written) {
+        RecordFailure(kNotAPlayer,
+                      "Failed to find a player's cartridge list in:\n" + file.script_path);
+        return false;
+      }
+      return WriteFileAtomic(output, *written) ||
+             SaveFailed(kSaveDestinationFailed, "Failed to save destination file:\n" + output);
+    }
+    case CartForm::kText:
+      break;
+  }
+  return false;
+}
+
+void Finish(const Job& job) {
+  PrintVerbose("Saved: " + job.output_path);
+  RunFinishingActions(job.output_path, "Opening saved file...", "Locating saved file...");
+}
+
+// ---- setsheet ----
+
+void PlaceSheetPicture(Job& job) {
+  int sprite = 0;
+  if (IsArgSet(arg::kAt)) {
+    const int64_t at = GetArgInt(arg::kAt, 0, 0);
+    if (at < 0 || at >= kSpriteCount) {
+      RecordFailure(kSpriteOutOfRange, "Out of sprite number range (0-255)");
+      return;
+    }
+    sprite = static_cast<int>(at);
+  }
+  const int x0 = (sprite % 16) * 8;
+  const int y0 = (sprite / 16) * 8;
+  const int room_x = kSheetSide - x0;
+  const int room_y = kSheetSide - y0;
+  ImagePtr picture = LoadPicture(job, [&](int64_t width, int64_t height) {
+    if (width <= room_x && height <= room_y) return true;
+    RecordFailure(kPictureDoesNotFit, "Failed to place the picture in the sprite sheet:\n" +
+                                          job.picture_path + "\nIt is " +
+                                          Dimensions(width, height) + " pixels; from sprite " +
+                                          std::to_string(sprite) + " the sheet has room for " +
+                                          Dimensions(room_x, room_y) + ".");
+    return false;
+  });
+  if (!picture) return;
+  std::optional<std::vector<uint8_t>> indices = ColorIndices(
+      *picture, job, IsArgSet(arg::kFitPalette), " --fitPalette takes the nearest colour instead.");
+  if (!indices) return;
+  std::optional<Cartridge> cartridge = LoadCartridge(job);
+  if (!cartridge) return;
+
+  PrintVerbose("Placing the picture...");
+  const std::span<uint8_t> memory(cartridge->memory);
+  // The lower half's bytes are also map cells: those the picture reaches are counted once,
+  // when they held a sprite number and now hold another.
+  std::bitset<kSheetHalfByteCount> reached;
+  const uint8_t* index = indices->data();
+  for (int y = y0; y < y0 + picture->height(); ++y) {
+    for (int x = x0; x < x0 + picture->width(); ++x) {
+      if (y >= kSheetSide / 2)
+        reached.set(static_cast<size_t>(y) * kSheetRowBytes + x / 2 - kSharedStart);
+      SetSheetPixel(memory, x, y, *index++);
+    }
+  }
+  int64_t overwritten = 0;
+  for (size_t i = 0; i < reached.size(); ++i) {
+    const uint8_t was = cartridge->before[kSharedStart + i];
+    overwritten += reached[i] && was != 0 && was != memory[kSharedStart + i];
+  }
+  if (!SaveCartridge(*cartridge, job)) return;
+  if (overwritten > 0) {
+    PrintNotice("Warning: the picture also changed " + std::to_string(overwritten) +
+                " map cells of rows 32-63 that were not empty:\n" + job.output_path);
+  }
+  Finish(job);
+}
+
+// ---- setmap ----
+
+// 64 pixels as memory holds a sprite: two a byte, the left one in the low nibble.
+using Tile = std::array<uint8_t, 32>;
+
+struct TileHash {
+  size_t operator()(const Tile& tile) const {
+    uint64_t words[4];
+    std::memcpy(words, tile.data(), sizeof(words));
+    uint64_t h = 0x9E3779B97F4A7C15u;
+    for (uint64_t w : words) h = (h ^ w) * 0xFF51AFD7ED558CCDu + (h >> 29);
+    return static_cast<size_t>(h ^ (h >> 32));
+  }
+};
+
+Tile SpriteTile(std::span<const uint8_t> memory, int n) {
+  Tile tile;
+  const int x = (n % 16) * 8;
+  const int y = (n / 16) * 8;
+  for (int row = 0; row < 8; ++row) {
+    std::memcpy(tile.data() + row * 4,
+                memory.data() + static_cast<size_t>(y + row) * kSheetRowBytes + x / 2, 4);
+  }
+  return tile;
+}
+
+Tile PictureTile(const std::vector<uint8_t>& indices, int width, int column, int row) {
+  Tile tile;
+  for (int y = 0; y < 8; ++y) {
+    const uint8_t* p = indices.data() + static_cast<size_t>(row * 8 + y) * width + column * 8;
+    for (int k = 0; k < 4; ++k)
+      tile[y * 4 + k] = static_cast<uint8_t>(p[2 * k] | (p[2 * k + 1] << 4));
+  }
+  return tile;
+}
+
+void WriteSpriteTile(std::span<uint8_t> memory, int n, const Tile& tile) {
+  const int x = (n % 16) * 8;
+  const int y = (n / 16) * 8;
+  for (int row = 0; row < 8; ++row) {
+    std::memcpy(memory.data() + static_cast<size_t>(y + row) * kSheetRowBytes + x / 2,
+                tile.data() + row * 4, 4);
+  }
+}
+
+constexpr int kListedCells = 5;
+
+void PlaceMapPicture(Job& job) {
+  int cell_x = 0;
+  int cell_y = 0;
+  if (IsArgSet(arg::kAt)) {
+    const int64_t x = GetArgInt(arg::kAt, 0, 0);
+    const int64_t y = GetArgInt(arg::kAt, 1, 0);
+    if (x < 0 || y < 0 || x >= kMapColumns || y >= kMapRows) {
+      RecordFailure(kMapCellsOutOfRange, "Out of map range (128x64 cells)");
+      return;
+    }
+    cell_x = static_cast<int>(x);
+    cell_y = static_cast<int>(y);
+  }
+  const int room_x = kMapColumns - cell_x;
+  const int room_y = kMapRows - cell_y;
+  ImagePtr picture = LoadPicture(job, [&](int64_t width, int64_t height) {
+    std::string reason;
+    if (width % 8 != 0 || height % 8 != 0) {
+      reason = "It is " + Dimensions(width, height) +
+               " pixels; both sides must be multiples of 8, a cell each 8 x 8.";
+    } else if (width / 8 > room_x || height / 8 > room_y) {
+      reason = "It is " + Dimensions(width / 8, height / 8) + " cells; from cell " +
+               At(cell_x, cell_y) + " the map has room for " + Dimensions(room_x, room_y) + ".";
+    } else {
+      return true;
+    }
+    RecordFailure(kPictureDoesNotFit,
+                  "Failed to place the picture in the map:\n" + job.picture_path + "\n" + reason);
+    return false;
+  });
+  if (!picture) return;
+  std::optional<std::vector<uint8_t>> indices = ColorIndices(*picture, job, false, "");
+  if (!indices) return;
+  std::optional<Cartridge> cartridge = LoadCartridge(job);
+  if (!cartridge) return;
+
+  PrintVerbose("Matching cells to sprites...");
+  const int columns = picture->width() / 8;
+  const int rows = picture->height() / 8;
+  const std::span<uint8_t> memory(cartridge->memory);
+  // The sprites whose bytes the written cells of rows 32-63 are: writing the cells
+  // changes them, so none of them may stand for a cell nor take a new tile.
+  std::bitset<kSpriteCount> overlapped;
+  for (int y = std::max(cell_y, kSharedMapRow); y < cell_y + rows; ++y) {
+    for (int x = cell_x; x < cell_x + columns; ++x) overlapped.set(SpriteAt(CellAddress(x, y)));
+  }
+  std::unordered_map<Tile, int, TileHash> sprites;
+  sprites.reserve(kSpriteCount * 2);
+  for (int n = 0; n < kSpriteCount; ++n) {
+    if (!overlapped[n]) sprites.emplace(SpriteTile(memory, n), n);
+  }
+  const bool add_sprites = IsArgSet(arg::kAddSprites);
+  std::vector<int> cells(static_cast<size_t>(columns) * rows);
+  std::unordered_map<Tile, int, TileHash> new_tiles;  // tile -> its place in added
+  std::vector<const Tile*> added;
+  int64_t unmatched = 0;
+  std::string listed;
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < columns; ++column) {
+      const Tile tile = PictureTile(*indices, picture->width(), column, row);
+      int& cell = cells[static_cast<size_t>(row) * columns + column];
+      if (const auto found = sprites.find(tile); found != sprites.end()) {
+        cell = found->second;
+      } else if (add_sprites) {
+        const auto [entry, fresh] = new_tiles.emplace(tile, static_cast<int>(added.size()));
+        if (fresh) added.push_back(&entry->first);
+        cell = -1 - entry->second;
+      } else {
+        if (++unmatched <= kListedCells) {
+          listed += (unmatched > 1 ? ", " : "") + At(cell_x + column, cell_y + row);
+        }
+      }
+    }
+  }
+  if (unmatched > 0) {
+    RecordFailure(kCellsMatchNoSprite, "Failed to match the picture's cells to sprites:\n" +
+                                           job.picture_path + "\n" + std::to_string(unmatched) +
+                                           (unmatched == 1 ? " cell matches" : " cells match") +
+                                           " no sprite: " + listed +
+                                           (unmatched > kListedCells ? " and more" : "") +
+                                           ". --addSprites adds them as new sprites.");
+    return;
+  }
+  std::vector<int> free_sprites;
+  for (int n = 1; n < kSpriteCount && free_sprites.size() < added.size(); ++n) {
+    if (!overlapped[n] && IsBlankSprite(memory, n)) free_sprites.push_back(n);
+  }
+  if (free_sprites.size() < added.size()) {
+    RecordFailure(kNoRoomForSprites,
+                  "Failed to add the picture's new sprites:\n" + job.picture_path + "\n" +
+                      std::to_string(added.size()) + " new sprites are needed and " +
+                      std::to_string(free_sprites.size()) + " blank ones are free.");
+    return;
+  }
+  for (int& cell : cells) {
+    if (cell < 0) cell = free_sprites[static_cast<size_t>(-1 - cell)];
+  }
+  // A cell of rows 32-63 that changes rewrites a sprite's pixels: only a blank sprite's.
+  int64_t conflicts = 0;
+  std::string first_conflict;
+  for (int row = std::max(0, kSharedMapRow - cell_y); row < rows; ++row) {
+    for (int column = 0; column < columns; ++column) {
+      const size_t address = CellAddress(cell_x + column, cell_y + row);
+      const int sprite = SpriteAt(address);
+      if (memory[address] == cells[static_cast<size_t>(row) * columns + column] ||
+          IsBlankSprite(memory, sprite)) {
+        continue;
+      }
+      if (conflicts++ == 0) {
+        first_conflict = "Cell " + At(cell_x + column, cell_y + row) + " would change sprite " +
+                         std::to_string(sprite) + ", which is not blank";
+      }
+    }
+  }
+  if (conflicts > 0) {
+    RecordFailure(kMapOverSprites,
+                  "Failed to write map rows 32-63 over sprites in use:\n" + job.cart_path + "\n" +
+                      first_conflict +
+                      (conflicts > 1 ? ", and " + std::to_string(conflicts - 1) +
+                                           " more cells would change sprites in use."
+                                     : "."));
+    return;
+  }
+  for (size_t i = 0; i < added.size(); ++i) WriteSpriteTile(memory, free_sprites[i], *added[i]);
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < columns; ++column) {
+      memory[CellAddress(cell_x + column, cell_y + row)] =
+          static_cast<uint8_t>(cells[static_cast<size_t>(row) * columns + column]);
+    }
+  }
+  if (SaveCartridge(*cartridge, job)) Finish(job);
+}
+
+}  // namespace
+
+int SetSheetRT() {
+  PrintBannerIfVerbose();
+  Job job = ReadJob();
+  if (ExitCode() == 0) PlaceSheetPicture(job);
+  return 0;
+}
+
+int SetMapRT() {
+  PrintBannerIfVerbose();
+  Job job = ReadJob();
+  if (ExitCode() == 0) PlaceMapPicture(job);
+  return 0;
+}
+
+}  // namespace brasswick
