@@ -93,6 +93,9 @@ struct RomCartridge {
   int version = kDefaultP8Version;
   std::string code;  // one byte a character
   std::optional<LabelPixels> label;
+  // The size of the stream the code was compressed to here (a .p8's), so that --count
+  // need not compress it again.
+  std::optional<size_t> stream_size;
 };
 
 std::span<const uint8_t> RomOf(const CartPayload& payload) {
@@ -279,6 +282,14 @@ bool AppendWithIncludes(std::string_view code, const std::string& folder,
   return true;
 }
 
+// "Failed to fit WHAT in a cartridge (SIZE bytes, LIMIT fit):" and the path.
+void RecordTooBig(int64_t failure, std::string_view what, size_t size, size_t limit,
+                  const std::string& path) {
+  RecordFailure(failure, "Failed to fit " + std::string(what) + " in a cartridge (" +
+                             std::to_string(size) + " bytes, " + std::to_string(limit) +
+                             " fit):\n" + path);
+}
+
 // Where in text the byte at offset stands, as "line L, column C" (columns in
 // characters).
 std::string PlaceInText(std::string_view text, size_t offset) {
@@ -312,9 +323,7 @@ std::optional<std::string> CodeOfText(const CartDocument& document, const std::s
     return std::nullopt;
   }
   if (code->size() > kMaxCodeLength) {
-    RecordFailure(kCodeTooLong, "Failed to fit the code in a cartridge (" +
-                                    std::to_string(code->size()) + " bytes, " +
-                                    std::to_string(kMaxCodeLength) + " fit):\n" + input_path);
+    RecordTooBig(kCodeTooLong, "the code", code->size(), kMaxCodeLength, input_path);
     return std::nullopt;
   }
   return code;
@@ -329,9 +338,7 @@ std::optional<std::string> CompressedCode(const std::string& code, const std::st
     return std::nullopt;
   }
   if (stream->size() > kCodeAreaSize) {
-    RecordFailure(kCodeTooBig, "Failed to fit the compressed code in a cartridge (" +
-                                   std::to_string(stream->size()) + " bytes, " +
-                                   std::to_string(kCodeAreaSize) + " fit):\n" + input_path);
+    RecordTooBig(kCodeTooBig, "the compressed code", stream->size(), kCodeAreaSize, input_path);
     return std::nullopt;
   }
   return stream;
@@ -358,6 +365,7 @@ std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::s
   cartridge.payload = std::move(*payload);
   cartridge.code = std::move(*code);
   cartridge.label = ReadLabelPixels(document);
+  cartridge.stream_size = stream->size();
   return cartridge;
 }
 
@@ -404,20 +412,25 @@ bool WriteCartridge(const RomCartridge& cartridge, OutputKind kind, const std::s
   return false;
 }
 
-// The --count lines: the code's length, and what it compresses to against the area.
-bool PrintCount(const std::string& code, const std::string& input_path) {
-  std::optional<std::string> stream = CompressCode(code);
-  if (!stream) {
-    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-    return false;
+// The --count lines: the code's length, and the size of the stream it compresses to
+// (stream_size when known, else compressed here) against the area.
+bool PrintCount(const std::string& code, std::optional<size_t> stream_size,
+                const std::string& input_path) {
+  if (!stream_size) {
+    std::optional<std::string> stream = CompressCode(code);
+    if (!stream) {
+      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+      return false;
+    }
+    stream_size = stream->size();
   }
   char percent[32];
   std::snprintf(percent, sizeof percent, "%.1f%%",
-                100.0 * static_cast<double>(stream->size()) / static_cast<double>(kCodeAreaSize));
+                100.0 * static_cast<double>(*stream_size) / static_cast<double>(kCodeAreaSize));
   PrintNotice(input_path);
   PrintNotice("code: " + std::to_string(code.size()) + " of " + std::to_string(kMaxCodeLength) +
               " bytes");
-  PrintNotice("compressed: " + std::to_string(stream->size()) + " of " +
+  PrintNotice("compressed: " + std::to_string(*stream_size) + " of " +
               std::to_string(kCodeAreaSize) + " bytes (" + percent + ")");
   return true;
 }
@@ -461,7 +474,7 @@ int ConvertRT() {
   if (text_input && (!has_output || text_output)) {
     if (count) {
       std::optional<std::string> code = CodeOfText(*file->document, input_path);
-      if (!code || !PrintCount(*code, input_path)) return 0;
+      if (!code || !PrintCount(*code, std::nullopt, input_path)) return 0;
     }
     if (!has_output) return 0;
     PrintVerbose("Converting...");
@@ -471,7 +484,7 @@ int ConvertRT() {
     std::optional<RomCartridge> cartridge =
         text_input ? RomOfText(*file->document, input_path) : ReadRomCartridge(*file, input_path);
     if (!cartridge) return 0;
-    if (count && !PrintCount(cartridge->code, input_path)) return 0;
+    if (count && !PrintCount(cartridge->code, cartridge->stream_size, input_path)) return 0;
     if (!has_output) return 0;
     if (!WriteCartridge(*cartridge, kind, input_path, output_path, read_paths)) return 0;
   }
