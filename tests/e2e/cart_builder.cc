@@ -1,6 +1,25 @@
 #include "e2e/cart_builder.h"
 
+#include <cstdint>
+#include <random>
+#include <vector>
+
 namespace brasswick::testing {
+
+std::vector<uint8_t> CartPictures::Memory(uint32_t seed) const {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> memory(32800);
+  for (uint8_t& b : memory) b = static_cast<uint8_t>(random());
+  for (int y = 0; y < 128; ++y) {
+    for (int k = 0; k < 64; ++k) {
+      memory[y * 64 + k] = static_cast<uint8_t>((sheet[y][2 * k + 1] << 4) | sheet[y][2 * k]);
+    }
+  }
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 128; ++x) memory[0x2000 + y * 128 + x] = static_cast<uint8_t>(map[y][x]);
+  }
+  return memory;
+}
 
 std::string HexDigit(int value) { return std::string(1, "0123456789abcdef"[value & 15]); }
 std::string LabelDigit(int color) {

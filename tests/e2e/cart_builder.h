@@ -72,6 +72,10 @@ struct CartPictures {
 
   // "pico-8 cartridge" text with __lua__, __gfx__, __label__ and __map__ sections.
   std::string ToP8(bool with_label = true, bool with_map = true) const;
+  // The 32 800 bytes a .p8.png or player carries for these pictures: the sheet at 0x0000,
+  // each byte's left pixel in its low nibble, the map's upper half at 0x2000, and noise
+  // from seed everywhere else, which no reader of the pictures may take.
+  std::vector<uint8_t> Memory(uint32_t seed) const;
 };
 
 std::string HexDigit(int value);

@@ -35,25 +35,6 @@ using testing::WriteTestFile;
 
 constexpr size_t kPayloadSize = 32800;
 
-// Cartridge memory for the pictures: the sheet with each byte's left pixel in its low
-// nibble at 0x0000, the map's upper half at 0x2000, and noise everywhere else that an
-// export must not read.
-std::vector<uint8_t> MemoryOf(const CartPictures& pictures, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::vector<uint8_t> memory(kPayloadSize);
-  for (uint8_t& b : memory) b = static_cast<uint8_t>(random());
-  for (int y = 0; y < 128; ++y) {
-    for (int k = 0; k < 64; ++k) {
-      memory[y * 64 + k] =
-          static_cast<uint8_t>((pictures.sheet[y][2 * k + 1] << 4) | pictures.sheet[y][2 * k]);
-    }
-  }
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 128; ++x) memory[0x2000 + y * 128 + x] = pictures.map[y][x];
-  }
-  return memory;
-}
-
 // The label drawn in its 32 colours, as a 128 x 128 RGB picture.
 ImagePtr LabelPicture(const CartPictures& pictures) {
   ImagePtr image = CreateImage(128, 128, 24);
@@ -108,7 +89,7 @@ class ExportFormsTest : public ::testing::Test {
     for (auto& row : pictures_.label) {
       for (int& color : row) color = static_cast<int>(random() % 32);
     }
-    memory_ = MemoryOf(pictures_, 7);
+    memory_ = pictures_.Memory(7);
     WriteTestFile(dir_.File("game.p8"), pictures_.ToP8());
 
     CartPicture picture = CartPicture::Template();

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -62,18 +61,7 @@ std::vector<uint8_t> Sha1Of(const std::string& path, const std::vector<uint8_t>&
 // everywhere else, and a trailer whose hash is that of the ROM.
 std::vector<uint8_t> MemoryOf(const CartPictures& pictures, uint32_t seed,
                               const std::string& scratch) {
-  std::mt19937 random(seed);
-  std::vector<uint8_t> memory(kPayloadSize);
-  for (uint8_t& b : memory) b = static_cast<uint8_t>(random());
-  for (int y = 0; y < 128; ++y) {
-    for (int k = 0; k < 64; ++k) {
-      memory[y * 64 + k] =
-          static_cast<uint8_t>((pictures.sheet[y][2 * k + 1] << 4) | pictures.sheet[y][2 * k]);
-    }
-  }
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 128; ++x) memory[0x2000 + y * 128 + x] = pictures.map[y][x];
-  }
+  std::vector<uint8_t> memory = pictures.Memory(seed);
   const std::vector<uint8_t> hash =
       Sha1Of(scratch, std::vector<uint8_t>(memory.begin(), memory.begin() + kRomSize));
   std::copy(hash.begin(), hash.end(), memory.begin() + kHashAt);
