@@ -83,6 +83,21 @@ std::optional<uint8_t> ByteOfCharacter(uint32_t code_point) {
   return it->byte;
 }
 
+// The byte of each ASCII character, or kNoByte: most code is ASCII, and a look-up
+// there costs a tenth of the search.
+constexpr uint16_t kNoByte = 0x100;
+const std::array<uint16_t, 128>& AsciiBytes() {
+  static const std::array<uint16_t, 128> bytes = [] {
+    std::array<uint16_t, 128> table{};
+    for (uint32_t code_point = 0; code_point < 128; ++code_point) {
+      const std::optional<uint8_t> byte = ByteOfCharacter(code_point);
+      table[code_point] = byte ? *byte : kNoByte;
+    }
+    return table;
+  }();
+  return bytes;
+}
+
 uint32_t ReadBe16(std::span<const uint8_t> bytes, size_t at) {
   return (uint32_t{bytes[at]} << 8) | bytes[at + 1];
 }
@@ -266,8 +281,15 @@ std::optional<std::string> CodeTextToBytes(std::string_view text, size_t* bad_of
   try {
     std::string bytes;
     bytes.reserve(text.size());
+    const std::array<uint16_t, 128>& ascii = AsciiBytes();
     size_t at = 0;
     while (at < text.size()) {
+      if (const auto lead = static_cast<unsigned char>(text[at]);
+          lead < 0x80 && ascii[lead] != kNoByte) {
+        bytes.push_back(static_cast<char>(ascii[lead]));
+        ++at;
+        continue;
+      }
       const Utf8Character character = DecodeUtf8At(text, at);
       std::optional<uint8_t> byte;
       if (character.length > 0) byte = ByteOfCharacter(character.code_point);

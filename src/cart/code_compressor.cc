@@ -8,7 +8,6 @@
 #include <limits>
 #include <new>
 #include <numeric>
-#include <span>
 #include <utility>
 #include <vector>
 
@@ -20,7 +19,6 @@ namespace {
 constexpr size_t kHeaderSize = 8;
 constexpr uint32_t kCompressedToEnd = 0xFFFF;
 constexpr uint32_t kMinCopy = 3;
-constexpr uint32_t kWindow = 32768;
 
 // The three distance widths, 5, 10 and 15 bits: the farthest each reaches and the bits
 // a copy through it spends before its length. (A 10-bit distance of 1 would read as a
@@ -32,17 +30,25 @@ constexpr uint32_t kRawStartBits = 1 + 2 + 10;
 constexpr uint32_t kRawByteBits = 8;
 constexpr uint32_t kRawEndBits = 8;
 
+// The farthest a copy reaches. The tree's links live in a ring of this many positions,
+// so the oldest position a walk meets shares its slot with the walking one: the walk
+// takes its match and stops there, as everything below it is older still.
+constexpr uint32_t kWindow = 32768;
+constexpr uint32_t kTreeMask = kWindow - 1;
+
 // A copy at least this long is taken whole: its length is not tried shorter, and the
 // positions it covers are not searched again (each goes on with the same distance).
 // Without that, text like 65 535 equal bytes costs quadratic time.
 constexpr uint32_t kLongCopy = 128;
-// Tree nodes looked at per position.
-constexpr int kTreeDepth = 32;
+// Tree nodes looked at per position: deeper walks found no more on Lua-like code.
+constexpr int kTreeDepth = 24;
 // Tree roots. Several beginnings sharing a root cost the walk little, as the tree
-// orders by the whole text; a small table stays in the cache.
+// orders by the text that follows; a small table stays in the cache.
 constexpr int kHashBits = 14;
-// Parses after the first, each pricing literals by the list the one before left.
-constexpr int kRepricings = 1;
+
+// Positions fit in 16 bits (code is at most 65 535 bytes, and the last three bytes never
+// begin a copy), which leaves this value free.
+constexpr uint16_t kNone = 0xFFFF;
 
 int WidthOf(uint32_t distance) { return distance <= 32 ? 0 : distance <= 1024 ? 1 : 2; }
 
@@ -61,9 +67,11 @@ uint32_t UnaryCount(uint32_t rank) {
 constexpr uint32_t kInfinity = std::numeric_limits<uint32_t>::max() / 2;
 
 struct LiteralPrices {
-  std::array<uint32_t, 256> by_rank;
+  std::array<uint8_t, 256> by_rank;
   LiteralPrices() {
-    for (uint32_t rank = 0; rank < 256; ++rank) by_rank[rank] = 6 + 2 * UnaryCount(rank);
+    for (uint32_t rank = 0; rank < 256; ++rank) {
+      by_rank[rank] = static_cast<uint8_t>(6 + 2 * UnaryCount(rank));
+    }
   }
 };
 const LiteralPrices kLiteralPrices;
@@ -91,8 +99,7 @@ class MoveToFront {
 };
 
 // Sixteen bits hold any length (code is at most 65 535 bytes) and any distance (the
-// window is 32 768): half the memory a position's copies would take otherwise, which
-// is most of what the compressor touches.
+// window is 32 768).
 struct Copy {
   uint16_t length = 0;  // 0: none
   uint16_t distance = 0;
@@ -101,12 +108,22 @@ struct Copy {
 // reaches when that is longer than what a narrower width reaches.
 using Copies = std::array<Copy, kWidths>;
 
-enum class Kind : uint8_t { kLiteral, kCopy, kRaw };
-struct Token {
-  Kind kind;
-  uint16_t length;
-  uint16_t distance;
-};
+Copy MakeCopy(uint32_t length, uint32_t distance) {
+  return {static_cast<uint16_t>(length), static_cast<uint16_t>(distance)};
+}
+
+void Offer(Copies& copies, uint32_t length, uint32_t distance) {
+  Copy& copy = copies[WidthOf(distance)];
+  if (length > copy.length) copy = MakeCopy(length, distance);
+}
+
+Copy Longest(const Copies& copies) {
+  Copy longest;
+  for (const Copy& copy : copies) {
+    if (copy.length > longest.length) longest = copy;
+  }
+  return longest;
+}
 
 // How far from..., said past its first `length` bytes, equals at...: at most limit.
 // Eight bytes are compared at a time, the first that differs told by the lowest set
@@ -126,253 +143,105 @@ uint32_t MatchLength(const uint8_t* from, const uint8_t* at, uint32_t length, ui
   return length;
 }
 
-uint32_t Hash(const uint8_t* at) {
-  const uint32_t v = uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16;
-  return (v * 2654435761u) >> (32 - kHashBits);
+uint32_t Three(const uint8_t* at) {
+  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16;
 }
 
-Copy Longest(const Copies& copies) {
-  Copy longest;
-  for (const Copy& copy : copies) {
-    if (copy.length > longest.length) longest = copy;
-  }
-  return longest;
-}
+// The copies at each position, asked for in order. Earlier positions with the same
+// first bytes are kept in a binary tree ordered by the text that follows them, newest at
+// the top: walking down from the root meets ever longer matches, so few steps find the
+// longest copy however often the first bytes recur (indentation, "end\n"). The newer
+// positions are the higher ones, so the walk meets the near copies that narrower
+// distances make cheaper on its way.
+class CopyFinder {
+ public:
+  CopyFinder(const uint8_t* text, uint32_t n)
+      : text_(text),
+        n_(n),
+        smaller_(kWindow),
+        larger_(kWindow),
+        root_(size_t{1} << kHashBits, kNone) {}
 
-Copy MakeCopy(uint32_t length, uint32_t distance) {
-  return {static_cast<uint16_t>(length), static_cast<uint16_t>(distance)};
-}
-
-void Offer(Copies& copies, uint32_t length, uint32_t distance) {
-  Copy& copy = copies[WidthOf(distance)];
-  if (length > copy.length) copy = MakeCopy(length, distance);
-}
-
-// The longest copy from at most 32 bytes back, nearest first, when it is longer than
-// found[0] (the longest copy a 5-bit distance reaches, as far as known).
-void NearCopy(const uint8_t* text, uint32_t i, uint32_t limit, Copies& found) {
-  uint32_t near = found[0].length;
-  for (uint32_t distance = 1; distance <= std::min<uint32_t>(i, 32) && near < limit; ++distance) {
-    const uint8_t* from = text + i - distance;
-    if (from[near] != text[i + near]) continue;
-    const uint32_t length = MatchLength(from, text + i, 0, limit);
-    if (length > near) {
-      near = length;
-      found[0] = MakeCopy(length, distance);
-    }
-  }
-}
-
-// The copies at each position. Earlier positions with the same hash are kept in a
-// binary tree ordered by the text that follows them, newest at the top: walking down
-// from the root meets ever longer matches, so few steps find the longest copy however
-// often the first bytes recur (indentation, "end\n"). The tree gives the longest, not
-// the nearest, so the 5-bit distances are also tried one by one.
-//
-// The tree's links live in `smaller` and `larger`, at least n entries each, whatever
-// they held: a position's links are set when it goes into the tree, before any walk
-// can reach it. (Fresh memory costs more than the work here, so the parse lends the
-// tables it fills afresh anyway.)
-constexpr uint32_t kNoNode = std::numeric_limits<uint32_t>::max();
-
-std::vector<Copies> FindCopies(const uint8_t* text, uint32_t n, std::span<uint32_t> smaller,
-                               std::span<uint32_t> larger) {
-  std::vector<Copies> copies(n);
-  if (n < kMinCopy) return copies;
-  std::vector<uint32_t> root(size_t{1} << kHashBits, kNoNode);
-  uint32_t whole_end = 0;  // the end of the copy last taken whole
-  uint32_t whole_distance = 0;
-  for (uint32_t i = 0; i + kMinCopy <= n; ++i) {
-    Copies& found = copies[i];
-    const uint32_t limit = std::min(n - i, kLongCopy);
+  // The copies at position i, for i = 0, 1, 2, ... in turn while i + 3 <= n.
+  Copies At(uint32_t i) {
+    Copies found{};
     // Positions inside a copy taken whole stay out of the tree: their text is in it
     // already, a copy's length earlier.
-    if (i < whole_end) {
-      found[WidthOf(whole_distance)] = MakeCopy(whole_end - i, whole_distance);
-      NearCopy(text, i, limit, found);
-      continue;
+    if (i < whole_end_) {
+      found[WidthOf(whole_distance_)] = MakeCopy(whole_end_ - i, whole_distance_);
+      return found;
     }
+    Walk(i, found);
+    if (const Copy longest = Longest(found); longest.length >= kLongCopy) {
+      whole_end_ = i + longest.length;
+      whole_distance_ = longest.distance;
+    }
+    return found;
+  }
+
+ private:
+  // Puts position i into the tree, offering each longer match met on the way down.
+  // The tree orders positions by their next kLongCopy bytes, a text that ends sooner
+  // coming first.
+  void Walk(uint32_t i, Copies& found) {
+    const uint32_t rest = n_ - i;
+    const uint32_t limit = std::min(rest, kLongCopy);
     uint32_t best = kMinCopy - 1;
     // Where the next node smaller (larger) than position i hangs, and how much of
     // position i's text every node on that side shares.
-    uint32_t* below = &smaller[i];
-    uint32_t* above = &larger[i];
+    uint16_t* below = &smaller_[i & kTreeMask];
+    uint16_t* above = &larger_[i & kTreeMask];
     uint32_t below_shared = 0;
     uint32_t above_shared = 0;
-    uint32_t& top = root[Hash(text + i)];
+    uint16_t& top = root_[(Three(text_ + i) * 2654435761u) >> (32 - kHashBits)];
     uint32_t j = top;
-    top = i;
+    top = static_cast<uint16_t>(i);
     for (int steps = 0;; ++steps) {
-      if (j == kNoNode || i - j > kWindow || steps == kTreeDepth) {
-        *below = *above = kNoNode;
-        break;
+      if (j == kNone || i - j > kWindow || steps == kTreeDepth) {
+        *below = *above = kNone;
+        return;
       }
-      const uint32_t length =
-          MatchLength(text + j, text + i, std::min(below_shared, above_shared), limit);
+      uint32_t length =
+          MatchLength(text_ + j, text_ + i, std::min(below_shared, above_shared), limit);
+      if (length == kLongCopy) length = MatchLength(text_ + j, text_ + i, length, rest);
       if (length > best) {
         best = length;
         Offer(found, length, i - j);
       }
-      if (length == limit) {
-        // Position i replaces j, which it matches as far as the tree compares.
-        *below = smaller[j];
-        *above = larger[j];
-        break;
+      const uint32_t slot = j & kTreeMask;
+      if (i - j == kWindow) {
+        *below = *above = kNone;
+        return;
       }
-      if (text[j + length] < text[i + length]) {
-        *below = j;
-        below = &larger[j];
+      if (length >= kLongCopy) {
+        // Position i takes the place of j, whose bytes the tree orders by it equal.
+        *below = smaller_[slot];
+        *above = larger_[slot];
+        return;
+      }
+      // Position i's text ending first makes it the smaller.
+      if (length < rest && text_[j + length] < text_[i + length]) {
+        *below = static_cast<uint16_t>(j);
+        below = &larger_[slot];
         below_shared = length;
+        j = larger_[slot];
       } else {
-        *above = j;
-        above = &smaller[j];
+        *above = static_cast<uint16_t>(j);
+        above = &smaller_[slot];
         above_shared = length;
+        j = smaller_[slot];
       }
-      j = text[j + length] < text[i + length] ? larger[j] : smaller[j];
-    }
-    NearCopy(text, i, limit, found);
-    if (const Copy longest = Longest(found); longest.length == kLongCopy) {
-      const uint8_t* from = text + i - longest.distance;
-      const uint32_t length = MatchLength(from, text + i, longest.length, n - i);
-      found[WidthOf(longest.distance)] = MakeCopy(length, longest.distance);
-      whole_end = i + length;
-      whole_distance = longest.distance;
-    }
-  }
-  return copies;
-}
-
-// The console's way: the longest copy when there is one, else a literal.
-std::vector<Token> GreedyParse(uint32_t n, const std::vector<Copies>& copies) {
-  std::vector<Token> tokens;
-  for (uint32_t i = 0; i < n;) {
-    const Copy copy = i < copies.size() ? Longest(copies[i]) : Copy{};
-    if (copy.length >= kMinCopy) {
-      tokens.push_back({Kind::kCopy, copy.length, copy.distance});
-      i += copy.length;
-    } else {
-      tokens.push_back({Kind::kLiteral, 1, 0});
-      ++i;
-    }
-  }
-  return tokens;
-}
-
-// What a literal would cost at each position when every byte so far was a literal.
-std::vector<uint8_t> PricesOfAllLiterals(const uint8_t* text, uint32_t n) {
-  std::vector<uint8_t> prices(n);
-  MoveToFront list;
-  for (uint32_t i = 0; i < n; ++i) {
-    prices[i] = static_cast<uint8_t>(kLiteralPrices.by_rank[list.Rank(text[i])]);
-    list.Use(text[i]);
-  }
-  return prices;
-}
-
-// What a literal would cost at each position with the list as the parse leaves it there.
-std::vector<uint8_t> PricesAfter(const uint8_t* text, uint32_t n,
-                                 const std::vector<Token>& tokens) {
-  std::vector<uint8_t> prices(n);
-  MoveToFront list;
-  uint32_t i = 0;
-  for (const Token& token : tokens) {
-    for (uint32_t k = i; k < i + token.length; ++k) {
-      prices[k] = static_cast<uint8_t>(kLiteralPrices.by_rank[list.Rank(text[k])]);
-    }
-    if (token.kind == Kind::kLiteral) list.Use(text[i]);
-    i += token.length;
-  }
-  return prices;
-}
-
-// The cheapest parse by the bit costs of the format, with literals priced by `prices`
-// (the move-to-front list makes their true price depend on the parse itself). Keeps
-// its tables from one parse to the next: fresh ones for each would cost as much again.
-class CheapestParser {
- public:
-  CheapestParser(const uint8_t* text, uint32_t n)
-      : text_(text), n_(n), cost_(n + 1), step_(n + 1), run_cost_(n + 1), run_start_(n + 1) {}
-
-  // Two tables of n + 1 entries that each parse fills afresh, free until then.
-  std::span<uint32_t> FirstScratch() { return cost_; }
-  std::span<uint32_t> SecondScratch() { return run_cost_; }
-
-  std::vector<Token> Parse(const std::vector<Copies>& copies, const std::vector<uint8_t>& prices) {
-    std::fill(cost_.begin(), cost_.end(), kInfinity);
-    std::fill(run_cost_.begin(), run_cost_.end(), kInfinity);
-    cost_[0] = 0;
-    for (uint32_t i = 0;; ++i) {
-      if (run_cost_[i] != kInfinity) {
-        // At the code's end the run stops without its zero byte.
-        Relax(i, run_cost_[i] + (i == n_ ? 0 : kRawEndBits), {run_start_[i], 0, Kind::kRaw});
-      }
-      if (i == n_) break;
-      if (cost_[i] + kRawStartBits < run_cost_[i]) {
-        run_cost_[i] = cost_[i] + kRawStartBits;
-        run_start_[i] = static_cast<uint16_t>(i);
-      }
-      // A raw run cannot hold a zero byte: that would end it.
-      if (text_[i] != 0 && run_cost_[i] + kRawByteBits < run_cost_[i + 1]) {
-        run_cost_[i + 1] = run_cost_[i] + kRawByteBits;
-        run_start_[i + 1] = run_start_[i];
-      }
-      const auto from = static_cast<uint16_t>(i);
-      Relax(i + 1, cost_[i] + prices[i], {from, 0, Kind::kLiteral});
-      uint32_t shortest = kMinCopy;
-      for (int width = 0; width < kWidths; ++width) {
-        const Copy& copy = copies[i][width];
-        if (copy.length < shortest) continue;
-        const Step how = {from, copy.distance, Kind::kCopy};
-        if (copy.length >= kLongCopy) {
-          Relax(i + copy.length, cost_[i] + CopyBits(width, copy.length), how);
-        } else {
-          // Every seventh length costs three bits more: counted, not divided.
-          uint32_t bits = cost_[i] + CopyBits(width, shortest);
-          uint32_t same_bits = 7 - (shortest - kMinCopy) % 7;
-          for (uint32_t length = shortest; length <= copy.length; ++length) {
-            Relax(i + length, bits, how);
-            if (--same_bits == 0) {
-              bits += 3;
-              same_bits = 7;
-            }
-          }
-        }
-        shortest = copy.length + 1;
-      }
-    }
-    std::vector<Token> tokens;
-    for (uint32_t i = n_; i > 0;) {
-      const Step& how = step_[i];
-      tokens.push_back({how.kind, static_cast<uint16_t>(i - how.from), how.distance});
-      i = how.from;
-    }
-    std::reverse(tokens.begin(), tokens.end());
-    return tokens;
-  }
-
- private:
-  // How the cheapest way found to a position ends.
-  // Sixteen bits hold any position: code is at most 65 535 bytes.
-  struct Step {
-    uint16_t from;
-    uint16_t distance;
-    Kind kind;
-  };
-
-  void Relax(uint32_t to, uint32_t bits, Step how) {
-    if (bits < cost_[to]) {
-      cost_[to] = bits;
-      step_[to] = how;
     }
   }
 
   const uint8_t* text_;
   uint32_t n_;
-  std::vector<uint32_t> cost_;
-  std::vector<Step> step_;
-  // A raw run open at a position (its zero byte not yet paid for) and where it began.
-  std::vector<uint32_t> run_cost_;
-  std::vector<uint16_t> run_start_;
+  // The tree's links, in a ring of the window's positions.
+  std::vector<uint16_t> smaller_;
+  std::vector<uint16_t> larger_;
+  std::vector<uint16_t> root_;
+  uint32_t whole_end_ = 0;  // the end of the copy last taken whole
+  uint32_t whole_distance_ = 0;
 };
 
 // Bits into bytes lowest bit first; a number is written lowest bit first.
@@ -402,80 +271,246 @@ class BitWriter {
   int pending_ = 0;
 };
 
-std::string Emit(const uint8_t* text, uint32_t n, const std::vector<Token>& tokens) {
-  std::string stream("\0pxa\0\0\0\0", kHeaderSize);
-  BitWriter bits(stream);
-  MoveToFront list;
-  uint32_t i = 0;
-  for (const Token& token : tokens) {
-    switch (token.kind) {
-      case Kind::kLiteral: {
-        const uint32_t rank = list.Rank(text[i]);
-        const uint32_t unary = UnaryCount(rank);
-        bits.Put(1, 1);
-        bits.Put((1u << unary) - 1, static_cast<int>(unary));
-        bits.Put(0, 1);
-        bits.Put(rank - 16 * ((1u << unary) - 1), static_cast<int>(4 + unary));
-        list.Use(text[i]);
-        break;
-      }
-      case Kind::kCopy: {
-        const int width = WidthOf(token.distance);
-        bits.Put(0, 1);
-        if (width == 2) {
-          bits.Put(0, 1);
-        } else {
-          bits.Put(1, 1);
-          bits.Put(width == 0 ? 1 : 0, 1);
-        }
-        bits.Put(token.distance - 1, kWidthBits[width]);
-        uint32_t rest = token.length - kMinCopy;
-        for (; rest >= 7; rest -= 7) bits.Put(7, 3);
-        bits.Put(rest, 3);
-        break;
-      }
-      case Kind::kRaw:
-        bits.Put(0, 1);
-        bits.Put(1, 1);
-        bits.Put(0, 1);
-        bits.Put(0, 10);
-        for (uint32_t k = i; k < i + token.length; ++k) bits.Put(text[k], 8);
-        if (i + token.length < n) bits.Put(0, 8);
-        break;
-    }
-    i += token.length;
+// A stream written token by token.
+class StreamWriter {
+ public:
+  StreamWriter() : stream_("\0pxa\0\0\0\0", kHeaderSize), bits_(stream_) {}
+
+  uint32_t Rank(uint8_t byte) const { return list_.Rank(byte); }
+
+  void Literal(uint8_t byte) {
+    const uint32_t rank = list_.Rank(byte);
+    const uint32_t unary = UnaryCount(rank);
+    bits_.Put(1, 1);
+    bits_.Put((1u << unary) - 1, static_cast<int>(unary));
+    bits_.Put(0, 1);
+    bits_.Put(rank - 16 * ((1u << unary) - 1), static_cast<int>(4 + unary));
+    list_.Use(byte);
   }
-  bits.Flush();
-  const uint32_t compressed =
-      std::min<uint32_t>(static_cast<uint32_t>(stream.size()), kCompressedToEnd);
-  stream[4] = static_cast<char>(n >> 8);
-  stream[5] = static_cast<char>(n);
-  stream[6] = static_cast<char>(compressed >> 8);
-  stream[7] = static_cast<char>(compressed);
-  return stream;
-}
+  void CopyOf(uint32_t length, uint32_t distance) {
+    const int width = WidthOf(distance);
+    bits_.Put(0, 1);
+    if (width == 2) {
+      bits_.Put(0, 1);
+    } else {
+      bits_.Put(1, 1);
+      bits_.Put(width == 0 ? 1 : 0, 1);
+    }
+    bits_.Put(distance - 1, kWidthBits[width]);
+    uint32_t rest = length - kMinCopy;
+    for (; rest >= 7; rest -= 7) bits_.Put(7, 3);
+    bits_.Put(rest, 3);
+  }
+  // The run's zero byte is left out when the run ends the code.
+  void Raw(const uint8_t* bytes, uint32_t length, bool ends_code) {
+    bits_.Put(0b010, 3);
+    bits_.Put(0, 10);
+    for (uint32_t k = 0; k < length; ++k) bits_.Put(bytes[k], 8);
+    if (!ends_code) bits_.Put(0, 8);
+  }
+  std::string Finish(uint32_t n) {
+    bits_.Flush();
+    const uint32_t compressed =
+        std::min<uint32_t>(static_cast<uint32_t>(stream_.size()), kCompressedToEnd);
+    stream_[4] = static_cast<char>(n >> 8);
+    stream_[5] = static_cast<char>(n);
+    stream_[6] = static_cast<char>(compressed >> 8);
+    stream_[7] = static_cast<char>(compressed);
+    return std::move(stream_);
+  }
+
+ private:
+  std::string stream_;
+  BitWriter bits_;
+  MoveToFront list_;
+};
+
+// How the cheapest way found to a position ends: the token before it, by its start
+// (low 16 bits) and distance (high 16 bits). Sixteen bits hold any position, as code is
+// at most 65 535 bytes. A literal has distance 0, a raw run one beyond any copy's.
+using Step = uint32_t;
+constexpr uint32_t kLiteralDistance = 0;
+constexpr uint32_t kRawDistance = 0xFFFF;
+Step MakeStep(uint32_t from, uint32_t distance) { return from | distance << 16; }
+uint32_t StepFrom(Step step) { return step & 0xFFFF; }
+uint32_t StepDistance(Step step) { return step >> 16; }
+
+// The cheapest parse by the bit costs of the format, made in one pass with the copies
+// found as it goes; the greedy parse is written beside it. Literals are priced by the
+// list as the greedy parse leaves it at each position: their true price depends on the
+// parse itself, and the greedy one is the nearest known.
+class Compressor {
+ public:
+  Compressor(const uint8_t* text, uint32_t n)
+      : text_(text), n_(n), finder_(text, n), steps_(std::min(n, kBlock) + 1) {
+    cost_.fill(kInfinity);
+  }
+
+  std::string Run() {
+    cost_[0] = 0;
+    uint32_t greedy_next = 0;
+    uint32_t block = 0;  // where the block of positions not yet written starts
+    for (uint32_t i = 0;; ++i) {
+      const uint32_t slot = i & kRingMask;
+      if (far_to_ == i) Relax(i, far_bits_, far_step_);
+      if (run_bits_ != kInfinity) {
+        // At the code's end the run stops without its zero byte.
+        Relax(i, run_bits_ + (i == n_ ? 0 : kRawEndBits), MakeStep(run_start_, kRawDistance));
+      }
+      steps_[i - block] = step_[slot];
+      if (i == n_) break;
+      if (i - block == kBlock) {
+        WriteCheapest(block, i);
+        block = i;
+        // The parse goes on from i alone: what reaches past it from before is dropped.
+        for (uint32_t ahead = 1; ahead < kRing; ++ahead) cost_[(i + ahead) & kRingMask] = kInfinity;
+        far_to_ = i;
+        run_bits_ = kInfinity;
+      }
+      const uint32_t bits = cost_[slot];
+      cost_[slot] = kInfinity;  // the slot goes on to serve position i + kRing
+      if (bits + kRawStartBits < run_bits_) {
+        run_bits_ = bits + kRawStartBits;
+        run_start_ = i;
+      }
+      // A raw run cannot hold a zero byte: that would end it.
+      run_bits_ = text_[i] != 0 && run_bits_ != kInfinity ? run_bits_ + kRawByteBits : kInfinity;
+
+      const Copies copies = i + kMinCopy <= n_ ? finder_.At(i) : Copies{};
+      Relax(i + 1, bits + kLiteralPrices.by_rank[greedy_.Rank(text_[i])],
+            MakeStep(i, kLiteralDistance));
+      if (i == greedy_next) {
+        const Copy copy = Longest(copies);
+        if (copy.length >= kMinCopy) {
+          greedy_.CopyOf(copy.length, copy.distance);
+          greedy_next += copy.length;
+        } else {
+          greedy_.Literal(text_[i]);
+          ++greedy_next;
+        }
+      }
+      uint32_t shortest = kMinCopy;
+      for (int width = 0; width < kWidths; ++width) {
+        const Copy& copy = copies[width];
+        if (copy.length < shortest) continue;
+        const Step how = MakeStep(i, copy.distance);
+        if (copy.length < kLongCopy) {
+          RelaxLengths(i, shortest, copy.length, bits + kCopyHeadBits[width], how);
+        } else if (copy.length < kRing) {
+          Relax(i + copy.length, bits + CopyBits(width, copy.length), how);
+        } else {
+          RelaxFar(i, copy.length, bits + CopyBits(width, copy.length), how);
+        }
+        shortest = copy.length + 1;
+      }
+    }
+    WriteCheapest(block, n_);
+    std::string greedy = greedy_.Finish(n_);
+    std::string cheapest = cheapest_.Finish(n_);
+    return cheapest.size() <= greedy.size() ? std::move(cheapest) : std::move(greedy);
+  }
+
+ private:
+  // Enough for every relaxation but those of copies taken whole, which go to far_.
+  static constexpr uint32_t kRing = 256;
+  static constexpr uint32_t kRingMask = kRing - 1;
+  static_assert(kLongCopy < kRing);
+  // Positions parsed before their cheapest tokens are written. Making each block's end
+  // a token's end costs a few bits, and keeps the steps to a small table.
+  static constexpr uint32_t kBlock = 16384;
+
+  void Relax(uint32_t to, uint32_t bits, Step how) {
+    const uint32_t slot = to & kRingMask;
+    if (bits < cost_[slot]) {
+      cost_[slot] = bits;
+      step_[slot] = how;
+    }
+  }
+
+  // The bits a copy's length takes, by length: every seventh length three more.
+  struct LengthBits {
+    std::array<uint32_t, kRing> by_length{};
+    LengthBits() {
+      for (uint32_t length = kMinCopy; length < kRing; ++length) {
+        by_length[length] = 3 * ((length - kMinCopy) / 7 + 1);
+      }
+    }
+  };
+  static inline const LengthBits kLengthBits;
+
+  // Every length from first to last of a copy from i, its head costing head bits. One
+  // at a time: wide stores here stall the loads of the positions just relaxed.
+  void RelaxLengths(uint32_t i, uint32_t first, uint32_t last, uint32_t head, Step how) {
+    for (uint32_t length = first; length <= last; ++length) {
+      Relax(i + length, head + kLengthBits.by_length[length], how);
+    }
+  }
+
+  // A copy past the ring. Only the copies taken whole get there, all ending where the
+  // first did, so one slot holds them.
+  void RelaxFar(uint32_t i, uint32_t length, uint32_t bits, Step how) {
+    const uint32_t to = i + length;
+    if (far_to_ > i && far_to_ != to) return;
+    if (far_to_ != to || bits < far_bits_) {
+      far_to_ = to;
+      far_bits_ = bits;
+      far_step_ = how;
+    }
+  }
+
+  // Writes the cheapest tokens from start to end: follows the steps back from end,
+  // turning each into its token's length at the token's start, then writes forward.
+  void WriteCheapest(uint32_t start, uint32_t end) {
+    uint32_t i = end;
+    Step step = steps_[i - start];
+    while (i > start) {
+      const uint32_t from = StepFrom(step);
+      const Step before = steps_[from - start];
+      steps_[from - start] = MakeStep(i - from, StepDistance(step));
+      i = from;
+      step = before;
+    }
+    for (i = start; i < end;) {
+      const uint32_t length = StepFrom(steps_[i - start]);
+      const uint32_t distance = StepDistance(steps_[i - start]);
+      if (distance == kLiteralDistance) {
+        cheapest_.Literal(text_[i]);
+      } else if (distance == kRawDistance) {
+        cheapest_.Raw(text_ + i, length, i + length == n_);
+      } else {
+        cheapest_.CopyOf(length, distance);
+      }
+      i += length;
+    }
+  }
+
+  const uint8_t* text_;
+  uint32_t n_;
+  CopyFinder finder_;
+  // The cheapest cost found to each position ahead and its step, in a ring.
+  std::array<uint32_t, kRing> cost_;
+  std::array<Step, kRing> step_{};
+  // The final steps, by position.
+  std::vector<Step> steps_;
+  // The copy relaxed beyond the ring: its end, cost and step.
+  uint32_t far_to_ = 0;
+  uint32_t far_bits_ = kInfinity;
+  Step far_step_ = 0;
+  // A raw run open at the position reached (its zero byte not yet paid for).
+  uint32_t run_bits_ = kInfinity;
+  uint32_t run_start_ = 0;
+  StreamWriter greedy_;
+  StreamWriter cheapest_;
+};
 
 }  // namespace
 
 std::optional<std::string> CompressCode(std::string_view code) {
   if (code.size() > kMaxCodeLength) return std::nullopt;
   try {
-    const auto* text = reinterpret_cast<const uint8_t*>(code.data());
-    const auto n = static_cast<uint32_t>(code.size());
-    CheapestParser parser(text, n);
-    const std::vector<Copies> copies =
-        FindCopies(text, n, parser.FirstScratch(), parser.SecondScratch());
-    std::string best = Emit(text, n, GreedyParse(n, copies));
-    auto keep = [&best](std::string stream) {
-      if (stream.size() < best.size()) best = std::move(stream);
-    };
-    std::vector<uint8_t> prices = PricesOfAllLiterals(text, n);
-    for (int pass = 0; pass <= kRepricings; ++pass) {
-      const std::vector<Token> tokens = parser.Parse(copies, prices);
-      keep(Emit(text, n, tokens));
-      prices = PricesAfter(text, n, tokens);
-    }
-    return best;
+    Compressor compressor(reinterpret_cast<const uint8_t*>(code.data()),
+                          static_cast<uint32_t>(code.size()));
+    return compressor.Run();
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
