@@ -1,7 +1,7 @@
-// The code compressor on any bytes (cut to the console's code limit): the stream it
-// makes decodes back to exactly those bytes, through the area's decoder when it fits
-// the area and through the stream decoder when it does not, and its header states the
-// code's length and the stream's own.
+// The code compressor on any bytes (cut to the console's code limit), at both efforts:
+// the stream it makes decodes back to exactly those bytes, through the area's decoder
+// when it fits the area and through the stream decoder when it does not, and its header
+// states the code's length and the stream's own.
 #include "cart/code_compressor.h"
 
 #include <algorithm>
@@ -14,16 +14,20 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string code(brasswick::fuzz::AsText(data, std::min(size, brasswick::kMaxCodeLength)));
-  const std::optional<std::string> stream = brasswick::CompressCode(code);
-  FUZZ_CHECK(stream.has_value());
-  std::vector<uint8_t> bytes(stream->begin(), stream->end());
-  FUZZ_CHECK(bytes.size() >= 8);
-  FUZZ_CHECK(brasswick::fuzz::ReadBe16(bytes.data() + 4) == code.size());
-  FUZZ_CHECK(brasswick::fuzz::ReadBe16(bytes.data() + 6) == std::min<size_t>(bytes.size(), 0xFFFF));
-  FUZZ_CHECK(brasswick::DecodeCodeStream(bytes) == code);
-  if (bytes.size() <= brasswick::kCodeAreaSize) {
-    bytes.resize(brasswick::kCodeAreaSize, 0);
-    FUZZ_CHECK(brasswick::DecodeCodeArea(bytes) == code);
+  for (const brasswick::CompressEffort effort : {brasswick::CompressEffort::kQuickUnlessNearFull,
+                                                 brasswick::CompressEffort::kThorough}) {
+    const std::optional<std::string> stream = brasswick::CompressCode(code, effort);
+    FUZZ_CHECK(stream.has_value());
+    std::vector<uint8_t> bytes(stream->begin(), stream->end());
+    FUZZ_CHECK(bytes.size() >= 8);
+    FUZZ_CHECK(brasswick::fuzz::ReadBe16(bytes.data() + 4) == code.size());
+    FUZZ_CHECK(brasswick::fuzz::ReadBe16(bytes.data() + 6) ==
+               std::min<size_t>(bytes.size(), 0xFFFF));
+    FUZZ_CHECK(brasswick::DecodeCodeStream(bytes) == code);
+    if (bytes.size() <= brasswick::kCodeAreaSize) {
+      bytes.resize(brasswick::kCodeAreaSize, 0);
+      FUZZ_CHECK(brasswick::DecodeCodeArea(bytes) == code);
+    }
   }
   return 0;
 }

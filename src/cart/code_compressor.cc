@@ -38,8 +38,15 @@ constexpr uint32_t kTreeMask = kWindow - 1;
 
 // A copy at least this long is taken whole: its length is not tried shorter, and the
 // positions it covers are not searched again (each goes on with the same distance).
-// Without that, text like 65 535 equal bytes costs quadratic time.
+// Without that, text like 65 535 equal bytes costs quadratic time. The tree compares
+// this many bytes at most.
 constexpr uint32_t kLongCopy = 128;
+// The quick search takes copies whole from this length, and searches only every other
+// position they cover, where a copy reaching past their end may begin. On Lua-like code
+// it loses nothing; on code made of near-identical blocks, about a twentieth.
+constexpr uint32_t kQuickLongCopy = 32;
+// A quick stream longer than this gets the thorough search too: that can make it fit.
+constexpr size_t kNearFull = kCodeAreaSize - kCodeAreaSize / 8;
 // Tree nodes looked at per position: deeper walks found no more on Lua-like code.
 constexpr int kTreeDepth = 24;
 // Tree roots. Several beginnings sharing a root cost the walk little, as the tree
@@ -155,24 +162,35 @@ uint32_t Three(const uint8_t* at) {
 // distances make cheaper on its way.
 class CopyFinder {
  public:
-  CopyFinder(const uint8_t* text, uint32_t n)
+  CopyFinder(const uint8_t* text, uint32_t n, bool quick)
       : text_(text),
         n_(n),
+        quick_(quick),
+        long_copy_(quick ? kQuickLongCopy : kLongCopy),
         smaller_(kWindow),
         larger_(kWindow),
         root_(size_t{1} << kHashBits, kNone) {}
 
+  // The length from which a copy is taken whole.
+  uint32_t LongCopy() const { return long_copy_; }
+
   // The copies at position i, for i = 0, 1, 2, ... in turn while i + 3 <= n.
   Copies At(uint32_t i) {
     Copies found{};
-    // Positions inside a copy taken whole stay out of the tree: their text is in it
-    // already, a copy's length earlier.
     if (i < whole_end_) {
-      found[WidthOf(whole_distance_)] = MakeCopy(whole_end_ - i, whole_distance_);
-      return found;
+      // Positions inside a copy taken whole stay out of the tree: their text is in it
+      // already, a copy's length earlier.
+      const Copy whole = MakeCopy(whole_end_ - i, whole_distance_);
+      if (!quick_ || i % 2 != 0 || whole.length >= kLongCopy) {
+        found[WidthOf(whole.distance)] = whole;
+        return found;
+      }
+      Walk(i, found);
+      Offer(found, whole.length, whole.distance);
+    } else {
+      Walk(i, found);
     }
-    Walk(i, found);
-    if (const Copy longest = Longest(found); longest.length >= kLongCopy) {
+    if (const Copy longest = Longest(found); longest.length >= long_copy_) {
       whole_end_ = i + longest.length;
       whole_distance_ = longest.distance;
     }
@@ -181,11 +199,11 @@ class CopyFinder {
 
  private:
   // Puts position i into the tree, offering each longer match met on the way down.
-  // The tree orders positions by their next kLongCopy bytes, a text that ends sooner
+  // The tree orders positions by their next LongCopy() bytes, a text that ends sooner
   // coming first.
   void Walk(uint32_t i, Copies& found) {
     const uint32_t rest = n_ - i;
-    const uint32_t limit = std::min(rest, kLongCopy);
+    const uint32_t limit = std::min(rest, long_copy_);
     uint32_t best = kMinCopy - 1;
     // Where the next node smaller (larger) than position i hangs, and how much of
     // position i's text every node on that side shares.
@@ -203,7 +221,7 @@ class CopyFinder {
       }
       uint32_t length =
           MatchLength(text_ + j, text_ + i, std::min(below_shared, above_shared), limit);
-      if (length == kLongCopy) length = MatchLength(text_ + j, text_ + i, length, rest);
+      if (length == long_copy_) length = MatchLength(text_ + j, text_ + i, length, rest);
       if (length > best) {
         best = length;
         Offer(found, length, i - j);
@@ -213,7 +231,7 @@ class CopyFinder {
         *below = *above = kNone;
         return;
       }
-      if (length >= kLongCopy) {
+      if (length >= long_copy_) {
         // Position i takes the place of j, whose bytes the tree orders by it equal.
         *below = smaller_[slot];
         *above = larger_[slot];
@@ -236,6 +254,8 @@ class CopyFinder {
 
   const uint8_t* text_;
   uint32_t n_;
+  bool quick_;
+  uint32_t long_copy_;
   // The tree's links, in a ring of the window's positions.
   std::vector<uint16_t> smaller_;
   std::vector<uint16_t> larger_;
@@ -341,8 +361,8 @@ uint32_t StepDistance(Step step) { return step >> 16; }
 // parse itself, and the greedy one is the nearest known.
 class Compressor {
  public:
-  Compressor(const uint8_t* text, uint32_t n)
-      : text_(text), n_(n), finder_(text, n), steps_(std::min(n, kBlock) + 1) {
+  Compressor(const uint8_t* text, uint32_t n, bool quick)
+      : text_(text), n_(n), finder_(text, n, quick), steps_(std::min(n, kBlock) + 1) {
     cost_.fill(kInfinity);
   }
 
@@ -394,7 +414,7 @@ class Compressor {
         const Copy& copy = copies[width];
         if (copy.length < shortest) continue;
         const Step how = MakeStep(i, copy.distance);
-        if (copy.length < kLongCopy) {
+        if (copy.length < finder_.LongCopy()) {
           RelaxLengths(i, shortest, copy.length, bits + kCopyHeadBits[width], how);
         } else if (copy.length < kRing) {
           Relax(i + copy.length, bits + CopyBits(width, copy.length), how);
@@ -505,12 +525,18 @@ class Compressor {
 
 }  // namespace
 
-std::optional<std::string> CompressCode(std::string_view code) {
+std::optional<std::string> CompressCode(std::string_view code, CompressEffort effort) {
   if (code.size() > kMaxCodeLength) return std::nullopt;
+  const auto* text = reinterpret_cast<const uint8_t*>(code.data());
+  const auto n = static_cast<uint32_t>(code.size());
   try {
-    Compressor compressor(reinterpret_cast<const uint8_t*>(code.data()),
-                          static_cast<uint32_t>(code.size()));
-    return compressor.Run();
+    if (effort == CompressEffort::kQuickUnlessNearFull) {
+      std::string quick = Compressor(text, n, true).Run();
+      if (quick.size() <= kNearFull) return quick;
+      std::string thorough = Compressor(text, n, false).Run();
+      return thorough.size() <= quick.size() ? thorough : quick;
+    }
+    return Compressor(text, n, false).Run();
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }

@@ -331,8 +331,9 @@ std::optional<std::string> CodeOfText(const CartDocument& document, const std::s
 
 // The code compressed as the ROM holds it; none, with the failure recorded, when it
 // does not fit the code area.
-std::optional<std::string> CompressedCode(const std::string& code, const std::string& input_path) {
-  std::optional<std::string> stream = CompressCode(code);
+std::optional<std::string> CompressedCode(const std::string& code, CompressEffort effort,
+                                          const std::string& input_path) {
+  std::optional<std::string> stream = CompressCode(code, effort);
   if (!stream) {
     RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
     return std::nullopt;
@@ -346,10 +347,11 @@ std::optional<std::string> CompressedCode(const std::string& code, const std::st
 
 // The ROM cartridge a .p8 makes: its data sections, its code compressed, a trailer of
 // its version and hash, its label section.
-std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::string& input_path) {
+std::optional<RomCartridge> RomOfText(const CartDocument& document, CompressEffort effort,
+                                      const std::string& input_path) {
   std::optional<std::string> code = CodeOfText(document, input_path);
   if (!code) return std::nullopt;
-  std::optional<std::string> stream = CompressedCode(*code, input_path);
+  std::optional<std::string> stream = CompressedCode(*code, effort, input_path);
   if (!stream) return std::nullopt;
   std::optional<CartPayload> payload = P8DataToRom(document);
   if (!payload) {
@@ -417,7 +419,7 @@ bool WriteCartridge(const RomCartridge& cartridge, OutputKind kind, const std::s
 bool PrintCount(const std::string& code, std::optional<size_t> stream_size,
                 const std::string& input_path) {
   if (!stream_size) {
-    std::optional<std::string> stream = CompressCode(code);
+    std::optional<std::string> stream = CompressCode(code, CompressEffort::kThorough);
     if (!stream) {
       RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
       return false;
@@ -481,8 +483,13 @@ int ConvertRT() {
     if (!WriteText(*file->document, kind, output_path)) return 0;
   } else {
     PrintVerbose("Converting...");
-    std::optional<RomCartridge> cartridge =
-        text_input ? RomOfText(*file->document, input_path) : ReadRomCartridge(*file, input_path);
+    // A count is the smallest size, the same whatever the code's length: what is written
+    // with it is that stream.
+    const CompressEffort effort =
+        count ? CompressEffort::kThorough : CompressEffort::kQuickUnlessNearFull;
+    std::optional<RomCartridge> cartridge = text_input
+                                                ? RomOfText(*file->document, effort, input_path)
+                                                : ReadRomCartridge(*file, input_path);
     if (!cartridge) return 0;
     if (count && !PrintCount(cartridge->code, cartridge->stream_size, input_path)) return 0;
     if (!has_output) return 0;

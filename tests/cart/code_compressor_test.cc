@@ -21,9 +21,13 @@ std::optional<std::string> Decode(const std::string& stream) {
   return DecodeCodeArea(bytes);
 }
 
+constexpr CompressEffort kEfforts[] = {CompressEffort::kQuickUnlessNearFull,
+                                       CompressEffort::kThorough};
+
 // Compresses, checks the header and that the stream decodes to the code; the stream.
-std::string RoundTrip(const std::string& code) {
-  const std::optional<std::string> stream = CompressCode(code);
+std::string RoundTrip(const std::string& code,
+                      CompressEffort effort = CompressEffort::kQuickUnlessNearFull) {
+  const std::optional<std::string> stream = CompressCode(code, effort);
   if (!stream) {
     ADD_FAILURE() << "refused " << code.size() << " bytes";
     return "";
@@ -79,9 +83,11 @@ TEST(CodeCompressor, RoundTripsChosenCodes) {
       {"Lua at the limit", testing::LuaLikeProgram(7, kMaxCodeLength)},
       {"noise at the limit", Noise(4, kMaxCodeLength, 1, 255)},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    RoundTrip(c.code);
+  for (const CompressEffort effort : kEfforts) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
+      RoundTrip(c.code, effort);
+    }
   }
 }
 
@@ -148,11 +154,44 @@ TEST(CodeCompressor, RoundTripsGeneratedCodesNoLargerThanGreedy) {
                Noise(seed, seed, 0x80, 128);
     }
     SCOPED_TRACE(::testing::Message() << "seed " << seed << ", " << code.size() << " bytes");
-    const size_t ours = RoundTrip(code).size();
     const std::string greedy = testing::GreedyEncodeCode(code);
     EXPECT_EQ(Decode(greedy), code);
-    EXPECT_LE(ours, greedy.size());
+    for (const CompressEffort effort : kEfforts) {
+      EXPECT_LE(RoundTrip(code, effort).size(), greedy.size());
+    }
   }
+}
+
+// Code made of near-identical blocks, as generated code and tables in code are: each
+// block the same lines around numbers of its own.
+std::string Blocks(size_t count, int numbers) {
+  std::string text;
+  uint32_t state = 1;
+  auto number = [&] {
+    state = state * 1103515245u + 12345u;
+    return std::to_string((state >> 16) % 1000);
+  };
+  for (size_t k = 0; k < count; ++k) {
+    text += "function update_" + std::to_string(k) + "(o)\n  o.x+=o.dx*" + number() +
+            "\n  if o.x>" + number() + " then o.dx=-o.dx sfx(" + number() + ") end\n  spr(" +
+            number() + ",o.x,o.y)\n";
+    for (int m = 4; m < numbers; ++m) text += "  o.v" + std::to_string(m) + "=" + number() + "\n";
+    text += "end\n";
+  }
+  return text;
+}
+
+// Where the quick search gives up a little, the thorough one is spent only when the
+// stream comes within an eighth of the area of not fitting.
+TEST(CodeCompressor, SearchesThoroughlyOnlyWhenTheStreamNearlyFillsTheArea) {
+  const std::string roomy = Blocks(300, 4);
+  EXPECT_GT(RoundTrip(roomy).size(), RoundTrip(roomy, CompressEffort::kThorough).size());
+
+  const std::string nearly_full = Blocks(380, 10);
+  ASSERT_LE(nearly_full.size(), kMaxCodeLength);
+  const std::string stream = RoundTrip(nearly_full);
+  EXPECT_GT(stream.size(), kCodeAreaSize - kCodeAreaSize / 8);
+  EXPECT_EQ(stream, RoundTrip(nearly_full, CompressEffort::kThorough));
 }
 
 TEST(CodeCompressor, BeatsTheGreedyEncoderOnLuaByFivePercent) {
