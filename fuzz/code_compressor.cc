@@ -14,8 +14,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string code(brasswick::fuzz::AsText(data, std::min(size, brasswick::kMaxCodeLength)));
-  for (const brasswick::CompressEffort effort : {brasswick::CompressEffort::kQuickUnlessNearFull,
-                                                 brasswick::CompressEffort::kThorough}) {
+  for (const brasswick::CompressEffort effort :
+       {brasswick::CompressEffort::kQuickUnlessNearFull, brasswick::CompressEffort::kThorough}) {
     const std::optional<std::string> stream = brasswick::CompressCode(code, effort);
     FUZZ_CHECK(stream.has_value());
     std::vector<uint8_t> bytes(stream->begin(), stream->end());

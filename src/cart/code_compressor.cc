@@ -179,7 +179,8 @@ class CopyFinder {
     Copies found{};
     if (i < whole_end_) {
       // Positions inside a copy taken whole stay out of the tree: their text is in it
-      // already, a copy's length earlier.
+      // already, a copy's length earlier. The quick search still tries every other one
+      // of the copy's last kLongCopy, where a copy reaching past its end may begin.
       const Copy whole = MakeCopy(whole_end_ - i, whole_distance_);
       if (!quick_ || i % 2 != 0 || whole.length >= kLongCopy) {
         found[WidthOf(whole.distance)] = whole;
