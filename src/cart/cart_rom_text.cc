@@ -95,32 +95,6 @@ void AppendMusicLine(std::string& out, std::span<const uint8_t> bytes) {
   for (int i = 0; i < 4; ++i) AppendHexByte(out, bytes[i] & 0x7F);
 }
 
-// The data sections in the order the console writes them (the label, which the ROM
-// does not hold, goes between gfx and gff).
-struct RomSection {
-  std::string_view marker;
-  size_t start;
-  size_t stride;
-  int count;
-  void (*write_line)(std::string& out, std::span<const uint8_t> bytes);
-};
-constexpr RomSection kRomSections[] = {
-    {"__gfx__", 0, 64, 128, AppendSheetLine},
-    {"__gff__", kGffStart, 128, 2, AppendHexLine},
-    {"__map__", kMapStart, 128, 32, AppendHexLine},
-    {"__sfx__", kSfxStart, kSfxSize, kSfxCount, AppendSfxLine},
-    {"__music__", kMusicStart, 4, kMusicCount, AppendMusicLine},
-};
-
-void AppendSection(std::string& out, const RomSection& section, std::span<const uint8_t> rom) {
-  const size_t before = out.size();
-  out += section.marker;
-  out += '\n';
-  const size_t marked = out.size();
-  AppendSectionLines(out, rom, section.start, section.stride, section.count, section.write_line);
-  if (out.size() == marked) out.resize(before);
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -168,22 +142,48 @@ void ReadMusicLine(std::string_view line, std::span<uint8_t> bytes) {
   }
 }
 
-// Reads up to `count` lines of the named section into rows of `stride` bytes from
-// `start`; the rows of lines it lacks keep what they hold.
-template <typename ReadLine>
-void ReadSection(const CartDocument& document, std::string_view name, std::span<uint8_t> rom,
-                 size_t start, size_t stride, int count, ReadLine read_line) {
-  const CartSection* section = FindSection(document, name);
+// The data sections in the order the console writes them (the label, which the ROM
+// does not hold, goes between gfx and gff).
+// Each is written and read a line a row, by its own pair of line functions.
+struct RomSection {
+  std::string_view marker;
+  size_t start;
+  size_t stride;
+  int count;
+  void (*write_line)(std::string& out, std::span<const uint8_t> bytes);
+  void (*read_line)(std::string_view line, std::span<uint8_t> bytes);
+};
+constexpr RomSection kRomSections[] = {
+    {"__gfx__", 0, 64, 128, AppendSheetLine, ReadSheetLine},
+    {"__gff__", kGffStart, 128, 2, AppendHexLine, ReadHexLine},
+    {"__map__", kMapStart, 128, 32, AppendHexLine, ReadHexLine},
+    {"__sfx__", kSfxStart, kSfxSize, kSfxCount, AppendSfxLine, ReadSfxLine},
+    {"__music__", kMusicStart, 4, kMusicCount, AppendMusicLine, ReadMusicLine},
+};
+
+void AppendSection(std::string& out, const RomSection& section, std::span<const uint8_t> rom) {
+  const size_t before = out.size();
+  out += section.marker;
+  out += '\n';
+  const size_t marked = out.size();
+  AppendSectionLines(out, rom, section.start, section.stride, section.count, section.write_line);
+  if (out.size() == marked) out.resize(before);
+}
+
+// Reads up to the section's count of lines into its rows; the rows of lines the
+// document lacks keep what they hold.
+void ReadSection(const CartDocument& document, const RomSection& known, std::span<uint8_t> rom) {
+  const CartSection* section = FindSection(document, known.marker);
   if (section == nullptr) return;
   std::vector<std::string_view> lines;
   for (std::string_view line : section->lines) {
-    if (static_cast<int>(lines.size()) == count) break;
+    if (static_cast<int>(lines.size()) == known.count) break;
     lines.push_back(line);
   }
   // Empty lines that end a section separate it from the next; they are no rows.
   while (!lines.empty() && lines.back().empty()) lines.pop_back();
   for (size_t y = 0; y < lines.size(); ++y)
-    read_line(lines[y], rom.subspan(start + y * stride, stride));
+    known.read_line(lines[y], rom.subspan(known.start + y * known.stride, known.stride));
 }
 
 struct ConsoleVersion {
@@ -257,11 +257,7 @@ std::optional<CartPayload> P8DataToRom(const CartDocument& document) {
     for (size_t address = 0; address < kCodeAreaStart; ++address)
       payload[address] = BlankByte(address);
     const std::span<uint8_t> rom(payload.data(), kCartRomSize);
-    ReadSection(document, "gfx", rom, 0, 64, 128, ReadSheetLine);
-    ReadSection(document, "gff", rom, kGffStart, 128, 2, ReadHexLine);
-    ReadSection(document, "map", rom, kMapStart, 128, 32, ReadHexLine);
-    ReadSection(document, "sfx", rom, kSfxStart, kSfxSize, kSfxCount, ReadSfxLine);
-    ReadSection(document, "music", rom, kMusicStart, 4, kMusicCount, ReadMusicLine);
+    for (const RomSection& section : kRomSections) ReadSection(document, section, rom);
     return payload;
   } catch (const std::bad_alloc&) {
     return std::nullopt;

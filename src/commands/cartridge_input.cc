@@ -6,6 +6,7 @@
 
 #include "cart/cart_image.h"
 #include "cart/cart_reader.h"
+#include "cart/player_script.h"
 #include "cart/text_file.h"
 #include "color/label_colors.h"
 #include "color/output_paths.h"
@@ -76,6 +77,19 @@ std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path
   if (file) cartridge = ExportCartridgeOf(std::move(*file), input_path, with_label);
   if (!cartridge) RecordFailure(kLoadCartridgeFailed, LoadP8FailedMessage(input_path));
   return cartridge;
+}
+
+std::optional<std::string> PlayerScriptHolding(const std::string& script_path,
+                                               std::span<const uint8_t> bytes,
+                                               const std::string& shown_path) {
+  std::optional<std::string> script;
+  if (!script_path.empty()) script = ReadWholeFile(script_path, kMaxPageFileSize);
+  std::optional<std::string> written;
+  if (script) written = ReplaceCartData(*script, bytes);
+  if (!written) {
+    RecordFailure(kNotAPlayer, "Failed to find a player's cartridge list in:\n" + shown_path);
+  }
+  return written;
 }
 
 bool CheckOutputIsNotRead(const ExportCartridge& cartridge, const std::string& output_path) {

@@ -3,7 +3,9 @@
 #ifndef BRASSWICK_COMMANDS_CARTRIDGE_INPUT_H_
 #define BRASSWICK_COMMANDS_CARTRIDGE_INPUT_H_
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,15 @@ std::optional<LabelPixels> CartFileLabel(CartFile& file);
 // is no cartridge (a raw ROM included), with failure 129 "Failed to load p8 file:" and the path
 // recorded.
 std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path, bool with_label);
+
+// The player script at script_path with its cartridge list holding bytes, every other
+// byte as it was (the script is read again: the reader keeps only its list). None, with
+// failure 157 "Failed to find a player's cartridge list in:" and shown_path recorded,
+// when script_path is empty, the script cannot be read or holds no list, or memory runs
+// out.
+std::optional<std::string> PlayerScriptHolding(const std::string& script_path,
+                                               std::span<const uint8_t> bytes,
+                                               const std::string& shown_path);
 
 // CheckOutputIsNotInput against every file the cartridge was read from: false, with
 // the failure recorded, when the output is one of them.

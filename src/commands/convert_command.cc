@@ -21,7 +21,6 @@
 #include "cart/cart_rom_text.h"
 #include "cart/cart_title.h"
 #include "cart/code_compressor.h"
-#include "cart/player_script.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
@@ -190,17 +189,10 @@ bool WritePicture(const RomCartridge& cartridge, const std::string& output_path)
 bool WritePlayer(const CartPayload& payload, const std::string& destination,
                  const std::vector<std::string>& read_paths) {
   std::optional<CartFile> player = ReadCartFile(destination);
-  std::optional<std::string> script;
-  if (player && player->form == CartForm::kPlayer && !player->script_path.empty()) {
-    script = ReadWholeFile(player->script_path, kMaxPageFileSize);
-  }
-  std::optional<std::string> written;
-  if (script) written = ReplaceCartData(*script, payload);
-  if (!written) {
-    RecordFailure(kNotAPlayer, "Failed to find a player's cartridge list in:\n" + destination);
-    return false;
-  }
-  const std::string& script_path = player->script_path;
+  const std::string script_path =
+      player && player->form == CartForm::kPlayer ? player->script_path : "";
+  std::optional<std::string> written = PlayerScriptHolding(script_path, payload, destination);
+  if (!written) return false;
   for (const std::string& path : read_paths) {
     if (!CheckOutputIsNotInput(path, script_path)) return false;
   }

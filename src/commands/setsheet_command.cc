@@ -21,12 +21,12 @@
 #include "cart/cart_layout.h"
 #include "cart/cart_reader.h"
 #include "cart/cart_rom_text.h"
-#include "cart/player_script.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
 #include "color/palette.h"
 #include "color/palette_fit.h"
 #include "color/render.h"
+#include "commands/cartridge_input.h"
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
@@ -318,14 +318,9 @@ bool SaveCartridge(Cartridge& cartridge, const Job& job) {
              SaveFailed(kWriteRomFailed, "Failed to save ROM file:\n" + output);
     }
     case CartForm::kPlayer: {
-      std::optional<std::string> script = ReadWholeFile(file.script_path, kMaxPageFileSize);
-      std::optional<std::string> written;
-      if (script) written = ReplaceCartData(*script, memory);
-      if (!written) {
-        RecordFailure(kNotAPlayer,
-                      "Failed to find a player's cartridge list in:\n" + file.script_path);
-        return false;
-      }
+      std::optional<std::string> written =
+          PlayerScriptHolding(file.script_path, memory, file.script_path);
+      if (!written) return false;
       return WriteFileAtomic(output, *written) ||
              SaveFailed(kSaveDestinationFailed, "Failed to save destination file:\n" + output);
     }

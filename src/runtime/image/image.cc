@@ -61,15 +61,23 @@ const PixbufLibrary* Pixbufs() {
   return library;
 }
 
-// A pixbuf that views the rectangle of image's pixels (no copy), for the scaler to read;
-// the image must outlive it. Null when the library cannot be opened.
-GdkPixbuf* ViewAsPixbuf(const RgbaImage& image, int x, int y, int width, int height) {
+// The rectangle of image's pixels scaled to width x height, as a new pixbuf the caller
+// owns. The scaler reads the rectangle through a pixbuf that views it, no copy. Null
+// when the library cannot be opened or memory runs out.
+GdkPixbuf* ScaleRegion(const RgbaImage& image, int x, int y, int region_width, int region_height,
+                       int width, int height, ResizeMode mode) {
   const PixbufLibrary* library = Pixbufs();
   if (library == nullptr) return nullptr;
   const uint8_t* first = image.Row(y) + static_cast<size_t>(x) * image.channels();
   // The scaler only reads its source.
-  return library->wrap(const_cast<uint8_t*>(first), GDK_COLORSPACE_RGB, image.channels() == 4, 8,
-                       width, height, image.rowstride(), nullptr, nullptr);
+  GdkPixbuf* region =
+      library->wrap(const_cast<uint8_t*>(first), GDK_COLORSPACE_RGB, image.channels() == 4, 8,
+                    region_width, region_height, image.rowstride(), nullptr, nullptr);
+  if (region == nullptr) return nullptr;
+  const GdkInterpType interp = mode == ResizeMode::kRaw ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
+  GdkPixbuf* scaled = library->scale_simple(region, width, height, interp);
+  library->unref(region);
+  return scaled;
 }
 
 }  // namespace
@@ -169,11 +177,7 @@ ImagePtr CopyImageRegion(const RgbaImage& image, int x, int y, int width, int he
 bool ResizeImage(RgbaImage& image, int width, int height, ResizeMode mode) {
   if (!ValidSide(width) || !ValidSide(height) || image.pixels() == nullptr) return false;
   if (width == image.width() && height == image.height()) return true;
-  GdkPixbuf* source = ViewAsPixbuf(image, 0, 0, image.width(), image.height());
-  if (source == nullptr) return false;
-  const GdkInterpType interp = mode == ResizeMode::kRaw ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
-  GdkPixbuf* scaled = Pixbufs()->scale_simple(source, width, height, interp);
-  Pixbufs()->unref(source);
+  GdkPixbuf* scaled = ScaleRegion(image, 0, 0, image.width(), image.height(), width, height, mode);
   if (scaled == nullptr) return false;
   image.ReplacePixbuf(scaled);
   return true;
@@ -187,12 +191,7 @@ ImagePtr ResizeImageRegion(const RgbaImage& image, int x, int y, int region_widt
   if (region_width < 1 || region_height < 1 || x < 0 || y < 0) return nullptr;
   if (x > image.width() - region_width || y > image.height() - region_height) return nullptr;
   if (!ValidSide(width) || !ValidSide(height) || image.pixels() == nullptr) return nullptr;
-  // The scaler reads only the rectangle it is shown.
-  GdkPixbuf* region = ViewAsPixbuf(image, x, y, region_width, region_height);
-  if (region == nullptr) return nullptr;
-  const GdkInterpType interp = mode == ResizeMode::kRaw ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
-  GdkPixbuf* scaled = Pixbufs()->scale_simple(region, width, height, interp);
-  Pixbufs()->unref(region);
+  GdkPixbuf* scaled = ScaleRegion(image, x, y, region_width, region_height, width, height, mode);
   if (scaled == nullptr) return nullptr;
   ImagePtr result(new (std::nothrow) RgbaImage(scaled, image.source_depth()));
   if (!result) Pixbufs()->unref(scaled);
