@@ -4,12 +4,20 @@
 #define BRASSWICK_TESTS_E2E_CART_BUILDER_H_
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace brasswick::testing {
+
+// The cartridge's sizes and places, as the format gives them, and a .p8's first line.
+inline constexpr size_t kRomSize = 32768;
+inline constexpr size_t kPayloadSize = 32800;  // the ROM and the 32 bytes after it
+inline constexpr size_t kCodeStart = 0x4300;
+inline constexpr size_t kCodeAreaSize = 0x3D00;
+inline constexpr char kP8Header[] = "pico-8 cartridge // http://www.pico-8.com\n";
 
 // The palette rows as tabled: red, green, blue.
 struct Rgb {

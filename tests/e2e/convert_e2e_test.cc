@@ -20,6 +20,10 @@ namespace brasswick {
 namespace {
 
 using testing::CartPicture;
+using testing::kCodeStart;
+using testing::kP8Header;
+using testing::kPayloadSize;
+using testing::kRomSize;
 using testing::LabelDigit;
 using testing::LabelRgb;
 using testing::PathExists;
@@ -28,11 +32,6 @@ using testing::ReadTestFile;
 using testing::RunBrasswick;
 using testing::TempDir;
 using testing::WriteTestFile;
-
-constexpr size_t kRomSize = 32768;
-constexpr size_t kPayloadSize = 32800;
-constexpr size_t kCodeStart = 0x4300;
-constexpr char kHeader[] = "pico-8 cartridge // http://www.pico-8.com\n";
 
 // The code in the plain format: its bytes, then zero. Byte 0x8E is the O-button glyph.
 const std::string kCode = "-- my game\n-- by me\nprint(\"\x8E\")\n";
@@ -64,7 +63,7 @@ std::string Zeros(size_t count) { return std::string(count, '0'); }
 // The .p8 text of TestRom() with the label given (colours 0-31, 128 rows), as the
 // console writes each section up to its last line that is not the blank cartridge's.
 std::string ExpectedP8(int version, const std::vector<std::vector<int>>* label) {
-  std::string text = kHeader + std::string("version ") + std::to_string(version) + "\n";
+  std::string text = kP8Header + std::string("version ") + std::to_string(version) + "\n";
   // The code, then a break of its own.
   text += "__lua__\n" + kCodeText + "\n";
   text += "__gfx__\n";

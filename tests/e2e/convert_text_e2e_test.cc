@@ -21,18 +21,17 @@ namespace brasswick {
 namespace {
 
 using testing::CartPicture;
+using testing::kCodeAreaSize;
+using testing::kCodeStart;
+using testing::kP8Header;
+using testing::kPayloadSize;
+using testing::kRomSize;
 using testing::PathExists;
 using testing::ProcessResult;
 using testing::ReadTestFile;
 using testing::RunBrasswick;
 using testing::TempDir;
 using testing::WriteTestFile;
-
-constexpr size_t kRomSize = 32768;
-constexpr size_t kPayloadSize = 32800;
-constexpr size_t kCodeStart = 0x4300;
-constexpr size_t kCodeAreaSize = 0x3D00;
-constexpr char kHeader[] = "pico-8 cartridge // http://www.pico-8.com\n";
 
 // Random data sections, and code in the plain format holding every byte 1-255 (so
 // every character of the table) among random ones, then zero; version 41, no hash.
@@ -98,7 +97,7 @@ TEST(ConvertText, EveryRomFormHoldsTheTextsCartridgeAndReadsBackAsIt) {
   // Includes at the top: a .lua's text, a .p8's code (itself including one more file),
   // and one in a subfolder, named relative to the cartridge's folder.
   WriteTestFile(dir.File("lib.lua"), "x=1\n");
-  WriteTestFile(dir.File("more.p8"), std::string(kHeader) +
+  WriteTestFile(dir.File("more.p8"), std::string(kP8Header) +
                                          "version 41\n__lua__\nfunction more() end\n"
                                          "  #include sub/deep.lua\n__gfx__\n00\n");
   std::filesystem::create_directories(dir.File("sub"));
@@ -178,7 +177,7 @@ TEST(ConvertText, RefusesWhatNoCartridgeCanHoldWritingNothing) {
   std::mt19937 random(3);
   while (noise.size() < 20000) noise += static_cast<char>(' ' + random() % 95);
   const auto cart = [](const std::string& code) {
-    return std::string(kHeader) + "version 41\n__lua__\n" + code + "\n__gfx__\n00\n";
+    return std::string(kP8Header) + "version 41\n__lua__\n" + code + "\n__gfx__\n00\n";
   };
   WriteTestFile(dir.File("self.lua"), "a=1\n#include self.lua\n");
   WriteTestFile(dir.File("ping.lua"), "#include pong.lua\n");
@@ -231,7 +230,7 @@ TEST(ConvertText, CountsTheCodeAndItsCompressedSize) {
             "\n  if o.x>" + std::to_string(k * 104729 % 997) + " then o.dx=-o.dx sfx(" +
             std::to_string(k % 61) + ") end\nend\n";
   }
-  WriteTestFile(dir.File("game.p8"), std::string(kHeader) + "version 41\n__lua__\n" + code);
+  WriteTestFile(dir.File("game.p8"), std::string(kP8Header) + "version 41\n__lua__\n" + code);
   const ProcessResult counted = Convert({dir.File("game.p8"), "--count"});
   ASSERT_EQ(counted.exit_code, 0) << counted.err;
   ProcessResult written = Convert({dir.File("game.p8"), dir.File("game.rom"), "--count"});

@@ -22,6 +22,7 @@ namespace {
 using testing::CartPicture;
 using testing::CartPictures;
 using testing::FolderNames;
+using testing::kPayloadSize;
 using testing::kStandardPalette;
 using testing::PageImage;
 using testing::PathExists;
@@ -32,8 +33,6 @@ using testing::RunBrasswick;
 using testing::TempDir;
 using testing::TestBase64;
 using testing::WriteTestFile;
-
-constexpr size_t kPayloadSize = 32800;
 
 // The label drawn in its 32 colours, as a 128 x 128 RGB picture.
 ImagePtr LabelPicture(const CartPictures& pictures) {

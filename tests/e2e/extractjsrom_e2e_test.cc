@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/cart_builder.h"
 #include "player_page.h"
 #include "runtime/image/image.h"
 #include "test_support.h"
@@ -15,15 +16,14 @@
 namespace brasswick {
 namespace {
 
+using testing::kPayloadSize;
+using testing::kRomSize;
 using testing::PathExists;
 using testing::ProcessResult;
 using testing::ReadTestFile;
 using testing::RunBrasswick;
 using testing::TempDir;
 using testing::WriteTestFile;
-
-constexpr size_t kPayloadSize = 32800;
-constexpr size_t kRomSize = 32768;
 
 // Values written in the list's several syntaxes, a line break now and then, as
 // exported scripts spread them over one or many lines.

@@ -25,6 +25,8 @@ namespace {
 
 using testing::CartPicture;
 using testing::CartPictures;
+using testing::kPayloadSize;
+using testing::kRomSize;
 using testing::kStandardPalette;
 using testing::ProcessResult;
 using testing::ReadTestFile;
@@ -33,8 +35,6 @@ using testing::TempDir;
 using testing::TestPng;
 using testing::WriteTestFile;
 
-constexpr size_t kRomSize = 32768;
-constexpr size_t kPayloadSize = 32800;
 constexpr size_t kHashAt = kRomSize + 6;
 
 std::string Crlf(const std::string& text) {
