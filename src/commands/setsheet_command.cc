@@ -212,16 +212,6 @@ void SetSheetPixel(std::span<uint8_t> memory, int x, int y, int index) {
                  : static_cast<uint8_t>((byte & 0xF0) | index);
 }
 
-bool IsBlankSprite(std::span<const uint8_t> memory, int n) {
-  const int x = (n % 16) * 8;
-  const int y = (n / 16) * 8;
-  for (int row = y; row < y + 8; ++row) {
-    const uint8_t* bytes = memory.data() + static_cast<size_t>(row) * kSheetRowBytes + x / 2;
-    if (bytes[0] | bytes[1] | bytes[2] | bytes[3]) return false;
-  }
-  return true;
-}
-
 // The memory address of map cell (x, y): rows from 32 on are the sheet's lower half.
 size_t CellAddress(int x, int y) {
   return y < kSharedMapRow
@@ -480,6 +470,7 @@ void PlaceMapPicture(Job& job) {
   const int columns = picture->width() / 8;
   const int rows = picture->height() / 8;
   const std::span<uint8_t> memory(cartridge->memory);
+  const std::span<const uint8_t> sheet = memory.first(kSheetByteCount);
   // The sprites whose bytes the written cells of rows 32-63 are: writing the cells
   // changes them, so none of them may stand for a cell nor take a new tile.
   std::bitset<kSpriteCount> overlapped;
@@ -525,7 +516,7 @@ void PlaceMapPicture(Job& job) {
   }
   std::vector<int> free_sprites;
   for (int n = 1; n < kSpriteCount && free_sprites.size() < added.size(); ++n) {
-    if (!overlapped[n] && IsBlankSprite(memory, n)) free_sprites.push_back(n);
+    if (!overlapped[n] && IsSpriteBlank(sheet, n)) free_sprites.push_back(n);
   }
   if (free_sprites.size() < added.size()) {
     RecordFailure(kNoRoomForSprites,
@@ -545,7 +536,7 @@ void PlaceMapPicture(Job& job) {
       const size_t address = CellAddress(cell_x + column, cell_y + row);
       const int sprite = SpriteAt(address);
       if (memory[address] == cells[static_cast<size_t>(row) * columns + column] ||
-          IsBlankSprite(memory, sprite)) {
+          IsSpriteBlank(sheet, sprite)) {
         continue;
       }
       if (conflicts++ == 0) {
