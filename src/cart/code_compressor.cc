@@ -65,7 +65,7 @@ uint32_t CopyBits(int width, uint32_t length) {
 
 // A literal's unary count: positions 0-15 take none, then each bit reaches twice as
 // many positions again.
-uint32_t UnaryCount(uint32_t rank) {
+constexpr uint32_t UnaryCount(uint32_t rank) {
   uint32_t unary = 0;
   while (rank >= 16 * ((2u << unary) - 1)) ++unary;
   return unary;
@@ -73,15 +73,15 @@ uint32_t UnaryCount(uint32_t rank) {
 
 constexpr uint32_t kInfinity = std::numeric_limits<uint32_t>::max() / 2;
 
-struct LiteralPrices {
-  std::array<uint8_t, 256> by_rank;
-  LiteralPrices() {
-    for (uint32_t rank = 0; rank < 256; ++rank) {
-      by_rank[rank] = static_cast<uint8_t>(6 + 2 * UnaryCount(rank));
-    }
+// The bits a literal takes, by its place in the list. This table and the one of length
+// bits are made when compiled, not at every start of the program.
+constexpr std::array<uint8_t, 256> kLiteralBits = [] {
+  std::array<uint8_t, 256> bits{};
+  for (uint32_t rank = 0; rank < 256; ++rank) {
+    bits[rank] = static_cast<uint8_t>(6 + 2 * UnaryCount(rank));
   }
-};
-const LiteralPrices kLiteralPrices;
+  return bits;
+}();
 
 // The move-to-front list, with each byte's place kept so that a rank costs nothing.
 class MoveToFront {
@@ -398,8 +398,7 @@ class Compressor {
       run_bits_ = text_[i] != 0 && run_bits_ != kInfinity ? run_bits_ + kRawByteBits : kInfinity;
 
       const Copies copies = i + kMinCopy <= n_ ? finder_.At(i) : Copies{};
-      Relax(i + 1, bits + kLiteralPrices.by_rank[greedy_.Rank(text_[i])],
-            MakeStep(i, kLiteralDistance));
+      Relax(i + 1, bits + kLiteralBits[greedy_.Rank(text_[i])], MakeStep(i, kLiteralDistance));
       if (i == greedy_next) {
         const Copy copy = Longest(copies);
         if (copy.length >= kMinCopy) {
@@ -449,21 +448,19 @@ class Compressor {
   }
 
   // The bits a copy's length takes, by length: every seventh length three more.
-  struct LengthBits {
-    std::array<uint32_t, kRing> by_length{};
-    LengthBits() {
-      for (uint32_t length = kMinCopy; length < kRing; ++length) {
-        by_length[length] = 3 * ((length - kMinCopy) / 7 + 1);
-      }
+  static constexpr std::array<uint32_t, kRing> kLengthBits = [] {
+    std::array<uint32_t, kRing> bits{};
+    for (uint32_t length = kMinCopy; length < kRing; ++length) {
+      bits[length] = 3 * ((length - kMinCopy) / 7 + 1);
     }
-  };
-  static inline const LengthBits kLengthBits;
+    return bits;
+  }();
 
   // Every length from first to last of a copy from i, its head costing head bits. One
   // at a time: wide stores here stall the loads of the positions just relaxed.
   void RelaxLengths(uint32_t i, uint32_t first, uint32_t last, uint32_t head, Step how) {
     for (uint32_t length = first; length <= last; ++length) {
-      Relax(i + length, head + kLengthBits.by_length[length], how);
+      Relax(i + length, head + kLengthBits[length], how);
     }
   }
 
