@@ -277,12 +277,16 @@ const std::vector<ExitStatus>& ExitStatuses() {
        "The cartridge's code holds a byte no code character stands for, or the .p8's code a "
        "character no byte stands for."},
       {{kOutputKindImpossible},
-       "The output's ending is unknown, or no output is given without --count."},
+       "The output's ending is unknown or .bin (a raw ROM is written as .rom), no output is "
+       "given without --count, or --label, --title or --subtitle is given for an output that "
+       "holds no label or title."},
       {{kNotAPlayer}, "The .js or .html destination is no player with a cartridge list."},
       {{kCodeTooBig},
        "The .p8's code, compressed, does not fit the 15616 bytes a cartridge holds for it."},
       {{kCodeTooLong}, "The .p8's code, includes put in, is longer than 65535 bytes."},
-      {{kIncludeMissing}, "A file that the .p8's code includes cannot be read."},
+      {{kIncludeMissing},
+       "A file that the .p8's code includes cannot be read, is no code text, or is larger "
+       "than 16 MiB."},
       {{kIncludeLoop}, "A file that the .p8's code includes includes itself."},
       {{kPictureDoesNotFit},
        "The picture does not fit the sprite sheet or the map from where it is placed, or its "
@@ -292,6 +296,9 @@ const std::vector<ExitStatus>& ExitStatuses() {
       {{kNoRoomForSprites}, "Too few blank sprites are left for the new cells (--addSprites)."},
       {{kMapOverSprites},
        "Map rows 32-63 would change sprites 128-255 that are not blank (they share memory)."},
+      {{kIncludesTooMany},
+       "The .p8's includes name each other so often that putting them in passes 4096 files "
+       "or 32 MiB."},
   };
   return statuses;
 }

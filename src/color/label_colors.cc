@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "cart/cart_image.h"
 #include "color/palette.h"
 #include "color/palette_fit.h"
 
@@ -51,6 +52,20 @@ std::optional<LabelPixels> PickLabelColors(const RgbaImage& picture, int x0, int
     }
   }
   return pixels;
+}
+
+std::optional<LabelPixels> P8LabelOfPicture(const RgbaImage& picture) {
+  ImagePtr square = CartLabelSquare(picture);
+  if (!square) return std::nullopt;
+  return PickLabelColors(*square, 0, 0, {kPaletteSize, false});
+}
+
+std::vector<uint8_t> PackLabelPixels(const LabelPixels& pixels) {
+  std::vector<uint8_t> bytes(pixels.size() / 2);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<uint8_t>(((pixels[2 * i] & 15) << 4) | (pixels[2 * i + 1] & 15));
+  }
+  return bytes;
 }
 
 }  // namespace brasswick

@@ -3,6 +3,10 @@
 #ifndef BRASSWICK_COLOR_LABEL_COLORS_H_
 #define BRASSWICK_COLOR_LABEL_COLORS_H_
 
+#include <cstdint>
+#include <optional>
+#include <vector>
+
 #include "cart/cart_source.h"
 #include "runtime/image/image.h"
 
@@ -22,6 +26,14 @@ struct LabelColorRule {
 // the square (the caller checks). None when memory runs out.
 std::optional<LabelPixels> PickLabelColors(const RgbaImage& picture, int x0, int y0,
                                            LabelColorRule rule);
+
+// The label a .p8 holds for a picture: its centred square (CartLabelSquare) in the
+// standard palette's 16 colours. None when the square cannot be made.
+std::optional<LabelPixels> P8LabelOfPicture(const RgbaImage& picture);
+
+// Label pixels of colours 0-15 as the bytes of a .p8's "label" section: two pixels a
+// byte, the left one in the high four bits.
+std::vector<uint8_t> PackLabelPixels(const LabelPixels& pixels);
 
 }  // namespace brasswick
 

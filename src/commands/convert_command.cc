@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,12 +18,14 @@
 #include "cart/cart_code.h"
 #include "cart/cart_document.h"
 #include "cart/cart_image.h"
+#include "cart/cart_layout.h"
 #include "cart/cart_reader.h"
 #include "cart/cart_rom_text.h"
 #include "cart/cart_title.h"
 #include "cart/code_compressor.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
+#include "color/label_colors.h"
 #include "color/output_paths.h"
 #include "color/render.h"
 #include "commands/cartridge_input.h"
@@ -37,7 +40,9 @@
 namespace brasswick {
 namespace {
 
-enum class OutputKind { kUnknown, kText, kPicture, kRom, kLua, kPlayer };
+// kProgram: a ".bin", which makers know as a standalone program (the console exports
+// one under that name), never as a raw ROM: refused.
+enum class OutputKind { kUnknown, kText, kPicture, kRom, kLua, kPlayer, kProgram };
 
 struct KindOfEnding {
   std::string_view ending;
@@ -46,7 +51,7 @@ struct KindOfEnding {
 // ".p8.png" before any plain ".png" could match; a plain ".png" is no cartridge name.
 constexpr KindOfEnding kKindsByEnding[] = {
     {".p8.png", OutputKind::kPicture}, {".p8", OutputKind::kText},    {".rom", OutputKind::kRom},
-    {".bin", OutputKind::kRom},        {".lua", OutputKind::kLua},    {".js", OutputKind::kPlayer},
+    {".bin", OutputKind::kProgram},    {".lua", OutputKind::kLua},    {".js", OutputKind::kPlayer},
     {".html", OutputKind::kPlayer},    {".htm", OutputKind::kPlayer},
 };
 
@@ -223,13 +228,83 @@ std::string_view IncludedName(std::string_view line) {
 // Text longer than this holds more characters than code may (none takes more than
 // seven bytes), so expanding includes stops there, whatever they repeat.
 constexpr size_t kMaxCodeTextSize = 7 * kMaxCodeLength + 7;
+// Includes that include each other several times multiply: the work is bounded by the
+// files expanded and the bytes they hold, counting every repeat, far above what a real
+// game includes.
+constexpr size_t kMaxIncludesExpanded = 4096;
+constexpr size_t kMaxIncludedBytes = 32 * 1024 * 1024;
 
-// Appends code to out with each include line replaced by that file's code (a .p8's
-// "lua" section, any other file's text), itself expanded, FILE relative to folder.
-// chain holds the files being expanded. False, with the failure recorded, for a file
-// that cannot be read or includes itself, and for code past kMaxCodeTextSize.
-bool AppendWithIncludes(std::string_view code, const std::string& folder,
-                        std::vector<std::string>& chain, std::string& out) {
+// Puts in the files that "#include FILE" lines name (a .p8's "lua" section, any other
+// file's text), themselves expanded, FILE relative to the cartridge's folder. Each file
+// is read once however often it is included. Strict, every failure is recorded; else
+// (only to learn which files the code reads) a file that cannot be used is passed
+// over and nothing is recorded.
+class IncludeExpander {
+ public:
+  IncludeExpander(const std::string& cartridge_path, bool strict)
+      : folder_(FolderOf(cartridge_path)), chain_{cartridge_path}, strict_(strict) {}
+
+  // Appends code to out with its include lines replaced. False, with the failure
+  // recorded when strict, for a file that cannot be read, is no code text, includes
+  // itself, or passes a bound, and for code past kMaxCodeTextSize.
+  bool Append(std::string_view code, std::string& out);
+
+  // Every file included, each once, in the order first met.
+  const std::vector<std::string>& files() const { return files_; }
+
+ private:
+  // The code text of the file at path; none, with the failure recorded when strict,
+  // when it cannot be used.
+  const std::string* CodeOfFile(const std::string& path);
+  bool Fail(int64_t failure, const std::string& message) {
+    if (strict_) RecordFailure(failure, message);
+    return false;
+  }
+
+  std::string folder_;
+  std::vector<std::string> chain_;  // the files being expanded, the cartridge first
+  bool strict_;
+  std::vector<std::string> files_;
+  std::vector<std::optional<std::string>> texts_;  // files_'s code, none when unusable
+  size_t expanded_ = 0;
+  size_t bytes_ = 0;
+};
+
+const std::string* IncludeExpander::CodeOfFile(const std::string& path) {
+  const auto known = std::find(files_.begin(), files_.end(), path);
+  if (known != files_.end()) {
+    const std::optional<std::string>& text = texts_[static_cast<size_t>(known - files_.begin())];
+    if (!text) Fail(kIncludeMissing, "Failed to read the included file:\n" + path);
+    return text ? &*text : nullptr;
+  }
+  files_.push_back(path);
+  texts_.emplace_back();
+  const int64_t size = FileSize(path);
+  if (size >= 0 && static_cast<uint64_t>(size) > kMaxCartFileSize) {
+    Fail(kIncludeMissing, "Failed to include a file larger than " +
+                              std::to_string(kMaxCartFileSize) + " bytes:\n" + path);
+    return nullptr;
+  }
+  std::optional<std::string> bytes = ReadWholeFile(path, kMaxCartFileSize);
+  if (!bytes) {
+    Fail(kIncludeMissing, "Failed to read the included file:\n" + path);
+    return nullptr;
+  }
+  auto shared = std::make_shared<std::string>(std::move(*bytes));
+  std::optional<CartDocument> included = LoadCartDocumentFromBytes(path, shared);
+  std::optional<std::string> text =
+      included ? P8CodeText(*included) : DecodeTextBytes(std::move(*shared));
+  if (!text) throw std::bad_alloc();
+  // Code never holds a zero byte: a file that does (a picture, a ROM) is no code text.
+  if (text->find('\0') != std::string::npos) {
+    Fail(kIncludeMissing, "Failed to include a file that is no code text:\n" + path);
+    return nullptr;
+  }
+  texts_.back() = std::move(*text);
+  return &*texts_.back();
+}
+
+bool IncludeExpander::Append(std::string_view code, std::string& out) {
   while (!code.empty()) {
     const size_t end = code.find('\n');
     const std::string_view line = code.substr(0, end);
@@ -240,38 +315,52 @@ bool AppendWithIncludes(std::string_view code, const std::string& folder,
       out += line;
       if (has_break) out += '\n';
     } else {
-      const std::string path = ResolvePath(name, folder);
-      if (std::find(chain.begin(), chain.end(), path) != chain.end()) {
-        RecordFailure(kIncludeLoop, "Failed to include a file that includes itself:\n" + path);
-        return false;
+      const std::string path = ResolvePath(name, folder_);
+      if (std::find(chain_.begin(), chain_.end(), path) != chain_.end()) {
+        Fail(kIncludeLoop, "Failed to include a file that includes itself:\n" + path);
+        if (strict_) return false;
+        continue;
       }
-      std::optional<std::string> bytes = ReadWholeFile(path, kMaxCartFileSize);
-      if (!bytes) {
-        RecordFailure(kIncludeMissing, "Failed to read the included file:\n" + path);
-        return false;
+      const std::string* text = CodeOfFile(path);
+      if (text) {
+        ++expanded_;
+        bytes_ += text->size();
       }
-      auto shared = std::make_shared<std::string>(std::move(*bytes));
-      std::optional<CartDocument> included = LoadCartDocumentFromBytes(path, shared);
-      std::optional<std::string> text =
-          included ? P8CodeText(*included) : DecodeTextBytes(std::move(*shared));
+      if (expanded_ > kMaxIncludesExpanded || bytes_ > kMaxIncludedBytes) {
+        return Fail(kIncludesTooMany, "Failed to expand the includes (more than " +
+                                          std::to_string(kMaxIncludesExpanded) + " files or " +
+                                          std::to_string(kMaxIncludedBytes) + " bytes put in):\n" +
+                                          path);
+      }
       if (!text) {
-        RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-        return false;
+        if (strict_) return false;
+        continue;
       }
-      chain.push_back(path);
-      if (!AppendWithIncludes(*text, folder, chain, out)) return false;
-      chain.pop_back();
+      chain_.push_back(path);
+      if (!Append(*text, out)) return false;
+      chain_.pop_back();
       // The file's code takes the line's place, its break included.
       if (has_break && !out.empty() && out.back() != '\n') out += '\n';
     }
     if (out.size() > kMaxCodeTextSize) {
-      RecordFailure(kCodeTooLong, "Failed to fit the code in a cartridge (over " +
-                                      std::to_string(kMaxCodeLength) + " bytes):\n" +
-                                      chain.front());
-      return false;
+      return Fail(kCodeTooLong, "Failed to fit the code in a cartridge (over " +
+                                    std::to_string(kMaxCodeLength) + " bytes):\n" + chain_.front());
     }
   }
   return true;
+}
+
+// Every file the code of a .p8 includes, at any depth, each once: none of them may be
+// written over. Files that cannot be read are passed over (a text output does not put
+// them in).
+std::vector<std::string> IncludedFiles(const CartDocument& document,
+                                       const std::string& input_path) {
+  std::optional<std::string> own = P8CodeText(document);
+  if (!own) throw std::bad_alloc();
+  IncludeExpander expander(input_path, false);
+  std::string ignored;
+  expander.Append(*own, ignored);
+  return expander.files();
 }
 
 // "Failed to fit WHAT in a cartridge (SIZE bytes, LIMIT fit):" and the path.
@@ -305,8 +394,8 @@ std::optional<std::string> CodeOfText(const CartDocument& document, const std::s
     return std::nullopt;
   }
   std::string text;
-  std::vector<std::string> chain = {input_path};
-  if (!AppendWithIncludes(*own, FolderOf(input_path), chain, text)) return std::nullopt;
+  IncludeExpander expander(input_path, true);
+  if (!expander.Append(*own, text)) return std::nullopt;
   size_t bad = 0;
   std::optional<std::string> code = CodeTextToBytes(text, &bad);
   if (!code) {
@@ -401,6 +490,7 @@ bool WriteCartridge(const RomCartridge& cartridge, OutputKind kind, const std::s
     case OutputKind::kPlayer:
       return WritePlayer(cartridge.payload, output_path, read_paths);
     case OutputKind::kUnknown:
+    case OutputKind::kProgram:
       break;
   }
   return false;
@@ -429,6 +519,51 @@ bool PrintCount(const std::string& code, std::optional<size_t> stream_size,
   return true;
 }
 
+// "--label" and "--title"/"--subtitle" only where the output holds what they set: a
+// label in a .p8 or a .p8.png, titles in a .p8.png. False, with the failure recorded,
+// for a switch that cannot apply (or a .bin), before anything is read or written.
+bool CheckSwitchesApply(OutputKind kind, const std::string& path) {
+  if (kind == OutputKind::kProgram) {
+    RecordFailure(kOutputKindImpossible,
+                  "Failed to write a .bin, which is a standalone program to PICO-8; write the "
+                  "raw ROM as .rom:\n" +
+                      path);
+    return false;
+  }
+  const bool label_fits = kind == OutputKind::kText || kind == OutputKind::kPicture;
+  if (IsArgSet(arg::kLabel) && !label_fits) {
+    RecordFailure(kOutputKindImpossible,
+                  "Failed to use --label: only a .p8 or .p8.png output holds a label (setlabel "
+                  "sets a player's):\n" +
+                      path);
+    return false;
+  }
+  for (const std::string_view name : {arg::kTitle, arg::kSubtitle}) {
+    if (IsArgSet(name) && kind != OutputKind::kPicture) {
+      RecordFailure(kOutputKindImpossible, "Failed to use --" + std::string(name) +
+                                               ": only a .p8.png output shows titles:\n" + path);
+      return false;
+    }
+  }
+  return true;
+}
+
+// The .p8 label of the --label picture, when the switch is given: into *label. False,
+// with the failure recorded, when the picture cannot be loaded or made a label.
+bool TakeLabelSwitch(std::optional<LabelPixels>& label) {
+  if (!IsArgSet(arg::kLabel)) return true;
+  const std::string label_path = ResolvePath(GetArgValue(arg::kLabel), "");
+  ImagePtr picture = LoadImageFile(label_path);
+  if (!picture) {
+    RecordFailure(kLoadImageFailed, LoadImageFailedMessage(label_path));
+    return false;
+  }
+  label = P8LabelOfPicture(*picture);
+  if (label) return true;
+  RecordFailure(kSetLabelOrTitleFailed, "Failed to set p8 label:\n" + label_path);
+  return false;
+}
+
 }  // namespace
 
 int ConvertRT() {
@@ -447,15 +582,20 @@ int ConvertRT() {
                   "Failed to tell the output's kind by its ending:\n" + output_path);
     return 0;
   }
+  if (!CheckSwitchesApply(kind, has_output ? output_path : input_path)) return 0;
   PrintVerbose("Loading cartridge...");
   std::optional<CartFile> file = ReadCartFile(input_path);
   if (!file || (file->form != CartForm::kText && file->payload.size() != kCartPayloadSize)) {
     RecordFailure(kNotACartridge, "Failed to read a cartridge from:\n" + input_path);
     return 0;
   }
-  // Neither the input's files nor the label picture may be written over; a player
-  // destination is checked against them once its script is known.
+  // Neither the input's files, the files its code includes, nor the label picture may be
+  // written over; a player destination is checked against them once its script is known.
   std::vector<std::string> read_paths = file->read_paths;
+  if (file->form == CartForm::kText && has_output) {
+    const std::vector<std::string> included = IncludedFiles(*file->document, input_path);
+    read_paths.insert(read_paths.end(), included.begin(), included.end());
+  }
   if (IsArgSet(arg::kLabel)) read_paths.push_back(ResolvePath(GetArgValue(arg::kLabel), ""));
   if (has_output && kind != OutputKind::kPlayer) {
     for (const std::string& path : read_paths) {
@@ -472,6 +612,12 @@ int ConvertRT() {
     }
     if (!has_output) return 0;
     PrintVerbose("Converting...");
+    std::optional<LabelPixels> label;
+    if (!TakeLabelSwitch(label)) return 0;
+    if (label && !WriteSectionBytes(*file->document, "label", PackLabelPixels(*label))) {
+      RecordFailure(kSetLabelOrTitleFailed, "Failed to set p8 label:\n" + output_path);
+      return 0;
+    }
     if (!WriteText(*file->document, kind, output_path)) return 0;
   } else {
     PrintVerbose("Converting...");
@@ -485,6 +631,8 @@ int ConvertRT() {
     if (!cartridge) return 0;
     if (count && !PrintCount(cartridge->code, cartridge->stream_size, input_path)) return 0;
     if (!has_output) return 0;
+    // A picture output loads the label picture itself, keeping its colours for the window.
+    if (kind == OutputKind::kText && !TakeLabelSwitch(cartridge->label)) return 0;
     if (!WriteCartridge(*cartridge, kind, input_path, output_path, read_paths)) return 0;
   }
   PrintVerbose("Converted: " + output_path);

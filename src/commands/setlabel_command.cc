@@ -43,15 +43,9 @@ struct LabelJob {
 // The .p8 label: the picture's centred square in the standard palette, two pixels a
 // byte, the left one in the high four bits. None when the square cannot be made.
 std::optional<std::vector<uint8_t>> PackLabelNibbles(const RgbaImage& picture) {
-  ImagePtr square = CartLabelSquare(picture);
-  std::optional<LabelPixels> pixels =
-      square ? PickLabelColors(*square, 0, 0, {kPaletteSize, false}) : std::nullopt;
+  std::optional<LabelPixels> pixels = P8LabelOfPicture(picture);
   if (!pixels) return std::nullopt;
-  std::vector<uint8_t> bytes(pixels->size() / 2);
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    bytes[i] = static_cast<uint8_t>(((*pixels)[2 * i] << 4) | (*pixels)[2 * i + 1]);
-  }
-  return bytes;
+  return PackLabelPixels(*pixels);
 }
 
 // The player's label: the picture's centred square resized to 128 x 128 by nearest

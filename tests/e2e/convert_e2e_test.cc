@@ -147,7 +147,7 @@ TEST(Convert, PictureGivesTheTextTheCodeAndTheRom) {
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(ReadTestFile(dir.File("out.lua")), kCodeText);
 
-  for (const char* name : {"out.rom", "OUT.BIN"}) {
+  for (const char* name : {"out.rom", "OUT.ROM"}) {
     result = Convert(dir.File("game.p8.png"), dir.File(name));
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_EQ(ReadTestFile(dir.File(name)), Bytes(rom, kRomSize)) << name;
