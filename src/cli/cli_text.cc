@@ -15,12 +15,6 @@ bool IsBlankChar(char c) {
 
 }  // namespace
 
-std::string TrimLeft(std::string_view text) {
-  size_t begin = 0;
-  while (begin < text.size() && IsBlankChar(text[begin])) ++begin;
-  return std::string(text.substr(begin));
-}
-
 std::string TrimRight(std::string_view text) {
   size_t end = text.size();
   while (end > 0 && IsBlankChar(text[end - 1])) --end;

@@ -13,7 +13,6 @@ namespace brasswick {
 std::string TrimText(std::string_view text);
 // The same bounds as TrimText, as a view into the text.
 std::string_view TrimView(std::string_view text);
-std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
 std::string LowerText(std::string_view text);
 std::string UpperText(std::string_view text);

@@ -89,10 +89,4 @@ void FitImageToPalette(RgbaImage& image, int row) {
   }
 }
 
-ImagePtr FitImageCopyToPalette(const RgbaImage& image, int row) {
-  ImagePtr copy = CopyImage(image);
-  if (copy) FitImageToPalette(*copy, row);
-  return copy;
-}
-
 }  // namespace brasswick

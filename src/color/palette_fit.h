@@ -46,8 +46,6 @@ ColorValue NearestPaletteColor(ColorValue color, int row = kActiveRow);
 // Replaces the red, green and blue of every pixel by its nearest palette colour, in
 // place; alpha stays as it was (transparent pixels stay transparent).
 void FitImageToPalette(RgbaImage& image, int row = kActiveRow);
-// A fitted copy; the image itself is untouched. None when the copy cannot be made.
-ImagePtr FitImageCopyToPalette(const RgbaImage& image, int row = kActiveRow);
 
 }  // namespace brasswick
 

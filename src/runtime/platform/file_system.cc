@@ -187,8 +187,6 @@ int64_t FileSize(const std::string& path) {
   return static_cast<int64_t>(info.st_size);
 }
 
-bool FileExists(const std::string& path) { return FileSize(path) >= 0; }
-
 bool DirectoryExists(const std::string& path) { return FileSize(path) == kPathIsDirectory; }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t max_size) {

@@ -20,7 +20,6 @@ inline constexpr int64_t kPathIsDirectory = -2;
 // The size of a regular file in bytes, kPathIsDirectory for a folder, kPathMissing
 // when nothing (or nothing readable as a file or folder) is at the path.
 int64_t FileSize(const std::string& path);
-bool FileExists(const std::string& path);       // a regular file (or other non-folder)
 bool DirectoryExists(const std::string& path);  // a folder
 
 // Bounds on whole-file reads, each the largest legitimate input of its kind with room
