@@ -49,10 +49,11 @@ constexpr int kFirstSharedSprite = 128;
 constexpr size_t kSharedStart = 0x1000;
 constexpr size_t kMapStart = 0x2000;
 constexpr size_t kMapEnd = 0x3000;
+constexpr size_t kFlagsStart = 0x3000;  // one byte a sprite
 
 // The cartridge being edited: its file and its memory. The memory is the payload of the
-// forms that carry one; a .p8's is built from its sheet and map (the rest stays zero and
-// is never written back).
+// forms that carry one; a .p8's is built from its sheet, map and flags (the rest stays
+// zero, and only the sheet and map are ever written back).
 struct Cartridge {
   CartFile file;
   CartPayload memory;
@@ -87,8 +88,9 @@ Job ReadJob() {
 }
 
 // The memory of a .p8: the sheet from __gfx__ turned to memory order (a byte's left
-// pixel in its low nibble) and the map's upper half from __map__; missing or short
-// sections read as zero, as every reader of the text takes them.
+// pixel in its low nibble), the map's upper half from __map__ and the sprite flags from
+// __gff__; missing or short sections read as zero, as every reader of the text takes
+// them. The flags are only read: setmap gives no new tile to a sprite that has any.
 CartPayload MemoryOfText(const CartDocument& document) {
   CartPayload memory(kCartPayloadSize, 0);
   const std::span<uint8_t> sheet(memory.data(), kSheetByteCount);
@@ -96,6 +98,9 @@ CartPayload MemoryOfText(const CartDocument& document) {
   DecodeSectionHex(FindSection(document, "map"),
                    std::span<uint8_t>(memory.data() + kMapStart, kMapHalfByteCount),
                    kMapHalfByteCount, 0, false, true);
+  DecodeSectionHex(FindSection(document, "gff"),
+                   std::span<uint8_t>(memory.data() + kFlagsStart, kSpriteCount), kSpriteCount, 0,
+                   false, true);
   return memory;
 }
 
@@ -430,21 +435,175 @@ void WriteSpriteTile(std::span<uint8_t> memory, int n, const Tile& tile) {
 
 constexpr int kListedCells = 5;
 
-void PlaceMapPicture(Job& job) {
-  int cell_x = 0;
-  int cell_y = 0;
+// The picture cut into blocks, and where it goes in the map.
+struct MapPicture {
+  int x = 0;  // the map cell of its top-left block
+  int y = 0;
+  int columns = 0;
+  int rows = 0;
+  std::vector<Tile> blocks;  // row by row
+
+  bool Covers(int cell_x, int cell_y) const {
+    return cell_x >= x && cell_y >= y && cell_x < x + columns && cell_y < y + rows;
+  }
+  size_t IndexOf(int cell_x, int cell_y) const {
+    return static_cast<size_t>(cell_y - y) * columns + (cell_x - x);
+  }
+};
+
+// What the picture's cells become. A cell whose block is what its sprite shows keeps
+// its number and is not written, so that look-alike sprites (a game may tell them apart
+// by their flags) and the sheet's lower half are left alone; any other cell is written.
+struct MapPlan {
+  std::vector<int> cells;        // per block: its sprite; -1 - k while it waits for added[k]
+  std::vector<uint8_t> written;  // per block: whether its byte changes
+  std::vector<Tile> added;       // blocks no sprite shows, each once, in the order met
+  std::bitset<kSpriteCount> overlapped;  // sprites holding bytes of written cells of rows 32-63
+  int64_t unmatched = 0;
+  std::string listed;  // the first unmatched cells
+};
+
+using SpriteTiles = std::array<Tile, kSpriteCount>;
+
+SpriteTiles AllSpriteTiles(std::span<const uint8_t> memory) {
+  SpriteTiles tiles;
+  for (int n = 0; n < kSpriteCount; ++n) tiles[n] = SpriteTile(memory, n);
+  return tiles;
+}
+
+// Keeps the cells that still show their sprite and matches each other block to the first
+// sprite showing it; a sprite whose bytes are written cells is no match, since writing
+// them changes it.
+MapPlan PlanCells(std::span<const uint8_t> memory, const SpriteTiles& tiles,
+                  const MapPicture& picture, bool add_sprites) {
+  MapPlan plan;
+  plan.cells.resize(picture.blocks.size());
+  plan.written.resize(picture.blocks.size());
+  for (int row = 0; row < picture.rows; ++row) {
+    for (int column = 0; column < picture.columns; ++column) {
+      const size_t i = static_cast<size_t>(row) * picture.columns + column;
+      const size_t address = CellAddress(picture.x + column, picture.y + row);
+      plan.cells[i] = memory[address];
+      plan.written[i] = tiles[memory[address]] != picture.blocks[i];
+      if (plan.written[i] && picture.y + row >= kSharedMapRow)
+        plan.overlapped.set(SpriteAt(address));
+    }
+  }
+  std::unordered_map<Tile, int, TileHash> sprites;
+  sprites.reserve(kSpriteCount * 2);
+  for (int n = 0; n < kSpriteCount; ++n) {
+    if (!plan.overlapped[n]) sprites.emplace(tiles[n], n);
+  }
+  std::unordered_map<Tile, int, TileHash> new_tiles;  // tile -> its place in added
+  for (size_t i = 0; i < picture.blocks.size(); ++i) {
+    if (!plan.written[i]) continue;
+    const Tile& block = picture.blocks[i];
+    if (const auto found = sprites.find(block); found != sprites.end()) {
+      plan.cells[i] = found->second;
+    } else if (add_sprites) {
+      const auto [entry, fresh] = new_tiles.emplace(block, static_cast<int>(plan.added.size()));
+      if (fresh) plan.added.push_back(block);
+      plan.cells[i] = -1 - entry->second;
+    } else if (++plan.unmatched <= kListedCells) {
+      const int column = static_cast<int>(i % picture.columns);
+      const int row = static_cast<int>(i / picture.columns);
+      plan.listed += (plan.unmatched > 1 ? ", " : "") + At(picture.x + column, picture.y + row);
+    }
+  }
+  return plan;
+}
+
+// The sprites the added blocks go to, in their order; fewer when too few are free. A
+// sprite is free when it is blank, carries no flags, is named by no map cell and by no
+// matched block, and none of its bytes is a written cell. Sprite 0 is what an empty cell
+// holds and is never taken. A sprite of 128-255 is also 32 cells of map rows 32-63, all
+// naming sprite 0 while it is blank: a block goes there only when the sprites its bytes
+// then name look like sprite 0, so that those cells show what they showed.
+std::vector<int> FreeSprites(std::span<const uint8_t> memory, const SpriteTiles& tiles,
+                             const MapPlan& plan) {
+  std::bitset<kSpriteCount> taken = plan.overlapped;
+  for (size_t address = kSharedStart; address < kMapEnd; ++address) taken.set(memory[address]);
+  for (int cell : plan.cells) {
+    if (cell >= 0) taken.set(static_cast<size_t>(cell));
+  }
+  const std::span<const uint8_t> sheet = memory.first(kSheetByteCount);
+  std::vector<int> free_sprites;
+  for (const Tile& block : plan.added) {
+    for (int n = 1; n < kSpriteCount; ++n) {
+      if (taken[n] || memory[kFlagsStart + n] != 0 || !IsSpriteBlank(sheet, n)) continue;
+      if (n >= kFirstSharedSprite && !std::all_of(block.begin(), block.end(), [&](uint8_t named) {
+            return tiles[named] == tiles[0];
+          })) {
+        continue;
+      }
+      taken.set(n);
+      free_sprites.push_back(n);
+      break;
+    }
+  }
+  return free_sprites;
+}
+
+// Why the edited memory is refused: the map cells it would change against the rules.
+struct MapConflicts {
+  int64_t count = 0;
+  std::string first;
+};
+
+// A written cell of rows 32-63 rewrites a sprite's pixels: only a blank sprite's, which no
+// cell may show any more then. So every cell of the map must show its block when the
+// picture covers it, and what it showed before when not.
+MapConflicts FindConflicts(std::span<const uint8_t> before, std::span<const uint8_t> after,
+                           const SpriteTiles& tiles_before, const MapPicture& picture,
+                           const MapPlan& plan) {
+  MapConflicts conflicts;
+  std::bitset<kMapColumns * kMapRows> counted;
+  auto note = [&](int x, int y, const std::string& what) {
+    if (counted.test(static_cast<size_t>(y) * kMapColumns + x)) return;
+    counted.set(static_cast<size_t>(y) * kMapColumns + x);
+    if (conflicts.count++ == 0) conflicts.first = "Cell " + At(x, y) + what;
+  };
+  const std::span<const uint8_t> sheet = before.first(kSheetByteCount);
+  for (int y = std::max(picture.y, kSharedMapRow); y < picture.y + picture.rows; ++y) {
+    for (int x = picture.x; x < picture.x + picture.columns; ++x) {
+      const int sprite = SpriteAt(CellAddress(x, y));
+      if (plan.written[picture.IndexOf(x, y)] && !IsSpriteBlank(sheet, sprite)) {
+        note(x, y, " would change sprite " + std::to_string(sprite) + ", which is not blank");
+      }
+    }
+  }
+  const SpriteTiles tiles_after = AllSpriteTiles(after);
+  for (int y = 0; y < kMapRows; ++y) {
+    for (int x = 0; x < kMapColumns; ++x) {
+      const size_t address = CellAddress(x, y);
+      const Tile& wanted = picture.Covers(x, y) ? picture.blocks[picture.IndexOf(x, y)]
+                                                : tiles_before[before[address]];
+      if (tiles_after[after[address]] != wanted) {
+        note(x, y,
+             " would show sprite " + std::to_string(after[address]) +
+                 " changed by the picture's cells");
+      }
+    }
+  }
+  return conflicts;
+}
+
+// Reads --at and loads the picture as blocks that fit the map from there. None, with the
+// failure recorded, when it does not fit or a pixel is none of the 16 colours.
+std::optional<MapPicture> LoadMapPicture(const Job& job) {
+  MapPicture placed;
   if (IsArgSet(arg::kAt)) {
     const int64_t x = GetArgInt(arg::kAt, 0, 0);
     const int64_t y = GetArgInt(arg::kAt, 1, 0);
     if (x < 0 || y < 0 || x >= kMapColumns || y >= kMapRows) {
       RecordFailure(kMapCellsOutOfRange, "Out of map range (128x64 cells)");
-      return;
+      return std::nullopt;
     }
-    cell_x = static_cast<int>(x);
-    cell_y = static_cast<int>(y);
+    placed.x = static_cast<int>(x);
+    placed.y = static_cast<int>(y);
   }
-  const int room_x = kMapColumns - cell_x;
-  const int room_y = kMapRows - cell_y;
+  const int room_x = kMapColumns - placed.x;
+  const int room_y = kMapRows - placed.y;
   ImagePtr picture = LoadPicture(job, [&](int64_t width, int64_t height) {
     std::string reason;
     if (width % 8 != 0 || height % 8 != 0) {
@@ -452,7 +611,7 @@ void PlaceMapPicture(Job& job) {
                " pixels; both sides must be multiples of 8, a cell each 8 x 8.";
     } else if (width / 8 > room_x || height / 8 > room_y) {
       reason = "It is " + Dimensions(width / 8, height / 8) + " cells; from cell " +
-               At(cell_x, cell_y) + " the map has room for " + Dimensions(room_x, room_y) + ".";
+               At(placed.x, placed.y) + " the map has room for " + Dimensions(room_x, room_y) + ".";
     } else {
       return true;
     }
@@ -460,107 +619,74 @@ void PlaceMapPicture(Job& job) {
                   "Failed to place the picture in the map:\n" + job.picture_path + "\n" + reason);
     return false;
   });
-  if (!picture) return;
+  if (!picture) return std::nullopt;
   std::optional<std::vector<uint8_t>> indices = ColorIndices(*picture, job, false, "");
-  if (!indices) return;
+  if (!indices) return std::nullopt;
+  placed.columns = picture->width() / 8;
+  placed.rows = picture->height() / 8;
+  placed.blocks.reserve(static_cast<size_t>(placed.columns) * placed.rows);
+  for (int row = 0; row < placed.rows; ++row) {
+    for (int column = 0; column < placed.columns; ++column)
+      placed.blocks.push_back(PictureTile(*indices, picture->width(), column, row));
+  }
+  return placed;
+}
+
+std::string NumberList(const std::vector<int>& numbers) {
+  std::string list;
+  for (int n : numbers) list += (list.empty() ? "" : ", ") + std::to_string(n);
+  return list;
+}
+
+void PlaceMapPicture(Job& job) {
+  std::optional<MapPicture> picture = LoadMapPicture(job);
+  if (!picture) return;
   std::optional<Cartridge> cartridge = LoadCartridge(job);
   if (!cartridge) return;
 
   PrintVerbose("Matching cells to sprites...");
-  const int columns = picture->width() / 8;
-  const int rows = picture->height() / 8;
   const std::span<uint8_t> memory(cartridge->memory);
-  const std::span<const uint8_t> sheet = memory.first(kSheetByteCount);
-  // The sprites whose bytes the written cells of rows 32-63 are: writing the cells
-  // changes them, so none of them may stand for a cell nor take a new tile.
-  std::bitset<kSpriteCount> overlapped;
-  for (int y = std::max(cell_y, kSharedMapRow); y < cell_y + rows; ++y) {
-    for (int x = cell_x; x < cell_x + columns; ++x) overlapped.set(SpriteAt(CellAddress(x, y)));
-  }
-  std::unordered_map<Tile, int, TileHash> sprites;
-  sprites.reserve(kSpriteCount * 2);
-  for (int n = 0; n < kSpriteCount; ++n) {
-    if (!overlapped[n]) sprites.emplace(SpriteTile(memory, n), n);
-  }
-  const bool add_sprites = IsArgSet(arg::kAddSprites);
-  std::vector<int> cells(static_cast<size_t>(columns) * rows);
-  std::unordered_map<Tile, int, TileHash> new_tiles;  // tile -> its place in added
-  std::vector<const Tile*> added;
-  int64_t unmatched = 0;
-  std::string listed;
-  for (int row = 0; row < rows; ++row) {
-    for (int column = 0; column < columns; ++column) {
-      const Tile tile = PictureTile(*indices, picture->width(), column, row);
-      int& cell = cells[static_cast<size_t>(row) * columns + column];
-      if (const auto found = sprites.find(tile); found != sprites.end()) {
-        cell = found->second;
-      } else if (add_sprites) {
-        const auto [entry, fresh] = new_tiles.emplace(tile, static_cast<int>(added.size()));
-        if (fresh) added.push_back(&entry->first);
-        cell = -1 - entry->second;
-      } else {
-        if (++unmatched <= kListedCells) {
-          listed += (unmatched > 1 ? ", " : "") + At(cell_x + column, cell_y + row);
-        }
-      }
-    }
-  }
-  if (unmatched > 0) {
-    RecordFailure(kCellsMatchNoSprite, "Failed to match the picture's cells to sprites:\n" +
-                                           job.picture_path + "\n" + std::to_string(unmatched) +
-                                           (unmatched == 1 ? " cell matches" : " cells match") +
-                                           " no sprite: " + listed +
-                                           (unmatched > kListedCells ? " and more" : "") +
-                                           ". --addSprites adds them as new sprites.");
+  const SpriteTiles tiles = AllSpriteTiles(memory);
+  MapPlan plan = PlanCells(memory, tiles, *picture, IsArgSet(arg::kAddSprites));
+  if (plan.unmatched > 0) {
+    RecordFailure(kCellsMatchNoSprite,
+                  "Failed to match the picture's cells to sprites:\n" + job.picture_path + "\n" +
+                      std::to_string(plan.unmatched) +
+                      (plan.unmatched == 1 ? " cell matches" : " cells match") + " no sprite: " +
+                      plan.listed + (plan.unmatched > kListedCells ? " and more" : "") +
+                      ". --addSprites adds them as new sprites.");
     return;
   }
-  std::vector<int> free_sprites;
-  for (int n = 1; n < kSpriteCount && free_sprites.size() < added.size(); ++n) {
-    if (!overlapped[n] && IsSpriteBlank(sheet, n)) free_sprites.push_back(n);
-  }
-  if (free_sprites.size() < added.size()) {
+  const std::vector<int> free_sprites = FreeSprites(memory, tiles, plan);
+  if (free_sprites.size() < plan.added.size()) {
     RecordFailure(kNoRoomForSprites,
                   "Failed to add the picture's new sprites:\n" + job.picture_path + "\n" +
-                      std::to_string(added.size()) + " new sprites are needed and " +
+                      std::to_string(plan.added.size()) + " new sprites are needed and " +
                       std::to_string(free_sprites.size()) + " blank ones are free.");
     return;
   }
-  for (int& cell : cells) {
+  for (size_t i = 0; i < plan.added.size(); ++i)
+    WriteSpriteTile(memory, free_sprites[i], plan.added[i]);
+  for (size_t i = 0; i < plan.cells.size(); ++i) {
+    int cell = plan.cells[i];
     if (cell < 0) cell = free_sprites[static_cast<size_t>(-1 - cell)];
-  }
-  // A cell of rows 32-63 that changes rewrites a sprite's pixels: only a blank sprite's.
-  int64_t conflicts = 0;
-  std::string first_conflict;
-  for (int row = std::max(0, kSharedMapRow - cell_y); row < rows; ++row) {
-    for (int column = 0; column < columns; ++column) {
-      const size_t address = CellAddress(cell_x + column, cell_y + row);
-      const int sprite = SpriteAt(address);
-      if (memory[address] == cells[static_cast<size_t>(row) * columns + column] ||
-          IsSpriteBlank(sheet, sprite)) {
-        continue;
-      }
-      if (conflicts++ == 0) {
-        first_conflict = "Cell " + At(cell_x + column, cell_y + row) + " would change sprite " +
-                         std::to_string(sprite) + ", which is not blank";
-      }
+    if (plan.written[i]) {
+      const int column = static_cast<int>(i % picture->columns);
+      const int row = static_cast<int>(i / picture->columns);
+      memory[CellAddress(picture->x + column, picture->y + row)] = static_cast<uint8_t>(cell);
     }
   }
-  if (conflicts > 0) {
+  const MapConflicts conflicts = FindConflicts(cartridge->before, memory, tiles, *picture, plan);
+  if (conflicts.count > 0) {
     RecordFailure(kMapOverSprites,
                   "Failed to write map rows 32-63 over sprites in use:\n" + job.cart_path + "\n" +
-                      first_conflict +
-                      (conflicts > 1 ? ", and " + std::to_string(conflicts - 1) +
-                                           " more cells would change sprites in use."
-                                     : "."));
+                      conflicts.first +
+                      (conflicts.count > 1 ? ", and " + std::to_string(conflicts.count - 1) +
+                                                 " more cells would change sprites in use."
+                                           : "."));
     return;
   }
-  for (size_t i = 0; i < added.size(); ++i) WriteSpriteTile(memory, free_sprites[i], *added[i]);
-  for (int row = 0; row < rows; ++row) {
-    for (int column = 0; column < columns; ++column) {
-      memory[CellAddress(cell_x + column, cell_y + row)] =
-          static_cast<uint8_t>(cells[static_cast<size_t>(row) * columns + column]);
-    }
-  }
+  if (!free_sprites.empty()) PrintVerbose("Added sprites: " + NumberList(free_sprites));
   if (SaveCartridge(*cartridge, job)) Finish(job);
 }
 

@@ -276,6 +276,34 @@ TEST(SetSheetAndMap, PutTheExportsBackIntoEveryForm) {
   }
 }
 
+// A raw ROM is written back at the size it was read: bare, or with the 32 bytes after
+// the memory (whose hash follows the edit).
+TEST(SetSheetAndMap, KeepsTheSizeOfARawRom) {
+  TempDir dir;
+  CartPictures pictures;
+  pictures.Randomize(31);
+  const std::vector<uint8_t> memory = MemoryOf(pictures, 8, dir.File("scratch.bin"));
+  WritePng(dir.File("sprite.png"), 8, 8, [](int x, int y) { return Colour((x + y) % 16); });
+  std::vector<uint8_t> want = memory;  // sprite 18: pixel rows 8-15, bytes 8-11 of each
+  for (int y = 0; y < 8; ++y) {
+    for (int k = 0; k < 4; ++k)
+      want[(8 + y) * 64 + 8 + k] =
+          static_cast<uint8_t>((2 * k + y) % 16 | ((2 * k + 1 + y) % 16) << 4);
+  }
+  const std::vector<uint8_t> hash =
+      Sha1Of(dir.File("scratch.bin"), std::vector<uint8_t>(want.begin(), want.begin() + kRomSize));
+  std::copy(hash.begin(), hash.end(), want.begin() + kHashAt);
+  for (const size_t size : {kRomSize, kPayloadSize}) {
+    SCOPED_TRACE(size);
+    WriteTestFile(dir.File("game.rom"), std::string(memory.begin(), memory.begin() + size));
+    const ProcessResult result =
+        RunBrasswick({"setsheet", dir.File("game.rom"), dir.File("sprite.png"), "--at", "18"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_TRUE(ReadTestFile(dir.File("game.rom")) ==
+                std::string(want.begin(), want.begin() + size));
+  }
+}
+
 class SetSheetTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -572,16 +600,23 @@ TEST_F(SetMapTest, RefusesUnknownBlocksOrAddsThemAsSprites) {
   }
 }
 
+// Of the blank sprites 7, 100 and 140 only 7 is free: 100 marks a cell of the map, and
+// 140's bytes are cells of rows 32-63 that would then show drawn sprites instead of the
+// blank sprite 0.
 TEST_F(SetMapTest, RunsOutOfBlankSprites) {
   for (int n = 1; n < 256; ++n) {
-    if (n != 7 && n != 140) DrawSprite(n, n % 13 + 1);
+    if (n != 7 && n != 100 && n != 140) DrawSprite(n, n % 13 + 1);
+  }
+  pictures_.map[5][5] = 100;
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 128; ++x) ASSERT_NE(pictures_.MapCell(x, y), 7) << x << ", " << y;
   }
   WriteTestFile(Cart(), pictures_.ToP8());
   WriteBlocks({{-1, -2, -3}});
   const ProcessResult result = Run({"setmap", "--addSprites"});
   EXPECT_EQ(result.exit_code, 165);
   EXPECT_EQ(result.err, "Failed to add the picture's new sprites:\n" + Picture() +
-                            "\n3 new sprites are needed and 2 blank ones are free.\n");
+                            "\n3 new sprites are needed and 1 blank ones are free.\n");
 }
 
 // Map rows 32-63 are the sheet's lower half: a cell there is written only over a blank
@@ -603,25 +638,36 @@ TEST_F(SetMapTest, WritesTheLowerRowsOnlyOverBlankSprites) {
   EXPECT_EQ(got.map, pictures_.map);
 
   // With sprites 1-127 taken, a new block may not go to the blank sprite 128 its own
-  // cell overlaps, and takes 129.
+  // cell overlaps. Nor to 129 when the bytes it would hold, cells of rows 32-63 now
+  // showing the blank sprite 0, name drawn sprites: colours 1 and 14 make byte 0x1E,
+  // sprite 30. Colours 9 and 14 make bytes 0xE9, 0x9E and 0xEE, blank sprites.
   for (int n = 1; n < 128; ++n) DrawSprite(n, n % 11 + 1);
   WriteTestFile(Cart(), pictures_.ToP8());
   WriteBlocks({{-1}});
+  result = Run({"setmap", "--at", "0", "32", "--addSprites"});
+  EXPECT_EQ(result.exit_code, 165);
+  EXPECT_EQ(result.err, "Failed to add the picture's new sprites:\n" + Picture() +
+                            "\n1 new sprites are needed and 0 blank ones are free.\n");
+  WriteBlocks({{-9}});
   result = Run({"setmap", "--at", "0", "32", "--addSprites"});
   ASSERT_EQ(result.exit_code, 0) << result.err;
   got = PicturesOf(ReadTestFile(Cart()));
   EXPECT_EQ(got.MapCell(0, 32), 129);
   EXPECT_EQ(got.sheet[64][0], 1);
   EXPECT_EQ(got.sheet[64][1], 8);
+  EXPECT_EQ(got.sheet[64][8], 9);  // sprite 129's top-left pixel, on the diagonal
+  EXPECT_EQ(got.sheet[64][9], 14);
 
   // Sprite 200's top row is sheet row 96, pixels 64-71: cells (32-35, 48), which a
-  // picture may not change.
+  // picture may not change. Its row 4 shows colours 8 then 12 twice: two cells that
+  // name sprite 200 (0xC8) and would show it changed.
   WriteBlocks({{2}});
   const std::string before = ReadTestFile(Cart());
   result = Run({"setmap", "--at", "32", "48"});
   EXPECT_EQ(result.exit_code, 166);
   EXPECT_EQ(result.err, "Failed to write map rows 32-63 over sprites in use:\n" + Cart() +
-                            "\nCell (32, 48) would change sprite 200, which is not blank.\n");
+                            "\nCell (32, 48) would change sprite 200, which is not blank, and 2 "
+                            "more cells would change sprites in use.\n");
   EXPECT_TRUE(ReadTestFile(Cart()) == before);
 }
 
