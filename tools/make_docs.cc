@@ -293,9 +293,12 @@ const std::vector<ExitStatus>& ExitStatuses() {
        "sides are no multiples of 8 (setmap)."},
       {{kPictureColorsUnknown}, "A pixel of the picture is none of the 16 standard colours."},
       {{kCellsMatchNoSprite}, "A cell of the map picture shows no sprite of the sheet."},
-      {{kNoRoomForSprites}, "Too few blank sprites are left for the new cells (--addSprites)."},
+      {{kNoRoomForSprites},
+       "Too few sprites are free (blank, without flags, named by no cell) for the new cells "
+       "(--addSprites)."},
       {{kMapOverSprites},
-       "Map rows 32-63 would change sprites 128-255 that are not blank (they share memory)."},
+       "Map rows 32-63 would change sprites 128-255 that are not blank or that other cells "
+       "show (they share memory)."},
       {{kIncludesTooMany},
        "The .p8's includes name each other so often that putting them in passes 4096 files "
        "or 32 MiB."},
