@@ -34,15 +34,20 @@ struct Marker {
 
 // The marker lines and where they start. Lines end at "\r\n", "\n", "\r" and NUL, except in a
 // "__lua__" section, where only "\n" ends one (a CR right before it is not part of
-// the line).
+// the line), or, when that marker line itself ended with a lone "\r", "\r\n", "\n" and "\r".
 std::vector<Marker> FindMarkers(std::string_view text) {
   std::vector<Marker> markers;
   bool code = false;
+  bool code_at_cr = false;
   size_t i = 0;
   while (i < text.size()) {
     size_t end = i;
     size_t next;
-    if (code) {
+    if (code && code_at_cr) {
+      while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+      next = end + 1;
+      if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++next;
+    } else if (code) {
       while (end < text.size() && text[end] != '\n') ++end;
       next = end + 1;
       if (end < text.size() && end > i && text[end - 1] == '\r') --end;
@@ -55,6 +60,8 @@ std::vector<Marker> FindMarkers(std::string_view text) {
     if (IsMarker(line)) {
       markers.push_back({i, line});
       code = line == "__lua__";
+      code_at_cr = code && end < text.size() && text[end] == '\r' &&
+                   (end + 1 >= text.size() || text[end + 1] != '\n');
     }
     i = next;
   }
@@ -159,7 +166,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (body.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
     body.remove_prefix(kByteOrderMark.size());
   }
-  FUZZ_CHECK(document.has_value() == (body.substr(0, kSignature.size()) == kSignature));
+  const bool signed_text = body.substr(0, kSignature.size()) == kSignature;
+  const std::vector<Marker> markers = FindMarkers(text);
+  FUZZ_CHECK(document.has_value() == (signed_text && markers.size() < brasswick::kMaxCartSections));
   if (!document) return 0;
 
   FUZZ_CHECK(document->newline == ExpectedNewline(text));
@@ -167,7 +176,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const brasswick::CartSection& section : document->sections) {
     for (std::string_view line : section.lines) FUZZ_CHECK(!IsMarker(line));
   }
-  const std::vector<Marker> markers = FindMarkers(text);
   FUZZ_CHECK(document->sections.size() == markers.size() + 1);
 
   FUZZ_CHECK(brasswick::SaveCartDocument(*document, output_path));

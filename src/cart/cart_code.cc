@@ -74,7 +74,9 @@ const std::array<GlyphByte, 256>& SortedGlyphs() {
   return sorted;
 }
 
+// Byte 0 is no character: code never holds it.
 std::optional<uint8_t> ByteOfCharacter(uint32_t code_point) {
+  if (code_point == 0) return std::nullopt;
   const std::array<GlyphByte, 256>& sorted = SortedGlyphs();
   auto it = std::lower_bound(
       sorted.begin(), sorted.end(), code_point,
@@ -193,6 +195,9 @@ std::optional<std::string> DecodeCurrent(std::span<const uint8_t> area) {
     } while (value == 7);
     if (!CopyBack(out, distance, count, length)) return std::nullopt;
   }
+  // A header whose length the bits do not reach lies about the code: what was decoded
+  // is only part of it.
+  if (out.size() < length) return std::nullopt;
   return out;
 }
 
@@ -277,24 +282,34 @@ std::string CodeBytesToText(std::string_view bytes) {
   }
 }
 
-std::optional<std::string> CodeTextToBytes(std::string_view text, size_t* bad_offset) {
+std::optional<std::string> CodeTextToBytes(std::string_view text, CodeTextFault* fault) {
   try {
     std::string bytes;
     bytes.reserve(text.size());
     const std::array<uint16_t, 128>& ascii = AsciiBytes();
     size_t at = 0;
     while (at < text.size()) {
-      if (const auto lead = static_cast<unsigned char>(text[at]);
-          lead < 0x80 && ascii[lead] != kNoByte) {
+      const auto lead = static_cast<unsigned char>(text[at]);
+      if (lead == '\r' && at + 1 < text.size() && text[at + 1] == '\n') {
+        bytes.push_back('\n');
+        at += 2;
+        continue;
+      }
+      if (lead < 0x80 && ascii[lead] != kNoByte) {
         bytes.push_back(static_cast<char>(ascii[lead]));
         ++at;
         continue;
       }
       const Utf8Character character = DecodeUtf8At(text, at);
-      std::optional<uint8_t> byte;
-      if (character.length > 0) byte = ByteOfCharacter(character.code_point);
+      if (character.length == 0) {
+        // Not UTF-8: a glyph written as its raw byte.
+        bytes.push_back(static_cast<char>(lead));
+        ++at;
+        continue;
+      }
+      const std::optional<uint8_t> byte = ByteOfCharacter(character.code_point);
       if (!byte) {
-        if (bad_offset != nullptr) *bad_offset = at;
+        if (fault != nullptr) *fault = {at, character.code_point};
         return std::nullopt;
       }
       at += character.length;

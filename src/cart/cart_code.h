@@ -30,9 +30,10 @@ inline constexpr size_t kMaxCodeLength = 65535;
 // runs past the area or past its stated compressed length (a compressed length below
 // the 8-byte header included), a copy reaches before the start (or has distance 0), a
 // literal's list position is above 255, a literal has more than 16 unary bits; and none
-// for an area of the wrong size or when memory runs out. A copy that would pass the
-// stated code length is cut at it. A current-format stream whose bits are used up at
-// the end of a token gives the code decoded so far.
+// for an area of the wrong size or when memory runs out; and none for a current-format
+// stream whose bits are used up before the stated code length (whatever its last
+// byte's padding bits hold). A copy that would pass the stated code length is cut at
+// it.
 std::optional<std::string> DecodeCodeArea(std::span<const uint8_t> area);
 
 // A current-format stream ("\0pxa", its 8-byte header, its bits) of any length, decoded
@@ -45,16 +46,24 @@ std::optional<std::string> DecodeCodeStream(std::span<const uint8_t> stream);
 
 // Code bytes (one a character) as .p8 text: 0x20-0x7E, tab, LF and CR as themselves,
 // every other byte as its character of the table (UTF-8; the emoji glyphs with the
-// variation selector U+FE0F). Byte 0, which code never holds, is kept as the NUL
-// character so that CodeTextToBytes gives it back. Empty when memory runs out.
+// variation selector U+FE0F). Byte 0, which code never holds, is written as the NUL
+// character, which CodeTextToBytes refuses. Empty when memory runs out.
 std::string CodeBytesToText(std::string_view bytes);
 
-// .p8 code text back to bytes by the same table; the NUL character gives byte 0, and
-// an emoji glyph is taken with or without its variation selector. None when a
-// character is not in the table (or the text is not UTF-8); *bad_offset then gets the
-// byte offset in text of the first such character (when bad_offset is not null). None
-// also when memory runs out (bad_offset then untouched).
-std::optional<std::string> CodeTextToBytes(std::string_view text, size_t* bad_offset = nullptr);
+// Where .p8 code text holds a character that no byte stands for.
+struct CodeTextFault {
+  size_t offset = 0;        // the character's byte offset in the text
+  uint32_t code_point = 0;  // the character itself
+};
+
+// .p8 code text back to bytes by the same table. An emoji glyph is taken with or
+// without its variation selector; a line break written as CR LF is one byte 0x0A; a
+// byte that does not begin a well-formed UTF-8 character is that byte itself (older
+// .p8 files hold the glyphs as raw bytes 0x80-0xFF). None when a well-formed character
+// is not in the table, the NUL character included (no cartridge can hold byte 0 in its
+// code); *fault then tells which and where (when fault is not null). None also when
+// memory runs out (fault then untouched).
+std::optional<std::string> CodeTextToBytes(std::string_view text, CodeTextFault* fault = nullptr);
 
 }  // namespace brasswick
 

@@ -15,10 +15,11 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // newline it uses.
 constexpr std::size_t kProbeLength = 128;
 
-// The cut of a run made by push_back, beside the two CartLines::Breaks values.
-constexpr uint8_t kOwnRun = 2;
+// The cut of a run made by push_back, beside the CartLines::Breaks values.
+constexpr uint8_t kOwnRun = 3;
 constexpr uint8_t kCutAny = static_cast<uint8_t>(CartLines::Breaks::kAny);
 constexpr uint8_t kCutLineFeed = static_cast<uint8_t>(CartLines::Breaks::kLineFeed);
+constexpr uint8_t kCutReturn = static_cast<uint8_t>(CartLines::Breaks::kReturn);
 
 // The code section's strings may hold a lone CR or a NUL; everywhere else they end lines.
 constexpr std::string_view kCodeMarker = "__lua__";
@@ -33,9 +34,10 @@ struct LineSpan {
 };
 
 LineSpan CutLine(const char* data, std::size_t position, std::size_t stop, uint8_t cut) {
-  if (cut == kCutAny) {
+  if (cut == kCutAny || cut == kCutReturn) {
+    const char last = cut == kCutAny ? '\0' : '\r';
     std::size_t end = position;
-    while (end < stop && !IsAnyBreak(data[end])) ++end;
+    while (end < stop && data[end] != '\n' && data[end] != '\r' && data[end] != last) ++end;
     if (end >= stop) return {stop, stop};
     if (data[end] == '\r' && end + 1 < stop && data[end + 1] == '\n') return {end, end + 2};
     return {end, end + 1};
@@ -140,6 +142,7 @@ std::string_view CartLines::raw() const {
 bool CartLines::EndsWithBreak() const {
   std::string_view bytes = raw();
   if (bytes.empty()) return false;
+  if (cut_ == kCutReturn) return bytes.back() == '\n' || bytes.back() == '\r';
   return cut_ == kCutAny ? IsAnyBreak(bytes.back()) : bytes.back() == '\n';
 }
 
@@ -212,11 +215,16 @@ std::optional<CartDocument> LoadCartDocumentFromBytes(const std::string& path,
     LineSpan span = CutLine(data, position, size, cut);
     std::string_view line(data + position, span.end - position);
     if (IsMarkerLine(line)) {
+      if (document.sections.size() == kMaxCartSections) return std::nullopt;
       CartSection& ended = document.sections.back();
       ended.lines = CartLines(text, run_start, position, static_cast<CartLines::Breaks>(cut));
       document.sections.push_back(
           CartSection{std::string(line), {}, std::string(data + span.end, span.next - span.end)});
-      cut = line == kCodeMarker ? kCutLineFeed : kCutAny;
+      // Code lines end as the code's marker line does when that is a lone "\r": a
+      // file of such lines would otherwise be code to its end.
+      cut = line != kCodeMarker                             ? kCutAny
+            : document.sections.back().marker_break == "\r" ? kCutReturn
+                                                            : kCutLineFeed;
       run_start = span.next;
     }
     position = span.next;

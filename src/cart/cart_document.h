@@ -22,10 +22,11 @@ namespace brasswick {
 // its break (the last line may have none). What ends a line depends on the section:
 // in the header and the data sections "\n", "\r\n", a lone "\r" and NUL all do; in the
 // code section ("__lua__") only "\n" does ("\r\n" is one break), since its strings may
-// hold a lone CR or a NUL byte. The sections of a loaded document all view the file's
-// text, held once, so a document costs about the size of its file however many lines
-// it has. While a section is untouched it keeps the exact bytes it was read from; once
-// lines are added or cleared its run is its own, each line followed by "\n". Copies
+// hold a lone CR or a NUL byte, unless its marker line ends with a lone "\r": a file
+// whose lines end so has its code lines end at a lone "\r" too (NUL still does not). The sections
+// of a loaded document all view the file's text, held once, so a document costs about the size of
+// its file however many lines it has. While a section is untouched it keeps the exact bytes it was
+// read from; once lines are added or cleared its run is its own, each line followed by "\n". Copies
 // share the text they view.
 class CartLines {
  public:
@@ -33,6 +34,7 @@ class CartLines {
   enum class Breaks : uint8_t {
     kAny,       // "\n", "\r\n", a lone "\r" or NUL
     kLineFeed,  // "\n" or "\r\n" only
+    kReturn,    // "\n", "\r\n" or a lone "\r", not NUL
   };
 
   // Walks the lines in order; each is a view that stays valid while the CartLines
@@ -133,8 +135,14 @@ struct CartDocument {
   std::deque<CartSection> sections;
 };
 
-// Loads a .p8 text cartridge. None when the file cannot be read or does not begin
-// (after an optional UTF-8 byte-order mark) with "pico-8 cartridge". A byte-order mark
+// The most sections a loaded document holds. A cartridge has a dozen or so; each
+// section costs about a hundred bytes, so a file of nothing but marker lines would
+// otherwise take some thirty times its size.
+inline constexpr std::size_t kMaxCartSections = 65536;
+
+// Loads a .p8 text cartridge. None when the file cannot be read, does not begin (after
+// an optional UTF-8 byte-order mark) with "pico-8 cartridge", or has more than
+// kMaxCartSections sections, the header section included. A byte-order mark
 // is kept as the first bytes of the first header line, so saving writes it back.
 // Lines are cut as CartLines says; bytes are kept as they are, valid UTF-8 or not.
 std::optional<CartDocument> LoadCartDocument(const std::string& path);

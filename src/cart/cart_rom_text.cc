@@ -269,10 +269,14 @@ std::optional<std::string> P8CodeText(const CartDocument& document) {
   if (section == nullptr) return std::string();
   try {
     std::string code;
-    if (section->lines.verbatim()) {
-      code = section->lines.raw();
+    // Lines cut at a lone CR are joined by LF, the one break code holds.
+    if (section->lines.verbatim() && section->marker_break != "\r") {
+      const std::string_view raw = section->lines.raw();
+      code = raw;
+      // The section's last break is not code. It is written as the marker's is: in a
+      // file of LF breaks a CR before the last LF is the code's own last byte.
       if (code.ends_with('\n')) code.pop_back();
-      if (document.newline == "\r\n" && section->lines.raw().ends_with("\r\n")) code.pop_back();
+      if (section->marker_break == "\r\n" && code.ends_with('\r')) code.pop_back();
       return code;
     }
     bool first = true;

@@ -49,9 +49,12 @@ std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::st
 std::optional<CartPayload> P8DataToRom(const CartDocument& document);
 
 // The code of a .p8's "lua" section as text: its bytes as read, without the line break
-// that ends its last line (RomToP8Text writes one after any code): "\n", or "\r\n" in a
-// document whose lines end so. Empty when there is no such section; none when memory
-// runs out.
+// that ends its last line (RomToP8Text writes one after any code). That break is "\n",
+// or "\r\n" when the section's marker line ends with "\r\n"; after a marker ending in
+// "\n" a CR before the last "\n" stays, so code whose last byte is CR comes back whole.
+// When the code's lines end at a lone "\r" (see CartLines), each such break becomes
+// "\n". Other breaks stay as read ("\r\n" is one line break to CodeTextToBytes).
+// Empty when there is no such section; none when memory runs out.
 std::optional<std::string> P8CodeText(const CartDocument& document);
 
 // The "version N" of a .p8's second line; kDefaultP8Version when that line is missing

@@ -45,8 +45,6 @@ constexpr uint32_t kLongCopy = 128;
 // position they cover, where a copy reaching past their end may begin. On Lua-like code
 // it loses nothing; on code made of near-identical blocks, about a twentieth.
 constexpr uint32_t kQuickLongCopy = 32;
-// A quick stream longer than this gets the thorough search too: that can make it fit.
-constexpr size_t kNearFull = kCodeAreaSize - kCodeAreaSize / 8;
 // Tree nodes looked at per position: deeper walks found no more on Lua-like code.
 constexpr int kTreeDepth = 24;
 // Tree roots. Several beginnings sharing a root cost the walk little, as the tree
@@ -173,6 +171,9 @@ class CopyFinder {
 
   // The length from which a copy is taken whole.
   uint32_t LongCopy() const { return long_copy_; }
+  // Whether a walk met a match of LongCopy() bytes. Until one does, the tree and the
+  // copies found are those of any search whose LongCopy() is longer.
+  bool MetLongCopy() const { return met_long_copy_; }
 
   // The copies at position i, for i = 0, 1, 2, ... in turn while i + 3 <= n.
   Copies At(uint32_t i) {
@@ -233,6 +234,7 @@ class CopyFinder {
         return;
       }
       if (length >= long_copy_) {
+        met_long_copy_ = true;
         // Position i takes the place of j, whose bytes the tree orders by it equal.
         *below = smaller_[slot];
         *above = larger_[slot];
@@ -263,6 +265,7 @@ class CopyFinder {
   std::vector<uint16_t> root_;
   uint32_t whole_end_ = 0;  // the end of the copy last taken whole
   uint32_t whole_distance_ = 0;
+  bool met_long_copy_ = false;
 };
 
 // Bits into bytes lowest bit first; a number is written lowest bit first.
@@ -322,12 +325,13 @@ class StreamWriter {
     for (; rest >= 7; rest -= 7) bits_.Put(7, 3);
     bits_.Put(rest, 3);
   }
-  // The run's zero byte is left out when the run ends the code.
-  void Raw(const uint8_t* bytes, uint32_t length, bool ends_code) {
+  // The run's zero byte ends it at the code's end too: readers other than ours
+  // expect it there.
+  void Raw(const uint8_t* bytes, uint32_t length) {
     bits_.Put(0b010, 3);
     bits_.Put(0, 10);
     for (uint32_t k = 0; k < length; ++k) bits_.Put(bytes[k], 8);
-    if (!ends_code) bits_.Put(0, 8);
+    bits_.Put(0, 8);
   }
   std::string Finish(uint32_t n) {
     bits_.Flush();
@@ -375,8 +379,7 @@ class Compressor {
       const uint32_t slot = i & kRingMask;
       if (far_to_ == i) Relax(i, far_bits_, far_step_);
       if (run_bits_ != kInfinity) {
-        // At the code's end the run stops without its zero byte.
-        Relax(i, run_bits_ + (i == n_ ? 0 : kRawEndBits), MakeStep(run_start_, kRawDistance));
+        Relax(i, run_bits_ + kRawEndBits, MakeStep(run_start_, kRawDistance));
       }
       steps_[i - block] = step_[slot];
       if (i == n_) break;
@@ -429,6 +432,9 @@ class Compressor {
     std::string cheapest = cheapest_.Finish(n_);
     return cheapest.size() <= greedy.size() ? std::move(cheapest) : std::move(greedy);
   }
+
+  // Whether the copy search met a copy it takes whole (see CopyFinder::MetLongCopy).
+  bool MetLongCopy() const { return finder_.MetLongCopy(); }
 
  private:
   // Enough for every relaxation but those of copies taken whole, which go to far_.
@@ -494,7 +500,7 @@ class Compressor {
       if (distance == kLiteralDistance) {
         cheapest_.Literal(text_[i]);
       } else if (distance == kRawDistance) {
-        cheapest_.Raw(text_ + i, length, i + length == n_);
+        cheapest_.Raw(text_ + i, length);
       } else {
         cheapest_.CopyOf(length, distance);
       }
@@ -523,18 +529,29 @@ class Compressor {
 
 }  // namespace
 
-std::optional<std::string> CompressCode(std::string_view code, CompressEffort effort) {
+std::optional<std::string> CompressCodeBySearch(std::string_view code, CompressSearch search) {
   if (code.size() > kMaxCodeLength) return std::nullopt;
   const auto* text = reinterpret_cast<const uint8_t*>(code.data());
   const auto n = static_cast<uint32_t>(code.size());
   try {
-    if (effort == CompressEffort::kQuickUnlessNearFull) {
-      std::string quick = Compressor(text, n, true).Run();
-      if (quick.size() <= kNearFull) return quick;
-      std::string thorough = Compressor(text, n, false).Run();
-      return thorough.size() <= quick.size() ? thorough : quick;
-    }
-    return Compressor(text, n, false).Run();
+    return Compressor(text, n, search == CompressSearch::kQuick).Run();
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> CompressCode(std::string_view code) {
+  if (code.size() > kMaxCodeLength) return std::nullopt;
+  const auto* text = reinterpret_cast<const uint8_t*>(code.data());
+  const auto n = static_cast<uint32_t>(code.size());
+  try {
+    Compressor quick(text, n, true);
+    std::string stream = quick.Run();
+    // Until a match as long as the quick search takes whole, both searches walk the same
+    // tree and find the same copies: the thorough one would make the same stream.
+    if (!quick.MetLongCopy()) return stream;
+    std::string thorough = Compressor(text, n, false).Run();
+    return thorough.size() <= stream.size() ? thorough : stream;
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }

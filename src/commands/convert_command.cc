@@ -36,6 +36,7 @@
 #include "console/console.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
+#include "runtime/text/text_codes.h"
 
 namespace brasswick {
 namespace {
@@ -372,13 +373,12 @@ void RecordTooBig(int64_t failure, std::string_view what, size_t size, size_t li
 }
 
 // Where in text the byte at offset stands, as "line L, column C" (columns in
-// characters).
+// characters, a byte that begins no UTF-8 character being one).
 std::string PlaceInText(std::string_view text, size_t offset) {
   const std::string_view before = text.substr(0, offset);
-  const size_t line_start = before.rfind('\n') + 1;  // 0 when there is none
   size_t column = 1;
-  for (size_t i = line_start; i < before.size(); ++i) {
-    if ((static_cast<uint8_t>(before[i]) & 0xC0) != 0x80) ++column;
+  for (size_t i = before.rfind('\n') + 1; i < before.size(); ++column) {  // 0 when none
+    i += std::max<size_t>(DecodeUtf8At(before, i).length, 1);
   }
   return "line " + std::to_string(std::count(before.begin(), before.end(), '\n') + 1) +
          ", column " + std::to_string(column);
@@ -396,11 +396,14 @@ std::optional<std::string> CodeOfText(const CartDocument& document, const std::s
   std::string text;
   IncludeExpander expander(input_path, true);
   if (!expander.Append(*own, text)) return std::nullopt;
-  size_t bad = 0;
-  std::optional<std::string> code = CodeTextToBytes(text, &bad);
+  CodeTextFault fault;
+  std::optional<std::string> code = CodeTextToBytes(text, &fault);
   if (!code) {
+    char character[16];
+    std::snprintf(character, sizeof character, "U+%04X", static_cast<unsigned>(fault.code_point));
     RecordFailure(kCodeCharacterUnknown, "Failed to find a cartridge character for the code's " +
-                                             PlaceInText(text, bad) + ":\n" + input_path);
+                                             PlaceInText(text, fault.offset) + " (" + character +
+                                             "):\n" + input_path);
     return std::nullopt;
   }
   if (code->size() > kMaxCodeLength) {
@@ -412,9 +415,8 @@ std::optional<std::string> CodeOfText(const CartDocument& document, const std::s
 
 // The code compressed as the ROM holds it; none, with the failure recorded, when it
 // does not fit the code area.
-std::optional<std::string> CompressedCode(const std::string& code, CompressEffort effort,
-                                          const std::string& input_path) {
-  std::optional<std::string> stream = CompressCode(code, effort);
+std::optional<std::string> CompressedCode(const std::string& code, const std::string& input_path) {
+  std::optional<std::string> stream = CompressCode(code);
   if (!stream) {
     RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
     return std::nullopt;
@@ -428,11 +430,10 @@ std::optional<std::string> CompressedCode(const std::string& code, CompressEffor
 
 // The ROM cartridge a .p8 makes: its data sections, its code compressed, a trailer of
 // its version and hash, its label section.
-std::optional<RomCartridge> RomOfText(const CartDocument& document, CompressEffort effort,
-                                      const std::string& input_path) {
+std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::string& input_path) {
   std::optional<std::string> code = CodeOfText(document, input_path);
   if (!code) return std::nullopt;
-  std::optional<std::string> stream = CompressedCode(*code, effort, input_path);
+  std::optional<std::string> stream = CompressedCode(*code, input_path);
   if (!stream) return std::nullopt;
   std::optional<CartPayload> payload = P8DataToRom(document);
   if (!payload) {
@@ -501,7 +502,7 @@ bool WriteCartridge(const RomCartridge& cartridge, OutputKind kind, const std::s
 bool PrintCount(const std::string& code, std::optional<size_t> stream_size,
                 const std::string& input_path) {
   if (!stream_size) {
-    std::optional<std::string> stream = CompressCode(code, CompressEffort::kThorough);
+    std::optional<std::string> stream = CompressCode(code);
     if (!stream) {
       RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
       return false;
@@ -621,13 +622,8 @@ int ConvertRT() {
     if (!WriteText(*file->document, kind, output_path)) return 0;
   } else {
     PrintVerbose("Converting...");
-    // A count is the smallest size, the same whatever the code's length: what is written
-    // with it is that stream.
-    const CompressEffort effort =
-        count ? CompressEffort::kThorough : CompressEffort::kQuickUnlessNearFull;
-    std::optional<RomCartridge> cartridge = text_input
-                                                ? RomOfText(*file->document, effort, input_path)
-                                                : ReadRomCartridge(*file, input_path);
+    std::optional<RomCartridge> cartridge =
+        text_input ? RomOfText(*file->document, input_path) : ReadRomCartridge(*file, input_path);
     if (!cartridge) return 0;
     if (count && !PrintCount(cartridge->code, cartridge->stream_size, input_path)) return 0;
     if (!has_output) return 0;

@@ -128,14 +128,27 @@ TEST(CartCode, CutsWhatPassesTheStatedLength) {
   stream.Copy(1, 20, 5);
   EXPECT_EQ(DecodeCodeArea(stream.Area(5)), "aaaaa");
 
-  // Bits used up at a token's end stop the code short of its stated length; one more
-  // byte of zero bits is a cut-off copy.
+  // A header whose code length the bits never reach is refused, whether the bits run
+  // out at a token's end or inside one (a byte of zero padding is a cut-off copy).
   StreamWriter exact;
   exact.RawRun("a", true);
   exact.Copy(1, 3, 5);
-  ASSERT_EQ(exact.byte_count(), 5u);
-  EXPECT_EQ(DecodeCodeArea(exact.Area(10)), "aaaa");
-  EXPECT_FALSE(DecodeCodeArea(exact.Area(10, 8 + 6)));
+  ASSERT_EQ(exact.byte_count(), 5u);  // 13 + 16 + 8 + 3 bits: the last byte is full
+  EXPECT_EQ(DecodeCodeArea(exact.Area(4)), "aaaa");
+  EXPECT_FALSE(DecodeCodeArea(exact.Area(5)));
+  EXPECT_FALSE(DecodeCodeArea(exact.Area(1000)));
+  EXPECT_FALSE(DecodeCodeArea(exact.Area(1000, 8 + 6)));
+  // The same with the padding bits of a last byte that is not full: zeros there read
+  // as the start of a copy, ones as the start of a literal; neither reaches the length.
+  for (const uint32_t padding : {0u, 0x7Fu}) {
+    StreamWriter padded;
+    padded.Literal('a');
+    padded.Copy(1, 7, 5);  // 10 + 11 bits: three padding bits in the third byte
+    padded.Bits(padding, 3);
+    ASSERT_EQ(padded.byte_count(), 3u);
+    EXPECT_EQ(DecodeCodeArea(padded.Area(8)), "aaaaaaaa") << padding;
+    EXPECT_FALSE(DecodeCodeArea(padded.Area(1000))) << padding;
+  }
 
   StreamWriter run;
   run.RawRun("abcdef", true);
@@ -368,8 +381,9 @@ TEST(CartCode, WritesEveryByteAsItsCharacterAndReadsItBack) {
   std::vector<std::pair<int, std::string>> all = GlyphTable();
   for (int b = 0x20; b <= 0x7E; ++b) all.push_back({b, std::string(1, static_cast<char>(b))});
   for (int b : {0x09, 0x0A, 0x0D}) all.push_back({b, std::string(1, static_cast<char>(b))});
-  all.push_back({0x00, std::string(1, '\0')});
-  ASSERT_EQ(all.size(), 256u);
+  ASSERT_EQ(all.size(), 255u);
+  // Byte 0 is written as NUL, which no byte is read from (see the refusals).
+  EXPECT_EQ(CodeBytesToText(std::string(1, '\0')), std::string(1, '\0'));
 
   std::string every_byte, every_text;
   for (const auto& [byte, text] : all) {
@@ -391,22 +405,58 @@ TEST(CartCode, TakesAnEmojiWithOrWithoutItsSelector) {
 }
 
 TEST(CartCode, RefusesACharacterOutsideTheTableAtItsOffset) {
-  const std::vector<std::pair<std::string, size_t>> cases = {
-      {"ab\u00E9c", 2},           // a letter the console lacks
-      {"x=1\x01", 3},             // a control character written raw
-      {"\x7f", 0},                // DEL written raw, not as its glyph
-      {"\u2B07\uFE0F\uFE0F", 6},  // a selector after the one an emoji takes
-      {"\uFE0F", 0},              // a selector on its own
-      {"ok\u25CB\xff", 5},        // not UTF-8
-      {"\xe3\x81", 0},            // a character cut off
-      {"\u2588\U0001F432", 3},    // next to a table emoji
+  const struct {
+    std::string text;
+    size_t offset;
+    uint32_t code_point;
+  } cases[] = {
+      {"ab\u00E9c", 2, 0xE9},              // a letter the console lacks
+      {"x=1\x01", 3, 0x01},                // a control character written raw
+      {"\x7f", 0, 0x7F},                   // DEL written raw, not as its glyph
+      {"\u2B07\uFE0F\uFE0F", 6, 0xFE0F},   // a selector after the one an emoji takes
+      {"\uFE0F", 0, 0xFE0F},               // a selector on its own
+      {"\u2588\U0001F432", 3, 0x1F432},    // next to a table emoji
+      {std::string("a=\"\0\"", 5), 3, 0},  // NUL: code cannot hold byte 0
+      {"\x88\xC3\xA9", 1, 0xE9},           // a raw glyph, then a well-formed letter
   };
-  for (const auto& [text, offset] : cases) {
-    size_t bad = 12345;
-    EXPECT_FALSE(CodeTextToBytes(text, &bad)) << text;
-    EXPECT_EQ(bad, offset) << text;
-    EXPECT_FALSE(CodeTextToBytes(text, nullptr));
+  for (const auto& c : cases) {
+    CodeTextFault fault{12345, 12345};
+    EXPECT_FALSE(CodeTextToBytes(c.text, &fault)) << c.text;
+    EXPECT_EQ(fault.offset, c.offset) << c.text;
+    EXPECT_EQ(fault.code_point, c.code_point) << c.text;
+    EXPECT_FALSE(CodeTextToBytes(c.text, nullptr));
   }
+}
+
+// Old .p8 files hold the glyphs as raw bytes: a byte that begins no well-formed UTF-8
+// character is itself, beside the characters of the table.
+TEST(CartCode, TakesABytePastUtf8AsItself) {
+  const struct {
+    std::string text;
+    std::string bytes;
+  } cases[] = {
+      {"\x80\xff", "\x80\xff"},                        // stray lead and continuation
+      {"print(\"\x8b\x91\")", "print(\"\x8b\x91\")"},  // two arrows, raw
+      {"\u2588\x88", "\x80\x88"},                      // a glyph as UTF-8, then raw
+      {"\xe3\x81", "\xe3\x81"},                        // a character cut off
+      {"\xe3\x81x", "\xe3\x81x"},                      // ... by an ASCII byte
+      {"\xc0\x80", "\xc0\x80"},                        // an overlong NUL
+      {"\xed\xa0\x80", "\xed\xa0\x80"},                // a surrogate
+      {"\xf5\x80\x80\x80", "\xf5\x80\x80\x80"},        // past U+10FFFF
+      {"\xe2\x96\x88\xe2\x96", "\x80\xe2\x96"},        // whole glyph, then a cut one
+  };
+  for (const auto& c : cases) EXPECT_EQ(CodeTextToBytes(c.text), c.bytes) << c.text;
+}
+
+// A line break is LF or CR LF, either one byte 0x0A; a CR on its own is 0x0D.
+TEST(CartCode, ReadsCrLfAsOneLineBreak) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\r\nb\r\n", "a\nb\n"},
+      {"a\rb\r", "a\rb\r"},
+      {"\r\r\n\n\r", "\r\n\n\r"},
+      {"\u2588\r\n", "\x80\n"},
+  };
+  for (const auto& [text, bytes] : cases) EXPECT_EQ(CodeTextToBytes(text), bytes) << text;
 }
 
 }  // namespace

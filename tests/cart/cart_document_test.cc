@@ -315,6 +315,29 @@ TEST(CartDocument, MemoryStaysInProportionToTheFile) {
   EXPECT_EQ(ReadTestFile(out), text);
 }
 
+// Each section costs far more than its marker line's few bytes: a file of nothing but
+// marker lines is held to kMaxCartSections of them, and so to a few times its size.
+TEST(CartDocument, MemoryStaysInProportionToAFileOfMarkers) {
+  TempDir dir;
+  const std::string head = "pico-8 cartridge\n";
+  std::string most = head;
+  for (std::size_t k = 1; k < kMaxCartSections; ++k) most += k % 2 ? "__\n" : "__gfx__\n";
+  ASSERT_TRUE(LoadText(dir, most));
+  EXPECT_EQ(LoadText(dir, most)->sections.size(), kMaxCartSections);
+  EXPECT_FALSE(LoadText(dir, most + "__"));
+
+  std::string markers = head;
+  while (markers.size() < 3'000'000) markers += "__\n";
+  const std::string path = dir.File("markers.p8");
+  WriteTestFile(path, markers);
+  int64_t growth = PeakMemoryGrowth([&] {
+    // Refused, having held no more than the file and the sections up to the limit.
+    if (LoadCartDocument(path)) _exit(2);
+  });
+  ASSERT_GE(growth, 0);
+  EXPECT_LT(growth, 4 * static_cast<int64_t>(markers.size()));
+}
+
 TEST(CartDocument, MarkerLinesAreAnyLineFramedByTwoUnderscores) {
   TempDir dir;
   auto document =

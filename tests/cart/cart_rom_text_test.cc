@@ -365,6 +365,11 @@ TEST(P8CodeText, GivesTheCodeWithoutTheBreakTheTextAddsAndTheVersion) {
       {"version 300\n__lua__\n__gfx__\n", "", kDefaultP8Version},
       {"version\r\n__lua__\r\na\r\nb\r\n__gfx__\r\n", "a\r\nb", kDefaultP8Version},
       {"__lua__\nx\n", "x", kDefaultP8Version},
+      // After a marker ending in LF the last break is LF alone: a CR before it is the
+      // code's last byte, though the file's first characters hold a CR LF.
+      {"version 41\n__lua__\nx\r\n__gfx__\n", "x\r", 41},
+      {"version 41\r\n__lua__\nx\r\r\n", "x\r\r", 41},
+      {"version 41\r\n__lua__\r\nx\r\r\n", "x\r", 41},
   };
   for (const auto& c : cases) {
     const CartDocument document = Document(kHeader + c.text);
@@ -372,6 +377,21 @@ TEST(P8CodeText, GivesTheCodeWithoutTheBreakTheTextAddsAndTheVersion) {
     EXPECT_EQ(P8Version(document), c.version) << c.text;
   }
   EXPECT_EQ(P8CodeText(Document(std::string(kHeader) + "version 1\n")), "");
+}
+
+// A file whose lines all end with a lone CR: its code ends at the next marker, each
+// break one LF, and its data sections are read as such.
+TEST(P8CodeText, ReadsAFileOfCrBreaks) {
+  const CartDocument document = Document(
+      "pico-8 cartridge // http://www.pico-8.com\rversion 8\r__lua__\r"
+      "a=1\r\rb=2\r\n c=3\r__gfx__\r0123\r__gff__\r05\r");
+  EXPECT_EQ(P8CodeText(document), "a=1\n\nb=2\n c=3");
+  EXPECT_EQ(P8Version(document), 8);
+  const std::optional<CartPayload> payload = P8DataToRom(document);
+  ASSERT_TRUE(payload);
+  EXPECT_EQ((*payload)[0], 0x10);
+  EXPECT_EQ((*payload)[1], 0x32);
+  EXPECT_EQ((*payload)[0x3000], 0x05);
 }
 
 }  // namespace

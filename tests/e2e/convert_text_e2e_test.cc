@@ -197,7 +197,12 @@ TEST(ConvertText, RefusesWhatNoCartridgeCanHoldWritingNothing) {
       {"self", "#include self.lua", 161, "Failed to include a file that includes itself:\n"},
       {"ping", "#include ping.lua", 161, "Failed to include a file that includes itself:\n"},
       {"euro", "x=1\nprint('\xE2\x82\xAC')", 155,
-       "Failed to find a cartridge character for the code's line 2, column 8:\n"},
+       "Failed to find a cartridge character for the code's line 2, column 8 (U+20AC):\n"},
+      // Columns count characters, a raw glyph byte as one; a line break CR LF is one.
+      {"acute", "x=1\r\n\u2588\x8b\xe3\x81 s='\xC3\xA9'", 155,
+       "Failed to find a cartridge character for the code's line 2, column 9 (U+00E9):\n"},
+      {"nul", std::string("s='\0'", 5), 155,
+       "Failed to find a cartridge character for the code's line 1, column 4 (U+0000):\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -218,10 +223,9 @@ TEST(ConvertText, RefusesWhatNoCartridgeCanHoldWritingNothing) {
 }
 
 // --count says how big the code is, with or without an output, and the compressed size
-// it gives is the stream a ROM output holds.
-// The count is of the thorough search's stream, the one then written; without --count,
-// code that leaves the area roomy gets the quick search's, a little larger on code that
-// repeats itself in long runs as this does.
+// it gives is the stream a ROM output holds, with --count or without: on code that
+// repeats itself in long runs, as this does, the searches' streams differ, and both
+// paths keep the smaller.
 TEST(ConvertText, CountsTheCodeAndItsCompressedSize) {
   TempDir dir;
   std::string code = "-- count me\n";
@@ -239,10 +243,8 @@ TEST(ConvertText, CountsTheCodeAndItsCompressedSize) {
   const std::vector<uint8_t> rom = BytesOf(ReadTestFile(dir.File("game.rom")));
   ASSERT_EQ(rom.size(), kRomSize);
   const size_t stream = ReadBe16(rom, kCodeStart + 6);
-  ASSERT_EQ(Convert({dir.File("game.p8"), dir.File("quick.rom")}).exit_code, 0);
-  const std::vector<uint8_t> quick = BytesOf(ReadTestFile(dir.File("quick.rom")));
-  ASSERT_EQ(quick.size(), kRomSize);
-  EXPECT_GT(ReadBe16(quick, kCodeStart + 6), stream);
+  ASSERT_EQ(Convert({dir.File("game.p8"), dir.File("plain.rom")}).exit_code, 0);
+  EXPECT_EQ(BytesOf(ReadTestFile(dir.File("plain.rom"))), rom);
   // The code as read is the section without the break the text ends it with.
   const size_t length = code.size() - 1;
   EXPECT_EQ(ReadBe16(rom, kCodeStart + 4), length);
@@ -254,6 +256,69 @@ TEST(ConvertText, CountsTheCodeAndItsCompressedSize) {
   // Neither an output nor --count: nothing to do.
   const ProcessResult idle = Convert({dir.File("game.p8")});
   EXPECT_EQ(idle.exit_code, 156);
+}
+
+// Code as .p8 files hold it that are not written as this tool writes: an old file's
+// glyphs as raw bytes, CR LF and CR line breaks. Each gives the ROM its bytes say: one
+// byte a glyph, one 0x0A a line break, and the data sections after the code.
+TEST(ConvertText, ReadsOldAndOddCodeText) {
+  TempDir dir;
+  const std::string gfx = "__gfx__\n0123\n";
+  // The arrow glyphs 0x8B, 0x91 and 0x83 as .p8 text writes them: U+2B05, U+27A1 and
+  // U+2B07, each with the selector U+FE0F.
+  const std::string left = "\xE2\xAC\x85\xEF\xB8\x8F";
+  const std::string right = "\xE2\x9E\xA1\xEF\xB8\x8F";
+  const std::string down = "\xE2\xAC\x87\xEF\xB8\x8F";
+  const struct {
+    std::string name;
+    std::string file;
+    size_t length;     // the code's bytes in the ROM
+    std::string text;  // that code written back as text
+  } cases[] = {
+      {"raw", std::string(kP8Header) + "version 8\n__lua__\nprint(\"\x8b\x91\x83\")\n" + gfx, 12,
+       "print(\"" + left + right + down + "\")"},
+      {"mixed", std::string(kP8Header) + "version 8\n__lua__\n?\"" + down + "\x83\"\n" + gfx, 5,
+       "?\"" + down + down + "\""},
+      {"crlf",
+       "pico-8 cartridge // http://www.pico-8.com\r\nversion 41\r\n__lua__\r\n"
+       "a=1\r\nb=2\r\n__gfx__\r\n0123\r\n",
+       7, "a=1\nb=2"},
+      {"cr",
+       "pico-8 cartridge // http://www.pico-8.com\rversion 41\r__lua__\r"
+       "a=1\rb=2\r__gfx__\r0123\r",
+       7, "a=1\nb=2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteTestFile(dir.File(c.name + ".p8"), c.file);
+    const std::string rom_path = dir.File(c.name + ".rom");
+    const ProcessResult result = Convert({dir.File(c.name + ".p8"), rom_path});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    const std::vector<uint8_t> rom = BytesOf(ReadTestFile(rom_path));
+    ASSERT_EQ(rom.size(), kRomSize);
+    EXPECT_EQ(ReadBe16(rom, kCodeStart + 4), c.length);
+    // The sheet's first two bytes: pixels 0, 1 and 2, 3, the left one low.
+    EXPECT_EQ(rom[0], 0x10);
+    EXPECT_EQ(rom[1], 0x32);
+    ASSERT_EQ(Convert({rom_path, dir.File(c.name + ".lua")}).exit_code, 0);
+    EXPECT_EQ(ReadTestFile(dir.File(c.name + ".lua")), c.text);
+  }
+}
+
+// Code whose last byte is CR keeps it through .p8 text and back.
+TEST(ConvertText, KeepsACarriageReturnThatEndsTheCode) {
+  TempDir dir;
+  std::vector<uint8_t> payload(kPayloadSize, 0);
+  const std::string code = "x=1\r";
+  std::copy(code.begin(), code.end(), payload.begin() + kCodeStart);
+  CartPicture picture = CartPicture::Template();
+  ASSERT_FALSE(picture.pixels.empty());
+  picture.WritePayload(payload);
+  ASSERT_TRUE(picture.Save(dir.File("cr.p8.png")));
+  ASSERT_EQ(Convert({dir.File("cr.p8.png"), dir.File("cr.p8")}).exit_code, 0);
+  ASSERT_EQ(Convert({dir.File("cr.p8"), dir.File("cr.rom")}).exit_code, 0);
+  ASSERT_EQ(Convert({dir.File("cr.rom"), dir.File("cr.lua")}).exit_code, 0);
+  EXPECT_EQ(ReadTestFile(dir.File("cr.lua")), code);
 }
 
 }  // namespace
