@@ -169,6 +169,17 @@ TEST(Players, OldPlayersGetCodeTheyCanRun) {
   ProcessResult result = RunBrasswick({"setsheet", dir.File("old.js"), dir.File("sheet.png")});
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_TRUE(ReadTestFile(dir.File("old.js")) == script);
+  // Another game's sheet put in: the list keeps its length, and everything past the
+  // sheet, its code area included, stays as it was.
+  const std::vector<uint8_t> other = GameRom(6, "print('other')");
+  WriteTestFile(dir.File("other.js"), PlayerScript("'other.p8'", other));
+  ASSERT_EQ(RunBrasswick({"sheet", dir.File("other.js"), dir.File("other.png")}).exit_code, 0);
+  WriteTestFile(dir.File("edited.js"), script);
+  result = RunBrasswick({"setsheet", dir.File("edited.js"), dir.File("other.png")});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  std::vector<uint8_t> expected(other.begin(), other.begin() + 0x2000);
+  expected.insert(expected.end(), rom.begin() + 0x2000, rom.end());
+  EXPECT_TRUE(ListBytes(ReadTestFile(dir.File("edited.js"))) == expected);
 
   // Code that fits plain goes plain; longer code that compresses goes in the old format.
   std::string long_code;
