@@ -16,6 +16,8 @@ namespace {
 
 // The characters the stream's bytes 1-59 stand for.
 constexpr std::string_view kTable = "\n 0123456789abcdefghijklmnopqrstuvwxyz!#%(){}[]<>+=/*:;.,~_";
+// The farthest copy: the largest first byte (255) and the largest low four bits.
+constexpr size_t kFarthest = (255 - 60) * 16 + 15;
 constexpr std::string_view kEnding = "if(_update60)_update=function()_update60()_update60()end";
 constexpr std::string_view kButtonsEnding =
     "if(_update60)_update=function()_update60()_update_buttons()_update60()end";
@@ -58,7 +60,7 @@ TEST(CompressOldCode, WritesTheHeaderAndReadsBackAsAnyCode) {
     codes.push_back(RandomCode(random, size, alphabets[round % 5]));
   }
   // Repeats just inside and just past the farthest and longest copy.
-  for (const size_t gap : {kOldCopyMaxDistance - 1, kOldCopyMaxDistance, kOldCopyMaxDistance + 1}) {
+  for (const size_t gap : {kFarthest - 1, kFarthest, kFarthest + 1}) {
     const std::string block = RandomCode(random, 40, "");
     codes.push_back(block + RandomCode(random, gap - block.size(), "ABC") + block);
   }
@@ -90,14 +92,14 @@ TEST(CompressOldCode, TakesTheLongestCopyWithinReach) {
   // A block of 17 distinct table characters again exactly as far back as a copy
   // reaches costs one copy; one byte farther, each character alone.
   const std::string block = "abcdefghijklmnopq";
-  for (const size_t distance : {kOldCopyMaxDistance, kOldCopyMaxDistance + 1}) {
+  for (const size_t distance : {kFarthest, kFarthest + 1}) {
     std::string filler;
     for (size_t i = 0; filler.size() < distance - block.size(); ++i) {
       filler += static_cast<char>('A' + i % 26);
     }
     const std::string head = block + filler;
     const size_t extra = StreamSize(head + block) - StreamSize(head);
-    EXPECT_EQ(extra, distance == kOldCopyMaxDistance ? 2 : block.size()) << distance;
+    EXPECT_EQ(extra, distance == kFarthest ? 2 : block.size()) << distance;
   }
 }
 
