@@ -1,5 +1,6 @@
 #include "cart/cart_reader.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <utility>
@@ -14,13 +15,6 @@ namespace {
 constexpr size_t kNpos = std::string_view::npos;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
-// The payload of the list in text; none when there is no list or it is never closed.
-std::optional<CartPayload> PayloadOfList(std::string_view text) {
-  const std::optional<std::string_view> list = FindTextBetween(text, kCartDataStart, kCartDataEnd);
-  if (!list) return std::nullopt;
-  return ParseCartData(*list);
-}
 
 bool HoldsCartData(std::string_view text) {
   return FindIgnoringCase(text, kCartDataStart) != kNpos;
@@ -70,12 +64,23 @@ std::vector<std::string> ScriptsNamedByPage(const std::string& page_path, std::s
 }
 
 // The list of the script at script_path (the page itself, for a single-file player)
-// as the cartridge's payload; left empty when the list is never closed.
-void TakeList(const std::string& script_path, std::string_view script, CartFile& file) {
+// as the cartridge's payload: the first cart's ROM, and its trailer when the list has
+// one (else zeros: the next cart's first values are no trailer). False, with the
+// payload left empty, when the list is never closed.
+bool TakeList(const std::string& script_path, std::string_view script, CartFile& file) {
   file.script_path = script_path;
-  std::optional<CartPayload> payload = PayloadOfList(script);
-  if (payload) file.payload = std::move(*payload);
-  file.has_trailer = payload.has_value();
+  const std::optional<std::string_view> list =
+      FindTextBetween(script, kCartDataStart, kCartDataEnd);
+  if (!list) return false;
+  std::optional<CartPayload> payload = ParseCartData(*list);
+  if (!payload) return false;
+  const CartListShape shape = ShapeOfCartList(*list);
+  if (!shape.has_trailer) std::fill(payload->begin() + kCartRomSize, payload->end(), 0);
+  file.payload = std::move(*payload);
+  file.has_trailer = shape.has_trailer;
+  file.cart_count = shape.cart_count;
+  file.old_console = IsOldPlayerScript(script);
+  return true;
 }
 
 // A page's cartridge: its own list, or its script's. Left empty when there is none, or
@@ -92,19 +97,31 @@ void ReadPlayerOfPage(const std::string& path, std::string page, CartContent con
     file.page_text = std::move(page);
     return;
   }
+  // The scripts the page names, then the names an export gives its script: a page
+  // may name other scripts of its own (a site's shared code) and load its player script
+  // by code, so a named script is the cartridge's only when it holds the list.
   std::vector<std::string> candidates = ScriptsNamedByPage(path, page);
-  // A page that names its scripts is taken at its word: a stale game.js beside it is
-  // not its cartridge.
-  if (candidates.empty()) {
-    candidates = {ReplaceExtension(path, "js"), FolderOf(path) + "index.js"};
+  for (std::string fallback : {ReplaceExtension(path, "js"), FolderOf(path) + "index.js"}) {
+    if (std::find(candidates.begin(), candidates.end(), fallback) == candidates.end()) {
+      candidates.push_back(std::move(fallback));
+    }
   }
+  std::string cut_off;  // the first script whose list is never closed
   for (const std::string& candidate : candidates) {
     if (candidate == path) continue;
     const std::string script = ReadTextFile(candidate);
     if (!HoldsCartData(script)) continue;
-    file.read_paths.push_back(candidate);
-    TakeList(candidate, script, file);
-    break;
+    if (TakeList(candidate, script, file)) {
+      file.read_paths.push_back(candidate);
+      cut_off.clear();
+      break;
+    }
+    if (cut_off.empty()) cut_off = candidate;
+  }
+  // A cut-off script is still the page's: a page all the same, without a cartridge.
+  if (!cut_off.empty()) {
+    file.script_path = cut_off;
+    file.read_paths.push_back(cut_off);
   }
   file.page_text = std::move(page);
 }
@@ -120,11 +137,7 @@ bool ReadPlayer(const std::string& path, std::string text, CartContent content, 
     file.script_path = path;
     return true;
   }
-  std::optional<CartPayload> payload = PayloadOfList(text);
-  if (!payload) return false;
-  file.payload = std::move(*payload);
-  file.has_trailer = true;
-  file.script_path = path;
+  if (!TakeList(path, text, file)) return false;
   file.page_path = FindPageForScript(path, text, &file.page_text);
   if (!file.page_path.empty()) file.read_paths.push_back(file.page_path);
   return true;

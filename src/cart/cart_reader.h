@@ -35,8 +35,15 @@ struct CartFile {
   // script holds a list, or the list is never closed, a cut-off script): a page all the
   // same, but no cartridge.
   CartPayload payload;
-  // Whether the payload's last 32 bytes came from the file: false only for a bare ROM.
+  // Whether the payload's last 32 bytes came from the file: false for a bare ROM and
+  // for a player whose list holds whole ROMs only (its first cart's, and any others').
   bool has_trailer = false;
+  // kPlayer: how many carts the list holds; the payload is the first's, the one that
+  // boots. A writer keeps the others as they are.
+  size_t cart_count = 0;
+  // kPlayer: the script is an old console's (IsOldPlayerScript), which runs only
+  // old-format or plain code.
+  bool old_console = false;
   // kPlayer: the file that holds the "_cartdat" list (the input itself, or the script a
   // page leads to), and the page that shows the player ("" when a script has none
   // beside it). A single-file player is both.
@@ -58,9 +65,11 @@ struct CartFile {
 // - a raw ROM: any other file of exactly kCartRomSize or kCartPayloadSize bytes;
 // - a player page, told by its markup (its first character after blanks and a
 //   byte-order mark is "<"): its cartridge is its own "_cartdat=[...]" list when it
-//   carries one; else that of the first script its <script src=...> tags name (relative
-//   to the page) that holds one; else, only when the page names no script at all, that
-//   of the page's name with ".js", then "index.js" in its folder;
+//   carries one; else that of the first script that holds one (a list never closed
+//   passed over) of: the scripts its <script src=...> tags name (relative to the page,
+//   a query or fragment cut off, other hosts and data left out), the page's name with
+//   ".js", then "index.js" in its folder. A list never closed leaves the payload empty
+//   with script_path the first such script;
 // - a player script: any other text holding "_cartdat=[" (letter case ignored); its
 //   page is found by FindPageForScript. A list that is never closed makes it none.
 // None when the file cannot be read or is none of these.

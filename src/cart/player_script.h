@@ -26,10 +26,33 @@ inline constexpr std::string_view kCartDataEnd = "]";
 // when the result cannot be allocated.
 std::optional<CartPayload> ParseCartData(std::string_view list_text);
 
-// The script with the text between its first "_cartdat=[" (letter case ignored) and
-// the "]" after it replaced by bytes' decimal values, comma-separated; every other byte
-// stays as it was. None when the script holds no such list (no start, or one never
-// closed) or memory runs out.
+// How a list's values fall into cartridges. The console exports kCartRomSize values a
+// cartridge, the one that boots first: a list of a whole number of ROMs holds that many
+// carts and no trailer. Any other list is one cart whose values past its ROM are its
+// trailer (a list of kCartPayloadSize values, as this program wrote players before).
+struct CartListShape {
+  size_t value_count = 0;  // values the list holds, as ParseCartData counts them
+  size_t cart_count = 1;
+  bool has_trailer = true;
+  // The values that belong to the first cart: kCartRomSize, or kCartPayloadSize with a
+  // trailer.
+  size_t first_cart_values = kCartPayloadSize;
+};
+CartListShape ShapeOfCartList(std::string_view list_text);
+
+// Whether the script was exported by a console older than the current code format: it
+// names its cartridges with single quotes (_cartname=['game.p8']) where newer ones use
+// backquotes. Such a player runs only old-format or plain code.
+bool IsOldPlayerScript(std::string_view script);
+
+// The script with the first cart of its first "_cartdat=[...]" list (letter case
+// ignored, up to the "]" after it) holding bytes: of bytes, as many as that cart takes
+// (CartListShape::first_cart_values) are written. A value whose byte is already right
+// keeps its text; any other becomes its decimal value, the blanks around it kept;
+// values the list lacks are appended. The other carts, and every byte outside the
+// list, stay as they were, so that bytes the list already holds give the script back
+// unchanged. None when the script holds no such list (no start, or one never closed)
+// or memory runs out.
 std::optional<std::string> ReplaceCartData(std::string_view script, std::span<const uint8_t> bytes);
 
 }  // namespace brasswick

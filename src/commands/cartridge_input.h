@@ -46,8 +46,10 @@ std::optional<LabelPixels> CartFileLabel(CartFile& file);
 // recorded.
 std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path, bool with_label);
 
-// The player script at script_path with its cartridge list holding bytes, every other
-// byte as it was (the script is read again: the reader keeps only its list). None, with
+// The player script at script_path with the first cart of its cartridge list holding
+// bytes (as many values as that cart has: its ROM, and its trailer when the list keeps
+// one), its other carts and every other byte as they were, a value whose byte did not
+// change included (the script is read again: the reader keeps only its list). None, with
 // failure 157 "Failed to find a player's cartridge list in:" and shown_path recorded,
 // when script_path is empty, the script cannot be read or holds no list, or memory runs
 // out.

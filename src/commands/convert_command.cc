@@ -23,6 +23,7 @@
 #include "cart/cart_rom_text.h"
 #include "cart/cart_title.h"
 #include "cart/code_compressor.h"
+#include "cart/old_code_compressor.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
 #include "color/label_colors.h"
@@ -190,14 +191,54 @@ bool WritePicture(const RomCartridge& cartridge, const std::string& output_path)
   return SaveCartPicture(*image, output_path);
 }
 
-// The player's script with its list holding payload, everything else byte for byte.
-// False, with the failure recorded, when the destination is no player with a list.
+void RecordTooBig(int64_t failure, std::string_view what, size_t size, size_t limit,
+                  const std::string& path);
+
+// A player from before the current code format hangs on a current-format stream: its
+// payload's code goes in the old format, or plain. Code already in either stays as it
+// is. False, with the failure recorded, when the code fits neither way.
+bool SuitOldConsole(CartPayload& payload, const std::string& destination) {
+  const std::span<uint8_t> area(payload.data() + kCodeAreaStart, kCodeAreaSize);
+  static constexpr uint8_t kCurrentFormat[4] = {0x00, 0x70, 0x78, 0x61};
+  if (!std::equal(std::begin(kCurrentFormat), std::end(kCurrentFormat), area.begin())) return true;
+  std::optional<std::string> code = DecodeCodeArea(area);
+  size_t stream_size = 0;
+  std::optional<std::string> old_area;
+  if (code) old_area = OldConsoleCodeArea(*code, &stream_size);
+  if (!old_area) {
+    if (!code || stream_size == 0) {
+      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    } else if (stream_size > kCodeAreaSize) {
+      RecordTooBig(kCodeTooBig, "the compressed code", stream_size, kCodeAreaSize, destination);
+    } else {
+      // The stream fits but would lose the ending an older console appended, which the
+      // code really has: only plain bytes keep it, and those do not fit.
+      RecordTooBig(kCodeTooBig, "the code", code->size(), kCodeAreaSize, destination);
+    }
+    return false;
+  }
+  std::copy(old_area->begin(), old_area->end(), area.begin());
+  RefreshTrailerHash(std::span<const uint8_t>(payload.data(), kCartRomSize),
+                     std::span<uint8_t>(payload.data() + kCartRomSize, kCartTrailerSize));
+  return true;
+}
+
+// The player's script with its list's first cart holding payload (as many values as
+// that cart had), its other carts and everything else byte for byte. False, with the
+// failure recorded, when the destination is no player with a list, or is an old
+// console's and the code fits it neither way.
 bool WritePlayer(const CartPayload& payload, const std::string& destination,
                  const std::vector<std::string>& read_paths) {
   std::optional<CartFile> player = ReadCartFile(destination);
-  const std::string script_path =
-      player && player->form == CartForm::kPlayer ? player->script_path : "";
-  std::optional<std::string> written = PlayerScriptHolding(script_path, payload, destination);
+  const bool is_player = player && player->form == CartForm::kPlayer;
+  const std::string script_path = is_player ? player->script_path : "";
+  CartPayload suited;
+  if (is_player && player->old_console) {
+    suited = payload;
+    if (!SuitOldConsole(suited, destination)) return false;
+  }
+  std::optional<std::string> written =
+      PlayerScriptHolding(script_path, suited.empty() ? payload : suited, destination);
   if (!written) return false;
   for (const std::string& path : read_paths) {
     if (!CheckOutputIsNotInput(path, script_path)) return false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,21 @@ TEST(CartReader, TellsEachFormByContentAndFindsThePlayersScript) {
   WriteTestFile(dir.File("v2.js"), "var a=1;\n_CartDat=[3,4];\n");
   WriteTestFile(dir.File("nameless.html"), PageNaming("<script src=\"none.js\"></script>"));
   WriteTestFile(dir.File("nameless.js"), testing::PlayerScriptText("9"));
+  // A page naming another script of its site (there, or missing) and loading its player
+  // script by code; script names with a query or a fragment.
+  std::filesystem::create_directories(dir.File("site"));
+  WriteTestFile(dir.File("custom.js"), "function track(n){ return n+1; }\n");
+  const std::string loader = "<script>var s=document.createElement('script');s.src='x';</script>";
+  WriteTestFile(dir.File("site/extra.html"),
+                PageNaming("<script src=../custom.js></script>" + loader));
+  WriteTestFile(dir.File("site/extra.js"), testing::PlayerScriptText("11"));
+  WriteTestFile(
+      dir.File("site/absent.html"),
+      PageNaming("<script src=../absent.js></script><script src=\"play.js#v2\"></script>"));
+  WriteTestFile(dir.File("site/play.js"), testing::PlayerScriptText("12"));
+  WriteTestFile(dir.File("site/query.html"),
+                PageNaming("<script src='../custom.js'></script><script src=lib.js?v=3></script>"));
+  WriteTestFile(dir.File("site/lib.js"), testing::PlayerScriptText("13"));
   WriteTestFile(dir.File("single.html"),
                 "\xEF\xBB\xBF\n  <html><body><script>var _cartdat=[5,6];</script></body></html>");
   WriteTestFile(dir.File("index.html"), "<html>.p8_menu_button</html>");
@@ -70,7 +86,11 @@ TEST(CartReader, TellsEachFormByContentAndFindsThePlayersScript) {
       {"own.html", CartForm::kPlayer, "own.js", "own.html", 1},
       {"fallback.html", CartForm::kPlayer, "index.js", "fallback.html", 2},
       {"named.html", CartForm::kPlayer, "v2.js", "named.html", 3},
-      {"nameless.html", CartForm::kPlayer, "", "nameless.html", -1},
+      // Its named script is missing: the export's own name is tried.
+      {"nameless.html", CartForm::kPlayer, "nameless.js", "nameless.html", 9},
+      {"site/extra.html", CartForm::kPlayer, "site/extra.js", "site/extra.html", 11},
+      {"site/absent.html", CartForm::kPlayer, "site/play.js", "site/absent.html", 12},
+      {"site/query.html", CartForm::kPlayer, "site/lib.js", "site/query.html", 13},
       {"single.html", CartForm::kPlayer, "single.html", "single.html", 5},
       {"script.js", CartForm::kPlayer, "script.js", "index.html", 7},
       {"cut.js", std::nullopt, "", "", -1},
@@ -130,6 +150,59 @@ TEST(CartReader, TellsEachFormByContentAndFindsThePlayersScript) {
   std::optional<CartFile> file = ReadCartFile(dir.File("own.html"));
   ASSERT_TRUE(file);
   EXPECT_EQ(file->script_path, dir.File("index.js"));
+}
+
+// A list of n values, value i reading as (i * 5 + i / 32768) & 0xFF.
+std::string ListOf(size_t n) {
+  std::string list;
+  for (size_t i = 0; i < n; ++i) {
+    if (i > 0) list += i % 40 == 0 ? ",\n" : ",";
+    list += std::to_string((i * 5 + i / kCartRomSize) & 0xFF);
+  }
+  return list;
+}
+
+// Lists as consoles export them: one cart or two, named the current way or the old.
+TEST(CartReader, ReadsTheBootingCartOfAListAndTellsOldPlayers) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    const char* names;  // between "_cartname=[" and "]"
+    size_t values;
+    size_t carts;
+    bool trailer;
+    bool old;
+  };
+  const Case cases[] = {
+      {"two.js", "`game.p8`,`level2.p8`", 2 * kCartRomSize, 2, false, false},
+      {"one.js", "`game.p8`", kCartRomSize, 1, false, false},
+      {"old.js", "'game.p8'", kCartRomSize, 1, false, true},
+      {"ours.js", "`game.p8`", kCartPayloadSize, 1, true, false},
+      {"oldtwo.html", "'a.p8', 'b.p8'", 2 * kCartRomSize, 2, false, true},
+  };
+  for (const Case& c : cases) {
+    std::string script =
+        "var _cartname=[" + std::string(c.names) + "];\nvar _cartdat=[" + ListOf(c.values) + "];\n";
+    if (std::string_view(c.name).ends_with(".html")) {
+      script = "<html><body><script>" + script + "</script></body></html>";
+    }
+    WriteTestFile(dir.File(c.name), script);
+    std::optional<CartFile> file = ReadCartFile(dir.File(c.name));
+    ASSERT_TRUE(file) << c.name;
+    EXPECT_EQ(file->form, CartForm::kPlayer) << c.name;
+    EXPECT_EQ(file->cart_count, c.carts) << c.name;
+    EXPECT_EQ(file->has_trailer, c.trailer) << c.name;
+    EXPECT_EQ(file->old_console, c.old) << c.name;
+    ASSERT_EQ(file->payload.size(), kCartPayloadSize) << c.name;
+    // The first cart's ROM; after it its trailer, or zeros where the list has none
+    // (the next cart's values are not this one's).
+    for (size_t i = 0; i < kCartPayloadSize; ++i) {
+      const uint8_t expected = i < kCartRomSize || c.trailer
+                                   ? static_cast<uint8_t>((i * 5 + i / kCartRomSize) & 0xFF)
+                                   : 0;
+      ASSERT_EQ(file->payload[i], expected) << c.name << " byte " << i;
+    }
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cart/text_file.h"
@@ -70,22 +71,153 @@ TEST(ParseCartData, ToleratesJunkWithoutReadingPastIt) {
   EXPECT_EQ(*commas, CartPayload(kCartPayloadSize, 0));
 }
 
-TEST(ReplaceCartData, ReplacesTheFirstListAndKeepsEverythingElse) {
+// n values, each written in one of the ways real lists are (decimal, hex, binary, signs,
+// blanks and breaks around and inside), value i of cart c reading as ValueOf(c, i).
+uint8_t ValueOf(size_t cart, size_t i) {
+  return static_cast<uint8_t>(i * 7 + cart * 101 + i / 300);
+}
+std::string ListOf(size_t n) {
+  std::string list;
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t b = ValueOf(i / kCartRomSize, i % kCartRomSize);
+    if (i > 0) list += i % 25 == 0 ? ",\r\n" : ",";
+    switch (i % 6) {
+      case 0:
+        list += std::to_string(b);
+        break;
+      case 1:
+        list += " " + std::to_string(b) + " ";
+        break;
+      case 2:
+        list += "$" + std::string(1, "0123456789ABCDEF"[b >> 4]) + "0123456789abcdef"[b & 15];
+        break;
+      case 3:
+        list += b == 0 ? std::string("-0") : "-" + std::to_string(256 - b);
+        break;
+      case 4:
+        list += "+" + std::to_string(b + 256);
+        break;
+      default:
+        list += "\t" + std::to_string(b);
+        break;
+    }
+  }
+  return list;
+}
+
+std::string Script(const std::string& list) {
+  return "var _cartname=[`a.p8`,`b.p8`];\r\nvar _cartdat=[" + list + "];\r\nvar x=[1];\r\n";
+}
+
+// The list's values as numbers, split at commas, for checking what a rewrite wrote.
+std::vector<std::string> Values(const std::string& script) {
+  const size_t start = script.find("_cartdat=[") + 10;
+  const std::string list = script.substr(start, script.find(']', start) - start);
+  std::vector<std::string> values;
+  size_t at = 0;
+  for (;;) {
+    const size_t comma = list.find(',', at);
+    values.push_back(list.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+    if (comma == std::string::npos) break;
+    at = comma + 1;
+  }
+  return values;
+}
+
+TEST(CartListShape, CountsWholeRomsAsCartsAndAnyOtherLengthAsOneWithATrailer) {
+  struct Case {
+    size_t values;
+    size_t carts;
+    bool trailer;
+  };
+  const Case cases[] = {
+      {0, 1, true},
+      {3, 1, true},
+      {kCartRomSize - 1, 1, true},
+      {kCartRomSize, 1, false},
+      {kCartRomSize + 1, 1, true},
+      {kCartPayloadSize, 1, true},
+      {2 * kCartRomSize - 1, 1, true},
+      {2 * kCartRomSize, 2, false},
+      {3 * kCartRomSize, 3, false},
+  };
+  for (const Case& c : cases) {
+    // Empty values count as values; blanks after the last comma do not.
+    for (const std::string tail : {"", ", \n"}) {
+      const std::string list = c.values == 0 ? (tail.empty() ? tail : tail.substr(1))
+                                             : std::string(c.values - 1, ',') + "1" + tail;
+      const CartListShape shape = ShapeOfCartList(list);
+      EXPECT_EQ(shape.value_count, c.values) << c.values << tail;
+      EXPECT_EQ(shape.cart_count, c.carts) << c.values;
+      EXPECT_EQ(shape.has_trailer, c.trailer) << c.values;
+      EXPECT_EQ(shape.first_cart_values, c.trailer ? kCartPayloadSize : kCartRomSize) << c.values;
+    }
+  }
+}
+
+TEST(IsOldPlayerScript, TellsTheConsoleByHowTheCartridgeIsNamed) {
+  const std::pair<const char*, bool> cases[] = {
+      {"var _cartname=['game.p8'];", true},
+      {"var _cartname = [ \n'game.p8', 'two.p8'];", true},
+      {"var _cartname=[`game.p8`,`level2.p8`];", false},
+      {"var _cartname=[\"game.p8\"];", false},
+      {"if(_cartname.length>0){}; var _cartname=['g.p8'];", true},
+      {"var _cartdat=[1,2];", false},
+      {"_cartname=[", false},
+  };
+  for (const auto& [script, old] : cases) EXPECT_EQ(IsOldPlayerScript(script), old) << script;
+}
+
+TEST(ReplaceCartData, PutsBackUnchangedBytesAsTheSameTextForEveryShape) {
+  for (const size_t n : {kCartRomSize, kCartPayloadSize, 2 * kCartRomSize}) {
+    const std::string script = Script(ListOf(n));
+    CartPayload bytes(kCartPayloadSize, 0);
+    for (size_t i = 0; i < kCartPayloadSize; ++i) {
+      bytes[i] = ValueOf(i / kCartRomSize, i % kCartRomSize);
+    }
+    EXPECT_EQ(ReplaceCartData(script, bytes), script) << n;
+
+    // One byte of the first cart's ROM, and the first of what follows it, changed.
+    bytes[1] ^= 0xFF;  // a value written " b "
+    bytes[kCartRomSize] ^= 0x0F;
+    std::optional<std::string> written = ReplaceCartData(script, bytes);
+    ASSERT_TRUE(written) << n;
+    const std::vector<std::string> before = Values(script);
+    const std::vector<std::string> after = Values(*written);
+    ASSERT_EQ(after.size(), n) << n;
+    for (size_t i = 0; i < n; ++i) {
+      std::string expected = before[i];
+      if (i == 1) expected = " " + std::to_string(bytes[1]) + " ";
+      // Past the ROM is a trailer only when the list keeps one: else the next cart's.
+      if (i == kCartRomSize && n == kCartPayloadSize) {
+        expected = std::to_string(bytes[kCartRomSize]);
+      }
+      ASSERT_EQ(after[i], expected) << n << " value " << i;
+    }
+  }
+}
+
+TEST(ReplaceCartData, FillsAShortListAndKeepsEverythingOutsideIt) {
   const std::vector<uint8_t> bytes = {0, 9, 255};
   struct Case {
     const char* script;
     std::optional<std::string> written;
   };
   const Case cases[] = {
-      {"a;_cartdat=[1,\n2];b=[3];", "a;_cartdat=[0,9,255];b=[3];"},
+      {"a;_cartdat=[1,\n2];b=[3];", "a;_cartdat=[0,\n9,255];b=[3];"},
+      {"a;_cartdat=[0,9,255,7];", "a;_cartdat=[0,9,255,7];"},
+      {"a;_cartdat=[0,9, ];", "a;_cartdat=[0,9, 255];"},
+      // A value whose byte is right keeps its text, an empty one included.
+      {"a;_cartdat=[,,];", "a;_cartdat=[,9,255];"},
       {"x _CartDat=[];_cartdat=[4]", "x _CartDat=[0,9,255];_cartdat=[4]"},
-      {"_cartdat=[]", "_cartdat=[0,9,255]"},
+      {"_cartdat=[ ]", "_cartdat=[ 0,9,255]"},
       {"_cartdat=[1,2", std::nullopt},
       {"_cartdat =[1]", std::nullopt},
       {"", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(ReplaceCartData(c.script, bytes), c.written) << c.script;
-  EXPECT_EQ(ReplaceCartData("_cartdat=[7]", {}), "_cartdat=[]");
+  // A cart given fewer bytes than it holds keeps the rest.
+  EXPECT_EQ(ReplaceCartData("_cartdat=[7,8]", {}), "_cartdat=[7,8]");
 }
 
 TEST(TextBetween, FindsMarkersIgnoringCaseAndKeepsTheTextsCase) {

@@ -108,7 +108,7 @@ TEST(ConvertText, EveryRomFormHoldsTheTextsCartridgeAndReadsBackAsIt) {
   const size_t code_at = game.find("__lua__\n") + 8;
   game.insert(code_at, includes);
   WriteTestFile(dir.File("game.p8"), game);
-  const std::string before = "var _cartname=['game.p8'];\nvar _cartdat=[";
+  const std::string before = "var _cartname=[`game.p8`];\nvar _cartdat=[";
   const std::string after = "];\nfunction go(){}\n";
   WriteTestFile(dir.File("player.js"), before + "1,2,3" + after);
 
