@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -236,13 +237,30 @@ TEST_F(SetMapGameTest, PutBackUnchangedLeavesEveryFormAsItWas) {
   const std::string script = testing::PlayerScriptText(ListOf(memory_));
   WriteTestFile(dir_.File("game.html"), page);
   WriteTestFile(dir_.File("game.js"), script);
+  // Players as consoles export them: the ROM alone (32 768 values, broken over lines), two
+  // carts (the second one's values must stay as they are), and an old console's player.
+  const Memory rom_only(memory_.begin(), memory_.begin() + kRomSize);
+  Memory second(kRomSize);
+  for (size_t i = 0; i < second.size(); ++i) second[i] = static_cast<uint8_t>(i * 7 + i / 300);
+  std::string wrapped;
+  for (size_t i = 0; i < rom_only.size(); ++i) {
+    wrapped += (i == 0 ? "" : i % 1000 == 0 ? ",\n" : ",") + std::to_string(rom_only[i]);
+  }
+  const std::map<std::string, std::string> players = {
+      {"current.js", "var _cartname=[`game.p8`];\nvar _cartdat=[" + wrapped + "];\n"},
+      {"two.js", "var _cartname=[`game.p8`,`level2.p8`];\nvar _cartdat=[" + ListOf(rom_only) + "," +
+                     ListOf(second) + "];\n"},
+      {"old.js", testing::PlayerScriptText(ListOf(rom_only))},
+  };
+  for (const auto& [name, text] : players) WriteTestFile(dir_.File(name), text);
 
   const std::string p8 = dir_.File("game.p8");
   ASSERT_EQ(RunBrasswick({"map", p8, dir_.File("half.png"), "--half"}).exit_code, 0);
   ASSERT_EQ(RunBrasswick({"map", p8, dir_.File("full.png")}).exit_code, 0);
   ASSERT_EQ(RunBrasswick({"sheet", p8, dir_.File("sheet.png")}).exit_code, 0);
 
-  for (const char* name : {"game.p8", "game.rom", "game.p8.png", "game.html"}) {
+  for (const char* name :
+       {"game.p8", "game.rom", "game.p8.png", "game.html", "current.js", "two.js", "old.js"}) {
     SCOPED_TRACE(name);
     for (const std::vector<std::string>& words :
          {std::vector<std::string>{"setmap", dir_.File(name), dir_.File("half.png")},
@@ -260,6 +278,8 @@ TEST_F(SetMapGameTest, PutBackUnchangedLeavesEveryFormAsItWas) {
   const std::string script_after = ReadTestFile(dir_.File("game.js"));
   EXPECT_TRUE(ListIn(script_after) == memory_);
   EXPECT_TRUE(script_after == script);
+  for (const auto& [name, text] : players)
+    EXPECT_TRUE(ReadTestFile(dir_.File(name)) == text) << name;
 }
 
 // Changed blocks are matched to the first sprite showing them, and new ones go only to
