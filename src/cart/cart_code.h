@@ -17,10 +17,10 @@
 #include <string>
 #include <string_view>
 
+#include "cart/cart_memory.h"
+
 namespace brasswick {
 
-inline constexpr size_t kCodeAreaStart = 0x4300;
-inline constexpr size_t kCodeAreaSize = 0x3D00;  // 15 616
 inline constexpr size_t kMaxCodeLength = 65535;
 
 // The code the area holds (the ROM's bytes 0x4300-0x7FFF, exactly kCodeAreaSize bytes

@@ -16,14 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "cart/cart_memory.h"
 #include "runtime/image/image.h"
 
 namespace brasswick {
 
 inline constexpr int kCartImageWidth = 160;
 inline constexpr int kCartImageHeight = 205;
-inline constexpr size_t kCartPayloadSize = 32800;
-inline constexpr size_t kCartRomSize = 32768;
 
 // The label window, 128 x 128 from (16, 24).
 inline constexpr int kCartLabelX = 16;

@@ -140,17 +140,4 @@ std::optional<ByteBuffer> MapBytes(const CartDocument& document, bool with_share
   return bytes;
 }
 
-bool IsSpriteBlank(std::span<const uint8_t> sheet, int64_t n) {
-  if (n < 0 || n > 255) return false;
-  const std::size_t left = static_cast<std::size_t>(n % 16) * 4;
-  const std::size_t top = static_cast<std::size_t>(n / 16) * 8;
-  for (std::size_t y = top; y < top + 8; ++y) {
-    for (std::size_t k = left; k < left + 4; ++k) {
-      std::size_t index = y * 64 + k;
-      if (index < sheet.size() && sheet[index] != 0) return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace brasswick

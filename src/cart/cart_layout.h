@@ -20,14 +20,9 @@
 #include <vector>
 
 #include "cart/cart_document.h"
+#include "cart/cart_memory.h"
 
 namespace brasswick {
-
-inline constexpr int64_t kSheetByteCount = 8192;
-inline constexpr int64_t kSheetHalfByteCount = 4096;
-inline constexpr int64_t kMapByteCount = 8192;
-inline constexpr int64_t kMapHalfByteCount = 4096;
-inline constexpr int64_t kLabelByteCount = 8192;
 
 using ByteBuffer = std::vector<uint8_t>;
 
@@ -69,10 +64,6 @@ std::optional<ByteBuffer> SheetBytes(const CartDocument& document, bool upper_ha
 // The map: 8192 bytes with the shared half (needs "map" and "gfx" sections, short ones
 // zero-filled), or 4096 from "map" alone (short zero-filled, at least one byte).
 std::optional<ByteBuffer> MapBytes(const CartDocument& document, bool with_shared_half);
-
-// True when every pixel of sprite n (0-255) in the sheet is colour 0; false for n out
-// of range. Bytes beyond the end of a short buffer count as 0.
-bool IsSpriteBlank(std::span<const uint8_t> sheet, int64_t n);
 
 }  // namespace brasswick
 

@@ -14,14 +14,6 @@ namespace {
 
 constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
 
-constexpr size_t kGffStart = 0x3000;
-constexpr size_t kMusicStart = 0x3100;
-constexpr size_t kSfxStart = 0x3200;
-constexpr size_t kMapStart = 0x2000;
-constexpr size_t kSfxSize = 68;
-constexpr int kSfxCount = 64;
-constexpr int kMusicCount = 64;
-
 void AppendHexByte(std::string& out, uint8_t byte) {
   out.push_back(kDigits[byte >> 4]);
   out.push_back(kDigits[byte & 15]);
@@ -155,7 +147,7 @@ struct RomSection {
 };
 constexpr RomSection kRomSections[] = {
     {"__gfx__", 0, 64, 128, AppendSheetLine, ReadSheetLine},
-    {"__gff__", kGffStart, 128, 2, AppendHexLine, ReadHexLine},
+    {"__gff__", kFlagsStart, 128, 2, AppendHexLine, ReadHexLine},
     {"__map__", kMapStart, 128, 32, AppendHexLine, ReadHexLine},
     {"__sfx__", kSfxStart, kSfxSize, kSfxCount, AppendSfxLine, ReadSfxLine},
     {"__music__", kMusicStart, 4, kMusicCount, AppendMusicLine, ReadMusicLine},

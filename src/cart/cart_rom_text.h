@@ -63,8 +63,6 @@ int P8Version(const CartDocument& document);
 
 // The 32 bytes after the ROM: version id, the console's major, minor and patch numbers,
 // a platform letter, a build number, the SHA-1 of the ROM (or zeros), six zeros.
-inline constexpr size_t kCartTrailerSize = 32;
-inline constexpr size_t kTrailerHashOffset = 6;
 
 // Whether the trailer's hash is all zero or the SHA-1 of the first kCartRomSize bytes of
 // rom; false for a hash that does not match (a damaged cartridge), and for a rom or

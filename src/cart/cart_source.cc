@@ -57,18 +57,17 @@ std::optional<ByteBuffer> CartSource::Sheet(bool upper_half_only) const {
   const int64_t count = upper_half_only ? kSheetHalfByteCount : kSheetByteCount;
   ByteBuffer sheet(static_cast<size_t>(count));
   for (int64_t i = 0; i < count; ++i) {
-    sheet[static_cast<size_t>(i)] =
-        SwapNibbles(memory_[static_cast<size_t>(kMemorySheetStart + i)]);
+    sheet[static_cast<size_t>(i)] = SwapNibbles(memory_[kSheetStart + static_cast<size_t>(i)]);
   }
   return sheet;
 }
 
 std::optional<ByteBuffer> CartSource::Map(bool with_shared_half) const {
   if (document_) return MapBytes(*document_, with_shared_half);
-  const auto upper = memory_.begin() + kMemoryMapStart;
+  const auto upper = memory_.begin() + kMapStart;
   ByteBuffer map(upper, upper + kMapHalfByteCount);
   if (with_shared_half) {
-    const auto shared = memory_.begin() + kMemorySharedStart;
+    const auto shared = memory_.begin() + kSharedStart;
     map.insert(map.end(), shared, shared + kMapHalfByteCount);
   }
   return map;

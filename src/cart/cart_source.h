@@ -25,12 +25,6 @@
 
 namespace brasswick {
 
-inline constexpr int64_t kMemorySheetStart = 0x0000;
-inline constexpr int64_t kMemorySharedStart = 0x1000;
-inline constexpr int64_t kMemoryMapStart = 0x2000;
-
-inline constexpr int kLabelPixelCount = 128 * 128;
-inline constexpr int kLabelColorCount = 32;
 using LabelPixels = ByteBuffer;
 
 // The label of a document's "label" section, one digit a pixel: "0"-"9" and "a"-"v" (in

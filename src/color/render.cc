@@ -98,8 +98,8 @@ ImagePtr RenderLabelPixels(std::span<const uint8_t> pixels, int64_t scale) {
 
 ImagePtr SliceSprite(const RgbaImage& sheet, int n, int64_t factor) {
   if (n < 0 || n >= kSpriteCount) return nullptr;
-  ImagePtr sprite = CopyImageRegion(sheet, (n % 16) * kSpriteSize, (n / 16) * kSpriteSize,
-                                    kSpriteSize, kSpriteSize);
+  ImagePtr sprite = CopyImageRegion(sheet, (n % kSpritesPerRow) * kSpriteSide,
+                                    (n / kSpritesPerRow) * kSpriteSide, kSpriteSide, kSpriteSide);
   return FinishScaled(std::move(sprite), factor);
 }
 
@@ -108,8 +108,8 @@ int SliceSprites(std::span<const uint8_t> sheet_bytes, std::vector<ImagePtr>& sp
   sprites.clear();
   if (sheet_bytes.size() < static_cast<std::size_t>(kSheetByteCount)) return 0;
   scale = RendererScale(scale);
-  if (scale > kMaxImageSide / kSpriteSize) return 0;
-  const int64_t side = kSpriteSize * scale;
+  if (scale > kMaxImageSide / kSpriteSide) return 0;
+  const int64_t side = kSpriteSide * scale;
   if (kSpriteCount * side * side * 4 > kSpriteMemoryBudget) return 0;
 
   ImagePtr sheet = RenderSheetBytes(sheet_bytes, 1);

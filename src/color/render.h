@@ -16,12 +16,10 @@
 #include <span>
 #include <vector>
 
+#include "cart/cart_memory.h"
 #include "runtime/image/image.h"
 
 namespace brasswick {
-
-inline constexpr int kSpriteCount = 256;
-inline constexpr int kSpriteSize = 8;
 
 // Sets the transparent index to value when 0 <= value <= 15, else to -1 (none).
 void SetTransparentIndex(int64_t value);

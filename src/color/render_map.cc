@@ -16,7 +16,6 @@ ImagePtr RenderMap(std::span<const uint8_t> map, std::span<const uint8_t> sheet,
   if (row_limit >= 1 && row_limit < rows) rows = static_cast<int>(row_limit);
   if (scale < 1) scale = 1;
 
-  constexpr int kSheetSide = 128;
   const PixelTable pixels = CurrentPixelTable();
   std::vector<uint8_t> sheet_rgba(kSheetSide * kSheetSide * 4);
   for (int i = 0; i < kSheetSide * kSheetSide / 2; ++i) {
@@ -24,17 +23,17 @@ ImagePtr RenderMap(std::span<const uint8_t> map, std::span<const uint8_t> sheet,
     std::memcpy(&sheet_rgba[i * 8 + 4], pixels[sheet[i] & 0x0F].data(), 4);
   }
 
-  ImagePtr image = CreateImage(1024, rows * kSpriteSize, 32);
+  ImagePtr image = CreateImage(1024, rows * kSpriteSide, 32);
   if (!image || image->channels() != 4) return nullptr;
-  constexpr int kSpriteRowBytes = kSpriteSize * 4;
+  constexpr int kSpriteRowBytes = kSpriteSide * 4;
   for (int cell_y = 0; cell_y < rows; ++cell_y) {
     const uint8_t* cells = map.data() + cell_y * 128;
-    for (int py = 0; py < kSpriteSize; ++py) {
-      uint8_t* out = image->Row(cell_y * kSpriteSize + py);
+    for (int py = 0; py < kSpriteSide; ++py) {
+      uint8_t* out = image->Row(cell_y * kSpriteSide + py);
       for (int cell_x = 0; cell_x < 128; ++cell_x) {
         const int sprite = cells[cell_x];
-        const int sheet_y = (sprite / 16) * kSpriteSize + py;
-        const int sheet_x = (sprite % 16) * kSpriteSize;
+        const int sheet_y = (sprite / 16) * kSpriteSide + py;
+        const int sheet_x = (sprite % 16) * kSpriteSide;
         std::memcpy(out, &sheet_rgba[(sheet_y * kSheetSide + sheet_x) * 4], kSpriteRowBytes);
         out += kSpriteRowBytes;
       }

@@ -94,9 +94,9 @@ void RunExport(const ExportKind& kind) {
   RunFinishingActions(output_path, "Opening exported image...", "Locating exported image...");
 }
 
-constexpr int64_t kMapWidth = 1024;
-constexpr int64_t kMapHeight = 512;
-constexpr int64_t kSheetSide = 128;
+// The map's picture, one pixel a sprite pixel.
+constexpr int64_t kMapWidth = int64_t{kMapColumns} * kSpriteSide;
+constexpr int64_t kMapHeight = int64_t{kMapRows} * kSpriteSide;
 
 void SelectMapCells(CropRect& crop) {
   if (IsArgSet(arg::kCells)) {
@@ -104,27 +104,27 @@ void SelectMapCells(CropRect& crop) {
     // as differences, so no arithmetic here can overflow.
     double x = GetArgNumber(arg::kCells, 0, 0) * 8;
     double y = GetArgNumber(arg::kCells, 1, 0) * 8;
-    double width = GetArgNumber(arg::kCells, 2, 128) * 8;
-    double height = GetArgNumber(arg::kCells, 3, 64) * 8;
+    double width = GetArgNumber(arg::kCells, 2, kMapColumns) * kSpriteSide;
+    double height = GetArgNumber(arg::kCells, 3, kMapRows) * kSpriteSide;
     crop = {RoundHalfEven(x), RoundHalfEven(y), RoundHalfEven(width), RoundHalfEven(height)};
     if (crop.x < 0 || crop.y < 0 || crop.x >= kMapWidth || crop.y >= kMapHeight || crop.width < 1 ||
         crop.height < 1 || crop.width > kMapWidth - crop.x || crop.height > kMapHeight - crop.y) {
       RecordFailure(kMapCellsOutOfRange, "Out of map range (128x64 cells)");
     }
   } else if (IsArgSet(arg::kHalf)) {
-    crop.height = 256;
+    crop.height = kMapHeight / 2;
   }
 }
 
 void SelectSheetSprites(CropRect& crop) {
   if (IsArgSet(arg::kSub)) {
     int64_t first = GetArgInt(arg::kSub, 0, 0);
-    if (first < 0 || first > 255) {
+    if (first < 0 || first >= kSpriteCount) {
       RecordFailure(kSpriteOutOfRange, "Out of sprite number range (0-255)");
       return;
     }
-    crop.x = (first % 16) * 8;
-    crop.y = (first / 16) * 8;
+    crop.x = (first % kSpritesPerRow) * kSpriteSide;
+    crop.y = (first / kSpritesPerRow) * kSpriteSide;
     crop.width = RoundHalfEven(GetArgNumber(arg::kSub, 1, 0) * 8);
     crop.height = RoundHalfEven(GetArgNumber(arg::kSub, 2, 0) * 8);
     if (crop.width < 1 || crop.height < 1) {
@@ -133,7 +133,7 @@ void SelectSheetSprites(CropRect& crop) {
       RecordFailure(kSpriteOutOfRange, "Out of spritesheet range (16x16 sprites)");
     }
   } else if (IsArgSet(arg::kHalf)) {
-    crop.height = 64;
+    crop.height = kSheetSide / 2;
   }
 }
 

@@ -19,6 +19,7 @@
 #include "cart/cart_document.h"
 #include "cart/cart_image.h"
 #include "cart/cart_layout.h"
+#include "cart/cart_memory.h"
 #include "cart/cart_reader.h"
 #include "cart/cart_rom_text.h"
 #include "cli/cli_api.h"
@@ -39,17 +40,7 @@
 namespace brasswick {
 namespace {
 
-constexpr int kSheetSide = 128;     // pixels
-constexpr int kSheetRowBytes = 64;  // two pixels a byte
-constexpr int kMapColumns = 128;    // cells
-constexpr int kMapRows = 64;
-constexpr int kSharedMapRow = 32;  // the first map row held by the sheet's lower half
-constexpr int kSpriteCount = 256;
-constexpr int kFirstSharedSprite = 128;
-constexpr size_t kSharedStart = 0x1000;
-constexpr size_t kMapStart = 0x2000;
-constexpr size_t kMapEnd = 0x3000;
-constexpr size_t kFlagsStart = 0x3000;  // one byte a sprite
+constexpr size_t kMapEnd = kMapStart + kMapHalfByteCount;
 
 // The cartridge being edited: its file and its memory. The memory is the payload of the
 // forms that carry one; a .p8's is built from its sheet, map and flags (the rest stays
@@ -217,20 +208,6 @@ void SetSheetPixel(std::span<uint8_t> memory, int x, int y, int index) {
                  : static_cast<uint8_t>((byte & 0xF0) | index);
 }
 
-// The memory address of map cell (x, y): rows from 32 on are the sheet's lower half.
-size_t CellAddress(int x, int y) {
-  return y < kSharedMapRow
-             ? kMapStart + static_cast<size_t>(y) * kMapColumns + x
-             : kSharedStart + static_cast<size_t>(y - kSharedMapRow) * kMapColumns + x;
-}
-
-// The sprite whose pixels hold the byte at a sheet address.
-int SpriteAt(size_t address) {
-  const size_t row = address / kSheetRowBytes;
-  const size_t column = (address % kSheetRowBytes) * 2;
-  return static_cast<int>((row / 8) * 16 + column / 8);
-}
-
 // Where a section the console writes goes when a cartridge lacks it: after the last
 // section that comes before it in the console's order, or right after the header.
 constexpr std::string_view kConsoleOrder[] = {"__lua__", "__gfx__", "__label__", "__gff__",
@@ -342,8 +319,8 @@ void PlaceSheetPicture(Job& job) {
     }
     sprite = static_cast<int>(at);
   }
-  const int x0 = (sprite % 16) * 8;
-  const int y0 = (sprite / 16) * 8;
+  const int x0 = (sprite % kSpritesPerRow) * kSpriteSide;
+  const int y0 = (sprite / kSpritesPerRow) * kSpriteSide;
   const int room_x = kSheetSide - x0;
   const int room_y = kSheetSide - y0;
   ImagePtr picture = LoadPicture(job, [&](int64_t width, int64_t height) {
@@ -390,8 +367,7 @@ void PlaceSheetPicture(Job& job) {
 
 // ---- setmap ----
 
-// 64 pixels as memory holds a sprite: two a byte, the left one in the low nibble.
-using Tile = std::array<uint8_t, 32>;
+using Tile = SpriteTile;
 
 struct TileHash {
   size_t operator()(const Tile& tile) const {
@@ -403,17 +379,6 @@ struct TileHash {
   }
 };
 
-Tile SpriteTile(std::span<const uint8_t> memory, int n) {
-  Tile tile;
-  const int x = (n % 16) * 8;
-  const int y = (n / 16) * 8;
-  for (int row = 0; row < 8; ++row) {
-    std::memcpy(tile.data() + row * 4,
-                memory.data() + static_cast<size_t>(y + row) * kSheetRowBytes + x / 2, 4);
-  }
-  return tile;
-}
-
 Tile PictureTile(const std::vector<uint8_t>& indices, int width, int column, int row) {
   Tile tile;
   for (int y = 0; y < 8; ++y) {
@@ -422,15 +387,6 @@ Tile PictureTile(const std::vector<uint8_t>& indices, int width, int column, int
       tile[y * 4 + k] = static_cast<uint8_t>(p[2 * k] | (p[2 * k + 1] << 4));
   }
   return tile;
-}
-
-void WriteSpriteTile(std::span<uint8_t> memory, int n, const Tile& tile) {
-  const int x = (n % 16) * 8;
-  const int y = (n / 16) * 8;
-  for (int row = 0; row < 8; ++row) {
-    std::memcpy(memory.data() + static_cast<size_t>(y + row) * kSheetRowBytes + x / 2,
-                tile.data() + row * 4, 4);
-  }
 }
 
 constexpr int kListedCells = 5;
@@ -467,7 +423,7 @@ using SpriteTiles = std::array<Tile, kSpriteCount>;
 
 SpriteTiles AllSpriteTiles(std::span<const uint8_t> memory) {
   SpriteTiles tiles;
-  for (int n = 0; n < kSpriteCount; ++n) tiles[n] = SpriteTile(memory, n);
+  for (int n = 0; n < kSpriteCount; ++n) tiles[n] = ReadSpriteTile(memory, n);
   return tiles;
 }
 
