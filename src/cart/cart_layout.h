@@ -16,15 +16,19 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "cart/cart_document.h"
+#include "cart/cart_image.h"
 #include "cart/cart_memory.h"
 
 namespace brasswick {
 
 using ByteBuffer = std::vector<uint8_t>;
+// A label: one byte a pixel, kLabelSide rows top to bottom, each a colour 0-31.
+using LabelPixels = ByteBuffer;
 
 // The total number of characters in all of the section's lines, divided by two
 // (integer division on the total); 0 for no section.
@@ -64,6 +68,43 @@ std::optional<ByteBuffer> SheetBytes(const CartDocument& document, bool upper_ha
 // The map: 8192 bytes with the shared half (needs "map" and "gfx" sections, short ones
 // zero-filled), or 4096 from "map" alone (short zero-filled, at least one byte).
 std::optional<ByteBuffer> MapBytes(const CartDocument& document, bool with_shared_half);
+
+// ---- The data sections and the ROM ----
+
+// The lines of one of the ROM's data sections as RomToP8Text writes them, without the
+// marker: section is "gfx", "gff", "map", "sfx" or "music" (as NormalizeSectionName
+// reads a name); each line is followed by "\n", and the lines run up to the last one
+// that differs from the blank cartridge's, so a section the blank cartridge holds gives
+// "". None for another section, a rom shorter than kCartRomSize, or when memory runs
+// out.
+std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::string_view section);
+
+// The ROM a .p8's data sections give, the way back of RomToP8Text. "gfx", "gff" and
+// "map" are digit pairs read as DecodeSectionHex reads them (in order across lines, an
+// odd last character of a line ignored, a pair read as hex up to its first other
+// character), the sheet's pairs reversed into memory order, as far as the area goes;
+// a short section leaves zeros. Line y of "sfx" and "music" is row y of its area, its
+// digits read by the same pair rule (a lone digit as itself, any other character 0),
+// a music line's third character (the blank) skipped; lines past the area's count and
+// empty lines ending the section are ignored, and missing lines are the blank
+// cartridge's. kCartPayloadSize bytes, the code area and the 32 after the ROM zero;
+// none when memory runs out.
+std::optional<CartPayload> P8DataToRom(const CartDocument& document);
+
+// Appends "__NAME__", a line break and the section's lines as RomSectionLines gives
+// them, when any line differs from the blank cartridge's; nothing for another section or
+// a rom shorter than kCartRomSize.
+void AppendRomSection(std::string& out, std::string_view section, std::span<const uint8_t> rom);
+
+// The label of a document's "label" section, one digit a pixel: "0"-"9" and "a"-"v" (in
+// either case) are colours 0-31, any other character colour 0; short lines and missing
+// lines are colour 0, and what follows 128 digits or 128 lines is ignored. None when
+// the document has no such section or it is empty.
+std::optional<LabelPixels> ReadLabelPixels(const CartDocument& document);
+
+// Appends a "label" section's lines: 128 lines of 128 digits 0-9 a-v (a pixel outside
+// 0-31, or missing, written as 0), then one empty line.
+void AppendLabelLines(std::string& out, const LabelPixels& label);
 
 }  // namespace brasswick
 

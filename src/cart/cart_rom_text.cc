@@ -7,176 +7,11 @@
 
 #include "cart/cart_code.h"
 #include "cart/cart_image.h"
+#include "cart/cart_layout.h"
 #include "cart/sha1.h"
 
 namespace brasswick {
 namespace {
-
-constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
-
-void AppendHexByte(std::string& out, uint8_t byte) {
-  out.push_back(kDigits[byte >> 4]);
-  out.push_back(kDigits[byte & 15]);
-}
-
-// One ROM byte of the blank cartridge the console starts from.
-uint8_t BlankByte(size_t address) {
-  if (address >= kMusicStart && address < kSfxStart) {
-    return static_cast<uint8_t>(0x41 + (address - kMusicStart) % 4);
-  }
-  if (address >= kSfxStart && address < kSfxStart + kSfxCount * kSfxSize &&
-      (address - kSfxStart) % kSfxSize == 65) {
-    return address - kSfxStart == 65 ? 1 : 16;
-  }
-  return 0;
-}
-
-// Whether the `size` bytes at `start` are those of the blank cartridge.
-bool IsBlank(std::span<const uint8_t> rom, size_t start, size_t size) {
-  for (size_t a = start; a < start + size; ++a) {
-    if (rom[a] != BlankByte(a)) return false;
-  }
-  return true;
-}
-
-// The lines of a section of `count` lines of `stride` bytes from `start`, each followed
-// by "\n", up to its last line that differs from the blank cartridge's; nothing when
-// none differs.
-template <typename WriteLine>
-void AppendSectionLines(std::string& out, std::span<const uint8_t> rom, size_t start, size_t stride,
-                        int count, WriteLine write_line) {
-  int used = count;
-  while (used > 0 && IsBlank(rom, start + (used - 1) * stride, stride)) --used;
-  for (int line = 0; line < used; ++line) {
-    write_line(out, rom.subspan(start + line * stride, stride));
-    out += '\n';
-  }
-}
-
-void AppendHexLine(std::string& out, std::span<const uint8_t> bytes) {
-  for (uint8_t byte : bytes) AppendHexByte(out, byte);
-}
-
-// Memory keeps a byte's left pixel in its low nibble; the text writes it first.
-void AppendSheetLine(std::string& out, std::span<const uint8_t> bytes) {
-  for (uint8_t byte : bytes) {
-    out.push_back(kDigits[byte & 15]);
-    out.push_back(kDigits[byte >> 4]);
-  }
-}
-
-// Filters, speed and loop bytes first, then each note's 16-bit word as pitch, waveform,
-// volume and effect.
-void AppendSfxLine(std::string& out, std::span<const uint8_t> bytes) {
-  for (size_t i = 64; i < kSfxSize; ++i) AppendHexByte(out, bytes[i]);
-  for (size_t note = 0; note < 32; ++note) {
-    const unsigned word = bytes[2 * note] | (unsigned{bytes[2 * note + 1]} << 8);
-    AppendHexByte(out, static_cast<uint8_t>(word & 0x3F));
-    out.push_back(kDigits[((word >> 6) & 7) | ((word >> 12) & 8)]);
-    out.push_back(kDigits[(word >> 9) & 7]);
-    out.push_back(kDigits[(word >> 12) & 7]);
-  }
-}
-
-// The channels' bit 7 gathered into the flag byte, their low seven bits after it.
-void AppendMusicLine(std::string& out, std::span<const uint8_t> bytes) {
-  uint8_t flags = 0;
-  for (int i = 0; i < 4; ++i) flags |= static_cast<uint8_t>((bytes[i] >> 7) << i);
-  AppendHexByte(out, flags);
-  out.push_back(' ');
-  for (int i = 0; i < 4; ++i) AppendHexByte(out, bytes[i] & 0x7F);
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 0;
-}
-
-// The line's digits from position at: each missing one is 0.
-unsigned Digits(std::string_view line, size_t at, size_t count) {
-  unsigned value = 0;
-  for (size_t i = at; i < at + count; ++i) {
-    value = value * 16 + static_cast<unsigned>(i < line.size() ? HexDigit(line[i]) : 0);
-  }
-  return value;
-}
-
-void ReadSheetLine(std::string_view line, std::span<uint8_t> bytes) {
-  for (size_t x = 0; x < bytes.size(); ++x) {
-    bytes[x] = static_cast<uint8_t>(Digits(line, 2 * x, 1) | Digits(line, 2 * x + 1, 1) << 4);
-  }
-}
-
-void ReadHexLine(std::string_view line, std::span<uint8_t> bytes) {
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(Digits(line, 2 * i, 2));
-}
-
-void ReadSfxLine(std::string_view line, std::span<uint8_t> bytes) {
-  for (size_t i = 64; i < kSfxSize; ++i)
-    bytes[i] = static_cast<uint8_t>(Digits(line, 2 * (i - 64), 2));
-  for (size_t note = 0; note < 32; ++note) {
-    const size_t at = 8 + 5 * note;
-    const unsigned waveform = Digits(line, at + 2, 1);
-    const unsigned word = (Digits(line, at, 2) & 0x3F) | (waveform & 7) << 6 |
-                          (Digits(line, at + 3, 1) & 7) << 9 | (Digits(line, at + 4, 1) & 7) << 12 |
-                          (waveform >> 3) << 15;
-    bytes[2 * note] = static_cast<uint8_t>(word & 0xFF);
-    bytes[2 * note + 1] = static_cast<uint8_t>(word >> 8);
-  }
-}
-
-void ReadMusicLine(std::string_view line, std::span<uint8_t> bytes) {
-  const unsigned flags = Digits(line, 0, 2);
-  for (size_t i = 0; i < 4; ++i) {
-    bytes[i] = static_cast<uint8_t>((Digits(line, 3 + 2 * i, 2) & 0x7F) | ((flags >> i) & 1) << 7);
-  }
-}
-
-// The data sections in the order the console writes them (the label, which the ROM
-// does not hold, goes between gfx and gff).
-// Each is written and read a line a row, by its own pair of line functions.
-struct RomSection {
-  std::string_view marker;
-  size_t start;
-  size_t stride;
-  int count;
-  void (*write_line)(std::string& out, std::span<const uint8_t> bytes);
-  void (*read_line)(std::string_view line, std::span<uint8_t> bytes);
-};
-constexpr RomSection kRomSections[] = {
-    {"__gfx__", 0, 64, 128, AppendSheetLine, ReadSheetLine},
-    {"__gff__", kFlagsStart, 128, 2, AppendHexLine, ReadHexLine},
-    {"__map__", kMapStart, 128, 32, AppendHexLine, ReadHexLine},
-    {"__sfx__", kSfxStart, kSfxSize, kSfxCount, AppendSfxLine, ReadSfxLine},
-    {"__music__", kMusicStart, 4, kMusicCount, AppendMusicLine, ReadMusicLine},
-};
-
-void AppendSection(std::string& out, const RomSection& section, std::span<const uint8_t> rom) {
-  const size_t before = out.size();
-  out += section.marker;
-  out += '\n';
-  const size_t marked = out.size();
-  AppendSectionLines(out, rom, section.start, section.stride, section.count, section.write_line);
-  if (out.size() == marked) out.resize(before);
-}
-
-// Reads up to the section's count of lines into its rows; the rows of lines the
-// document lacks keep what they hold.
-void ReadSection(const CartDocument& document, const RomSection& known, std::span<uint8_t> rom) {
-  const CartSection* section = FindSection(document, known.marker);
-  if (section == nullptr) return;
-  std::vector<std::string_view> lines;
-  for (std::string_view line : section->lines) {
-    if (static_cast<int>(lines.size()) == known.count) break;
-    lines.push_back(line);
-  }
-  // Empty lines that end a section separate it from the next; they are no rows.
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
-  for (size_t y = 0; y < lines.size(); ++y)
-    known.read_line(lines[y], rom.subspan(known.start + y * known.stride, known.stride));
-}
 
 struct ConsoleVersion {
   int id;
@@ -204,53 +39,15 @@ std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string
     // that code ending in a line break keeps it.
     if (!code_text.empty()) out += '\n';
 
-    AppendSection(out, kRomSections[0], rom);
+    AppendRomSection(out, "gfx", rom);
     if (label != nullptr) {
       out += "__label__\n";
-      for (int y = 0; y < 128; ++y) {
-        for (int x = 0; x < 128; ++x) {
-          const size_t at = static_cast<size_t>(y) * 128 + x;
-          const uint8_t color = at < label->size() ? (*label)[at] : 0;
-          out.push_back(color < kLabelColorCount ? kDigits[color] : '0');
-        }
-        out += '\n';
-      }
-      out += '\n';
+      AppendLabelLines(out, *label);
     }
-    for (const RomSection& section : std::span(kRomSections).subspan(1)) {
-      AppendSection(out, section, rom);
+    for (std::string_view section : {"gff", "map", "sfx", "music"}) {
+      AppendRomSection(out, section, rom);
     }
     return out;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
-}
-
-std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::string_view section) {
-  if (rom.size() < kCartRomSize) return std::nullopt;
-  const std::string marker = NormalizeSectionName(section);
-  for (const RomSection& known : kRomSections) {
-    if (known.marker != marker) continue;
-    try {
-      std::string out;
-      out.reserve(known.stride * 2 * known.count + known.count);
-      AppendSectionLines(out, rom, known.start, known.stride, known.count, known.write_line);
-      return out;
-    } catch (const std::bad_alloc&) {
-      return std::nullopt;
-    }
-  }
-  return std::nullopt;
-}
-
-std::optional<CartPayload> P8DataToRom(const CartDocument& document) {
-  try {
-    CartPayload payload(kCartPayloadSize, 0);
-    for (size_t address = 0; address < kCodeAreaStart; ++address)
-      payload[address] = BlankByte(address);
-    const std::span<uint8_t> rom(payload.data(), kCartRomSize);
-    for (const RomSection& section : kRomSections) ReadSection(document, section, rom);
-    return payload;
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }

@@ -31,23 +31,6 @@ inline constexpr int kDefaultP8Version = 42;
 std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string_view code_text,
                                        const LabelPixels* label, int version);
 
-// The lines of one of the ROM's data sections as RomToP8Text writes them, without the
-// marker: section is "gfx", "gff", "map", "sfx" or "music" (as NormalizeSectionName
-// reads a name); each line is followed by "\n", and the lines run up to the last one
-// that differs from the blank cartridge's, so a section the blank cartridge holds gives
-// "". None for another section, a rom shorter than kCartRomSize, or when memory runs
-// out.
-std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::string_view section);
-
-// The ROM a .p8's data sections give, the way back of RomToP8Text: line y of "gfx",
-// "gff", "map", "sfx" and "music" is row y of its area. Hex digits are read case-blind,
-// a character that is none reads as 0, what follows a line's digits is ignored, a short
-// line is zero-padded, lines past the area's count and empty lines ending a section are
-// ignored, and missing lines and sections are those of the blank cartridge. A music
-// line's third character (the blank) is skipped. kCartPayloadSize bytes, the code area
-// and the 32 after the ROM zero; none when memory runs out.
-std::optional<CartPayload> P8DataToRom(const CartDocument& document);
-
 // The code of a .p8's "lua" section as text: its bytes as read, without the line break
 // that ends its last line (RomToP8Text writes one after any code). That break is "\n",
 // or "\r\n" when the section's marker line ends with "\r\n"; after a marker ending in

@@ -11,30 +11,7 @@ constexpr uint8_t SwapNibbles(uint8_t byte) {
   return static_cast<uint8_t>((byte << 4) | (byte >> 4));
 }
 
-// A label digit's colour: "0"-"9", then "a"-"v" in either case; 0 for anything else.
-constexpr uint8_t LabelDigitColor(char c) {
-  if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
-  const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  if (lower >= 'a' && lower <= 'v') return static_cast<uint8_t>(lower - 'a' + 10);
-  return 0;
-}
-
 }  // namespace
-
-std::optional<LabelPixels> ReadLabelPixels(const CartDocument& document) {
-  const CartSection* section = FindSection(document, "label");
-  if (section == nullptr || section->lines.empty()) return std::nullopt;
-  LabelPixels pixels(static_cast<size_t>(kLabelPixelCount), 0);
-  constexpr size_t kSide = 128;
-  size_t y = 0;
-  for (const std::string_view line : section->lines) {
-    if (y == kSide) break;
-    const size_t count = std::min(line.size(), kSide);
-    for (size_t x = 0; x < count; ++x) pixels[y * kSide + x] = LabelDigitColor(line[x]);
-    ++y;
-  }
-  return pixels;
-}
 
 CartSource CartSource::FromDocument(CartDocument document) {
   CartSource source;

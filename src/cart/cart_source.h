@@ -25,14 +25,6 @@
 
 namespace brasswick {
 
-using LabelPixels = ByteBuffer;
-
-// The label of a document's "label" section, one digit a pixel: "0"-"9" and "a"-"v" (in
-// either case) are colours 0-31, any other character colour 0; short lines and missing
-// lines are colour 0, and what follows 128 digits or 128 lines is ignored. None when
-// the document has no such section or it is empty.
-std::optional<LabelPixels> ReadLabelPixels(const CartDocument& document);
-
 class CartSource {
  public:
   // A source that reads the document's sections.

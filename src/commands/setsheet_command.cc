@@ -78,23 +78,6 @@ Job ReadJob() {
   return job;
 }
 
-// The memory of a .p8: the sheet from __gfx__ turned to memory order (a byte's left
-// pixel in its low nibble), the map's upper half from __map__ and the sprite flags from
-// __gff__; missing or short sections read as zero, as every reader of the text takes
-// them. The flags are only read: setmap gives no new tile to a sprite that has any.
-CartPayload MemoryOfText(const CartDocument& document) {
-  CartPayload memory(kCartPayloadSize, 0);
-  const std::span<uint8_t> sheet(memory.data(), kSheetByteCount);
-  DecodeSectionHex(FindSection(document, "gfx"), sheet, kSheetByteCount, 0, true, true);
-  DecodeSectionHex(FindSection(document, "map"),
-                   std::span<uint8_t>(memory.data() + kMapStart, kMapHalfByteCount),
-                   kMapHalfByteCount, 0, false, true);
-  DecodeSectionHex(FindSection(document, "gff"),
-                   std::span<uint8_t>(memory.data() + kFlagsStart, kSpriteCount), kSpriteCount, 0,
-                   false, true);
-  return memory;
-}
-
 // Reads the cartridge in any form. None, with the failure recorded, when it is no
 // cartridge, a page whose cartridge was not found, or a cartridge whose hash does not
 // match its memory (its damage would be hidden by the new hash).
@@ -107,7 +90,14 @@ std::optional<Cartridge> LoadCartridge(Job& job) {
   }
   Cartridge cartridge;
   if (file->form == CartForm::kText) {
-    cartridge.memory = MemoryOfText(*file->document);
+    // Only the sheet and the map are written back; the flags are read, for setmap gives
+    // no new tile to a sprite that has any.
+    std::optional<CartPayload> memory = P8DataToRom(*file->document);
+    if (!memory) {
+      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+      return std::nullopt;
+    }
+    cartridge.memory = std::move(*memory);
   } else {
     cartridge.memory = std::move(file->payload);
     const std::span<const uint8_t> memory(cartridge.memory);

@@ -301,16 +301,20 @@ CartDocument Document(const std::string& text) {
 // Each line is one row of its area, read by the rules whatever its shape: short lines
 // padded with zeros, letters in either case, what is no digit as 0, what follows the
 // digits ignored, missing lines the blank cartridge's.
-TEST(P8DataToRom, ReadsEachLineAsARowOfItsArea) {
+// The sections of plain bytes are digit pairs in order across their lines, each read as
+// hex up to its first other character, as the exports read them; the sound's sections
+// are read a line a row.
+TEST(P8DataToRom, ReadsPairsAcrossLinesAndSoundALineARow) {
   const std::string text = std::string(kHeader) +
                            "version 41\n__gfx__\n1f\nzA\n__gff__\nFF\n\n01\n__map__\n\n00c5\n"
                            "__sfx__\n\n\n01ff1f3f3ff7700001zz\n\n__music__\n07 7fc0ff00x\n"
                            "00\n";
   std::vector<uint8_t> expected = BlankRom();
-  expected[0] = 0xF1;       // left pixel 1 in the low nibble
-  expected[64] = 0xA0;      // "z" reads as 0
-  expected[0x3000] = 0xFF;  // the empty second line holds zeros, the third is past the area
-  expected[0x2000 + 128 + 1] = 0xC5;
+  expected[0] = 0xF1;  // left pixel 1 in the low nibble
+  expected[1] = 0x0A;  // the next pair, whatever line it stands on: "Az" reads as A
+  expected[0x3000] = 0xFF;
+  expected[0x3001] = 0x01;  // an empty line holds no pair
+  expected[0x2000 + 1] = 0xC5;
   for (int sfx = 0; sfx < 2; ++sfx) expected[0x3200 + 68 * sfx + 65] = 0;  // empty lines
   const size_t third = 0x3200 + 68 * 2;
   expected[third + 64] = 0x01;
