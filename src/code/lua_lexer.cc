@@ -70,13 +70,13 @@ class Lexer {
         token.kind = Tok::kString;
         token.flags |= kLongString;
         std::string value;
-        ok = ReadLong(&value, "unfinished long string");
+        ok = ReadLong(start, &value, "unfinished long string");
         if (ok) AddString(token, std::move(value));
       } else if ((c == '-' && At(pos_ + 1) == '-') || (c == '/' && At(pos_ + 1) == '/')) {
         token.kind = Tok::kComment;
         pos_ += 2;
         if (c == '-' && At(pos_) == '[' && LongBracketLevel(pos_) >= 0) {
-          ok = ReadLong(nullptr, "unfinished long comment");
+          ok = ReadLong(start, nullptr, "unfinished long comment");
         } else {
           const void* end = std::memchr(code_.data() + pos_, '\n', size - pos_);
           pos_ = end ? static_cast<const char*>(end) - code_.data() : size;
@@ -125,9 +125,9 @@ class Lexer {
     return At(p) == '[' ? static_cast<int>(p - at - 1) : -1;
   }
 
-  // A long bracket from pos_ to its matching close. The first line break is dropped.
-  bool ReadLong(std::string* value, const char* unfinished) {
-    const size_t open = pos_;
+  // A long bracket from pos_ to its matching close. The first line break is dropped. An
+  // unfinished one is reported where its token starts.
+  bool ReadLong(size_t start, std::string* value, const char* unfinished) {
     const size_t level = static_cast<size_t>(LongBracketLevel(pos_));
     pos_ += level + 2;
     if (At(pos_) == '\r' && At(pos_ + 1) == '\n') {
@@ -140,7 +140,7 @@ class Lexer {
     close += ']';
     const size_t end = code_.find(close, pos_);
     if (end == std::string_view::npos) {
-      Fail(open, unfinished);
+      Fail(start, unfinished);
       return false;
     }
     if (value) value->assign(code_.substr(pos_, end - pos_));

@@ -574,20 +574,20 @@ class Parser {
 
   uint32_t Label() {
     const uint32_t open = Advance();
-    const uint32_t node = NewNode(NodeKind::kLabel, ExpectName());
-    tree_.nodes[node].first_token = open;
-    tree_.nodes[node].binding = Binding::kLabel;
-    tree_.nodes[node].ref = node;
-    if (!failed_) {
-      const std::string_view name = Text(tree_.nodes[node].token);
-      const uint32_t function = functions_.back().node;
+    const uint32_t function = functions_.back().node;
+    if (Peek() == Tok::kName) {
+      const std::string_view name = Text(Index());
       for (const LabelEntry& label : labels_) {
         if (label.name == name && label.function == function) {
           Fail("label '" + std::string(name) + "' already defined");
         }
       }
-      labels_.push_back({name, node, level_, function});
     }
+    const uint32_t node = NewNode(NodeKind::kLabel, ExpectName());
+    tree_.nodes[node].first_token = open;
+    tree_.nodes[node].binding = Binding::kLabel;
+    tree_.nodes[node].ref = node;
+    if (!failed_) labels_.push_back({Text(tree_.nodes[node].token), node, level_, function});
     Expect(Tok::kDoubleColon);
     return Finish(node, scratch_.size());
   }
