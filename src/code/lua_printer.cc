@@ -21,8 +21,10 @@ bool NeedsSpaceBetween(const LexedCode& lexed, const Token& left, const Token& r
   // A word runs on into any name byte; a number also into a `.` (`1` `..` is `1.` `.`).
   if (IsWordKind(left.kind) && IsNameByte(first)) return true;
   if (left.kind == Tok::kNumber && first == '.') return true;
-  // A `.` runs into a digit (`.` `5` is `.5`) and into another `.`.
-  if (last == '.' && (first == '.' || (first >= '0' && first <= '9'))) return true;
+  // A `.` runs into another, and a lone `.` into a digit (`.` `5` is `.5`).
+  if (last == '.' && (first == '.' || (a.size() == 1 && first >= '0' && first <= '9'))) {
+    return true;
+  }
   // Comments: `--` and `//`.
   if ((last == '-' && first == '-') || (last == '/' && first == '/')) return true;
   // Long brackets: `[` before `[` or `=`.
