@@ -412,12 +412,18 @@ class Parser {
     }
   }
 
+  // After an `if` or `while` condition: the body is the rest of the line when the
+  // condition ends in `)` and no `do` follows (nor `then`, which the caller checks).
+  bool ShortForm() const {
+    return !failed_ && Peek() != Tok::kDo &&
+           lexed_.tokens[PreviousIndex()].kind == Tok::kCloseParen;
+  }
+
   uint32_t If() {
     const uint32_t node = NewNode(NodeKind::kIf, Advance());
     const size_t mark = scratch_.size();
     scratch_.push_back(Expression());
-    if (Peek() != Tok::kThen && Peek() != Tok::kDo && !failed_ &&
-        lexed_.tokens[PreviousIndex()].kind == Tok::kCloseParen) {
+    if (Peek() != Tok::kThen && ShortForm()) {
       const uint32_t line = LineOf(at_ - 1);
       tree_.nodes[node].flags |= kShortForm;
       scratch_.push_back(Block(true));
@@ -447,7 +453,7 @@ class Parser {
     const size_t mark = scratch_.size();
     scratch_.push_back(Expression());
     ++functions_.back().loops;
-    if (Peek() != Tok::kDo && !failed_ && lexed_.tokens[PreviousIndex()].kind == Tok::kCloseParen) {
+    if (ShortForm()) {
       const uint32_t line = LineOf(at_ - 1);
       tree_.nodes[node].flags |= kShortForm;
       scratch_.push_back(Block(true));

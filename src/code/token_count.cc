@@ -23,19 +23,9 @@ bool IsFree(Tok kind) {
 
 // Tokens after which a `-` or `~` is a binary operator, so it still counts before a number.
 bool EndsValue(Tok kind) {
-  switch (kind) {
-    case Tok::kName:
-    case Tok::kNumber:
-    case Tok::kString:
-    case Tok::kCloseParen:
-    case Tok::kCloseBracket:
-    case Tok::kCloseBrace:
-    case Tok::kSemicolon:
-    case Tok::kEnd:
-      return true;
-    default:
-      return false;
-  }
+  return kind == Tok::kName || kind == Tok::kNumber || kind == Tok::kString ||
+         kind == Tok::kCloseParen || kind == Tok::kCloseBracket || kind == Tok::kCloseBrace ||
+         kind == Tok::kSemicolon || kind == Tok::kEnd;
 }
 
 }  // namespace

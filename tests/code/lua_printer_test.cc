@@ -42,6 +42,7 @@ TEST(LuaPrinter, SeparatesOnlyWhatWouldRunTogether) {
       {"x = a / / b", "x=a/ /b"},         // so would `//`
       {"x = t[ [[s]] ]", "x=t[ [[s]]]"},  // `[[` would open a long string
       {"x = t[ [=[s]=] ]", "x=t[ [=[s]=]]"},
+      {"a [ = [ b", "a[ =[b"},      // `[=[` would too
       {"x = a .. .5", "x=a.. .5"},  // `...` then 5
       {"x = 1 .. 2", "x=1 ..2"},    // `1.` then `.`
       {"x = 0x1 .. y", "x=0x1 ..y"},
