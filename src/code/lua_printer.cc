@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace brasswick {
 namespace {
@@ -12,15 +13,13 @@ bool IsSymbolKind(Tok kind) { return !IsTrivia(kind) && !IsWordKind(kind) && kin
 
 }  // namespace
 
-bool NeedsSpaceBetween(const LexedCode& lexed, const Token& left, const Token& right) {
-  const std::string_view a = lexed.Text(left);
-  const std::string_view b = lexed.Text(right);
+bool NeedsSpaceBetween(Tok left_kind, std::string_view a, Tok right_kind, std::string_view b) {
   if (a.empty() || b.empty()) return false;
   const uint8_t last = static_cast<uint8_t>(a.back());
   const uint8_t first = static_cast<uint8_t>(b.front());
   // A word runs on into any name byte; a number also into a `.` (`1` `..` is `1.` `.`).
-  if (IsWordKind(left.kind) && IsNameByte(first)) return true;
-  if (left.kind == Tok::kNumber && first == '.') return true;
+  if (IsWordKind(left_kind) && IsNameByte(first)) return true;
+  if (left_kind == Tok::kNumber && first == '.') return true;
   // A `.` runs into another, and a lone `.` into a digit (`.` `5` is `.5`).
   if (last == '.' && (first == '.' || (a.size() == 1 && first >= '0' && first <= '9'))) {
     return true;
@@ -29,7 +28,7 @@ bool NeedsSpaceBetween(const LexedCode& lexed, const Token& left, const Token& r
   if ((last == '-' && first == '-') || (last == '/' && first == '/')) return true;
   // Long brackets: `[` before `[` or `=`.
   if (last == '[' && (first == '[' || first == '=')) return true;
-  if (IsSymbolKind(left.kind) && IsSymbolKind(right.kind)) {
+  if (IsSymbolKind(left_kind) && IsSymbolKind(right_kind) && a.size() <= 4) {
     // Operators run together into a longer one (`<` `=`, `>>` `>`, `.` `..`).
     char joined[8] = {};
     const size_t taken = std::min<size_t>(b.size(), 4);
@@ -41,37 +40,46 @@ bool NeedsSpaceBetween(const LexedCode& lexed, const Token& left, const Token& r
   return false;
 }
 
-std::string PrintCode(const LexedCode& lexed, const SyntaxTree* tree) {
+std::string PrintTokens(std::span<const PrintToken> tokens) {
   std::string out;
-  out.reserve(lexed.code.size());
-  const Token* previous = nullptr;
-  bool break_pending = false;
+  const PrintToken* previous = nullptr;
+  for (const PrintToken& token : tokens) {
+    if (IsTrivia(token.kind)) continue;
+    if (previous) {
+      if (previous->line_break_after) {
+        out += '\n';
+      } else if (NeedsSpaceBetween(previous->kind, previous->text, token.kind, token.text)) {
+        out += ' ';
+      }
+    }
+    out += token.text;
+    previous = &token;
+  }
+  return out;
+}
+
+std::string PrintCode(const LexedCode& lexed, const SyntaxTree* tree) {
+  std::vector<PrintToken> tokens;
+  tokens.reserve(lexed.tokens.size());
   size_t next_break = 0;
   for (uint32_t i = 0; i < lexed.tokens.size(); ++i) {
     const Token& token = lexed.tokens[i];
     if (IsTrivia(token.kind)) {
-      if (!tree && previous && lexed.Text(token).find('\n') != std::string_view::npos) {
-        break_pending = true;
+      // Without a tree, a line break kept wherever the code had one between tokens.
+      if (!tree && !tokens.empty() && lexed.Text(token).find('\n') != std::string_view::npos) {
+        tokens.back().line_break_after = true;
       }
       continue;
     }
-    if (previous) {
-      if (break_pending) {
-        out += '\n';
-      } else if (NeedsSpaceBetween(lexed, *previous, token)) {
-        out += ' ';
-      }
-    }
-    break_pending = false;
-    out += lexed.Text(token);
-    previous = &token;
+    PrintToken print{token.kind, lexed.Text(token), false};
     if (tree) {
       const std::vector<uint32_t>& breaks = tree->line_breaks;
       while (next_break < breaks.size() && breaks[next_break] < i) ++next_break;
-      if (next_break < breaks.size() && breaks[next_break] == i) break_pending = true;
+      print.line_break_after = next_break < breaks.size() && breaks[next_break] == i;
     }
+    tokens.push_back(print);
   }
-  return out;
+  return PrintTokens(tokens);
 }
 
 }  // namespace brasswick

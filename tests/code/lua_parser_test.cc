@@ -180,7 +180,7 @@ TEST(LuaParser, NamesBindToTheirScopes) {
 TEST(LuaParser, GotosBindToVisibleLabels) {
   const std::string code =
       "::a:: do goto b end ::b:: while x do goto a end\n"
-      "do ::c:: end do goto d ::d:: end";
+      "do ::c:: end do goto d ::d:: end do ::c:: end";
   const LexedCode lexed = LexCode(code);
   CodeError error;
   const std::optional<SyntaxTree> tree = ParseCode(lexed, &error);
@@ -232,6 +232,9 @@ TEST(LuaParser, SyntaxErrorsNameFileLineAndColumn) {
       {"  break", "lib.lua:3:3: 'break' outside a loop near 'break'"},
       {"goto nowhere", "lib.lua:3:6: no visible label 'nowhere' for goto near 'nowhere'"},
       {"::a:: ::a::", "lib.lua:3:9: label 'a' already defined near 'a'"},
+      {"::a:: do ::a:: end", "lib.lua:3:12: label 'a' already defined near 'a'"},
+      {"::a:: function f() goto a end", "lib.lua:3:25: no visible label 'a' for goto near 'a'"},
+      {"do ::a:: end goto a", "lib.lua:3:19: no visible label 'a' for goto near 'a'"},
       {"function f() return ... end",
        "lib.lua:3:21: cannot use '...' outside a vararg function near '...'"},
       {"x = 'open", "lib.lua:3:5: unfinished string"},
@@ -281,8 +284,9 @@ TEST(LuaParser, DeepNestingIsRefusedNotOverflowed) {
     const LexedCode lexed = LexCode(c.code);
     CodeError error;
     EXPECT_EQ(ParseCode(lexed, &error).has_value(), c.parses) << c.code.substr(0, 40);
-    if (!c.parses)
+    if (!c.parses) {
       EXPECT_EQ(error.message.substr(0, 17), "too deeply nested") << c.code.substr(0, 40);
+    }
   }
 }
 

@@ -70,6 +70,18 @@ TEST(LuaPrinter, SeparatesOnlyWhatWouldRunTogether) {
   }
 }
 
+// Tokens given new texts (as a minifier renames) are separated by what they now are.
+TEST(LuaPrinter, PrintsTokensInTheirNewTexts) {
+  const PrintToken tokens[] = {
+      {Tok::kLocal, "local"}, {Tok::kName, "a"},    {Tok::kAssign, "="},
+      {Tok::kNumber, "1"},    {Tok::kName, "b"},    {Tok::kAssign, "="},
+      {Tok::kName, "a"},      {Tok::kConcat, ".."}, {Tok::kNumber, "2", true},
+      {Tok::kSpace, " \n "},  {Tok::kName, "c"},    {Tok::kMinusAssign, "-="},
+      {Tok::kMinus, "-"},     {Tok::kNumber, "1"},
+  };
+  EXPECT_EQ(PrintTokens(tokens), "local a=1 b=a..2\nc-=-1");
+}
+
 TEST(LuaPrinter, KeepsTheLineBreaksShortFormsNeed) {
   struct Case {
     const char* code;
