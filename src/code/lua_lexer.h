@@ -60,7 +60,10 @@ struct LexedCode {
 // unterminated string or long comment stops the tokens there and sets `error`.
 // Decimal numbers whose integer part exceeds 32767 wrap to 16 bits like hexadecimal
 // ones (32768 is -32768) and carry kNumberWrapped; decimal fractions are rounded to the
-// nearest 1/65536 (halves up), reading at most 18 fraction digits.
+// nearest 1/65536 (halves up), reading at most 18 fraction digits. A number takes a `.`
+// only when no second `.` follows (`1..2` is 1 `..` 2). Bytes outside names, numbers,
+// strings, comments and operators (controls other than white space, `!` alone, `` ` ``)
+// are an "unexpected character".
 LexedCode LexCode(std::string_view code);
 
 // The name of a kind's spelling, or the text of the token, as messages quote it.
