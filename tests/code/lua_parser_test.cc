@@ -215,6 +215,45 @@ TEST(LuaParser, VariablesKnowTheirDeclarationAndCapture) {
   EXPECT_EQ(b.references, 1u);
 }
 
+// Each node spans the tokens of its code, so that a printer can find them again.
+TEST(LuaParser, NodesSpanTheirTokens) {
+  const std::string code =
+      "x, y = a + b * c -- note\nif (x) f(1) else g\"s\"\nlocal t = {k = 1}\n"
+      "function o:m() return self end\nt.k += 2";
+  struct Case {
+    NodeKind kind;
+    std::string text;  // the first node of the kind
+  };
+  const Case cases[] = {
+      {NodeKind::kAssign, "x, y = a + b * c"},
+      {NodeKind::kBinary, "a + b * c"},
+      {NodeKind::kIf, "if (x) f(1) else g\"s\""},
+      {NodeKind::kCall, "f(1)"},
+      {NodeKind::kLocal, "local t = {k = 1}"},
+      {NodeKind::kTable, "{k = 1}"},
+      {NodeKind::kTableField, "k = 1"},
+      {NodeKind::kFunctionStatement, "function o:m() return self end"},
+      {NodeKind::kField, "o:m"},
+      {NodeKind::kReturn, "return self"},
+      {NodeKind::kCompoundAssign, "t.k += 2"},
+  };
+  const LexedCode lexed = LexCode(code);
+  const std::optional<SyntaxTree> tree = ParseCode(lexed, nullptr);
+  ASSERT_TRUE(tree);
+  for (const Case& c : cases) {
+    bool found = false;
+    for (const Node& node : tree->nodes) {
+      if (node.kind != c.kind) continue;
+      const Token& first = lexed.tokens[node.first_token];
+      const Token& last = lexed.tokens[node.last_token];
+      EXPECT_EQ(code.substr(first.offset, last.offset + last.length - first.offset), c.text);
+      found = true;
+      break;
+    }
+    EXPECT_TRUE(found) << c.text;
+  }
+}
+
 // Errors through a source map of two files: main.lua's first two lines, then lib.lua.
 TEST(LuaParser, SyntaxErrorsNameFileLineAndColumn) {
   struct Case {
