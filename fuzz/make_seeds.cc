@@ -162,6 +162,21 @@ void CodeSeeds() {
   Write("code_compressor", "repeats.bin", std::string(300, 'a') + "abcabcabc\x01\xff\x01\xff");
 }
 
+// The console's Lua: a game's usual shapes, then its dialect's corners.
+void LuaSeeds() {
+  Write("lua_reader", "game.lua",
+        "-- a game\nfunction _init()\n px,py=64,64 enemies={}\nend\n"
+        "function _update()\n if (btn(\x8b)) px-=1\n if (btn(\x91)) px+=1 else px=mid(0,px,120)\n"
+        " for e in all(enemies) do e.x+=e.dx end\nend\n"
+        "function _draw()\n cls() spr(1,px,py) ?\"score \"..score,0,0,7\nend\n");
+  Write("lua_reader", "dialect.lua",
+        "local a,b=0x1f.8,0b101.1 a>>>=1 b<<>=2 a^^=b a..=\"\\z  x\\65\\x4a\\*\"\n"
+        "while (a>0) a\\=2\nx=@a+%b+$c ~~a y=a!=b and [==[\nlong]]]==] or 'q'\n"
+        "::top:: repeat local n=n or 1 until n>3 goto done ::done::\n"
+        "local o={} function o:m(...) return self,... end // slashes\n--[[ long\n]]\n");
+  Write("lua_reader", "broken.lua", "if (a then\n x=\"open\n--[==[ never closed");
+}
+
 void TextSeeds() {
   Write("json_parser", "object.json",
         "{\"name\": \"map,exportmap\", \"N\": \"1\", \"args\": [1, -2.5e3, true, false, null],\r\n"
@@ -266,5 +281,6 @@ int main(int argc, char** argv) {
   CartSeeds();
   CodeSeeds();
   TextSeeds();
+  LuaSeeds();
   return 0;
 }

@@ -1,0 +1,3 @@
+if (a then
+ x="open
+--[==[ never closed
