@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "cart/cart_code.h"
 #include "cart/cart_image.h"
 #include "cart/cart_reader.h"
 #include "cart/player_script.h"
@@ -13,6 +14,7 @@
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
 #include "console/console.h"
+#include "forms/cart_rom.h"
 #include "html/html_player.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
@@ -48,21 +50,6 @@ std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::strin
 
 }  // namespace
 
-std::optional<LabelPixels> CartFileLabel(CartFile& file) {
-  // Each pixel the nearest of the 32 label colours by its upper six bits, as the console
-  // shows it (a cartridge picture's low two carry its payload).
-  const LabelColorRule rule{kLabelColorCount, true};
-  if (file.form == CartForm::kPicture && file.picture) {
-    return PickLabelColors(*file.picture, kCartLabelX, kCartLabelY, rule);
-  }
-  if (file.form != CartForm::kPlayer || file.page_path.empty()) return std::nullopt;
-  HtmlPlayerPtr player = file.page_text.empty() ? LoadHtmlPlayer(file.page_path)
-                                                : HtmlPlayerFromText(std::move(file.page_text));
-  ImagePtr picture;
-  if (!player || FindEmbeddedLabel(*player, &picture) < 0) return std::nullopt;
-  return PickLabelColors(*picture, 0, 0, rule);
-}
-
 std::optional<CartDocument> LoadInputCartridge(const std::string& input_path) {
   PrintVerbose("Loading p8 file...");
   std::optional<CartDocument> document = LoadCartDocument(input_path);
@@ -90,6 +77,61 @@ std::optional<std::string> PlayerScriptHolding(const std::string& script_path,
     RecordFailure(kNotAPlayer, "Failed to find a player's cartridge list in:\n" + shown_path);
   }
   return written;
+}
+
+void RecordTooBig(int64_t failure, std::string_view what, size_t size, size_t limit,
+                  const std::string& path) {
+  RecordFailure(failure, "Failed to fit " + std::string(what) + " in a cartridge (" +
+                             std::to_string(size) + " bytes, " + std::to_string(limit) +
+                             " fit):\n" + path);
+}
+
+void RecordFormFailure(const FormFailure& failure) {
+  const std::string& path = failure.path;
+  switch (failure.problem) {
+    case FormProblem::kNone:
+      return;
+    case FormProblem::kIncludeUnreadable:
+      RecordFailure(kIncludeMissing, "Failed to read the included file:\n" + path);
+      return;
+    case FormProblem::kIncludeTooLarge:
+      RecordFailure(kIncludeMissing, "Failed to include a file larger than " +
+                                         std::to_string(failure.limit) + " bytes:\n" + path);
+      return;
+    case FormProblem::kIncludeNotText:
+      RecordFailure(kIncludeMissing, "Failed to include a file that is no code text:\n" + path);
+      return;
+    case FormProblem::kIncludeLoop:
+      RecordFailure(kIncludeLoop, "Failed to include a file that includes itself:\n" + path);
+      return;
+    case FormProblem::kIncludesTooMany:
+      RecordFailure(kIncludesTooMany, "Failed to expand the includes (more than " +
+                                          std::to_string(kMaxIncludesExpanded) + " files or " +
+                                          std::to_string(kMaxIncludedBytes) + " bytes put in):\n" +
+                                          path);
+      return;
+    case FormProblem::kCodeTooLong:
+      if (failure.size == 0) {
+        RecordFailure(kCodeTooLong, "Failed to fit the code in a cartridge (over " +
+                                        std::to_string(kMaxCodeLength) + " bytes):\n" + path);
+      } else {
+        RecordTooBig(kCodeTooLong, "the code", failure.size, failure.limit, path);
+      }
+      return;
+    case FormProblem::kCharacterUnknown:
+      RecordFailure(kCodeCharacterUnknown, "Failed to find a cartridge character for the code's " +
+                                               failure.detail + ":\n" + path);
+      return;
+    case FormProblem::kCodeTooBig:
+      RecordTooBig(kCodeTooBig, "the compressed code", failure.size, failure.limit, path);
+      return;
+    case FormProblem::kHashMismatch:
+      RecordFailure(kDamagedCartridge, "Failed to match the cartridge's hash:\n" + path);
+      return;
+    case FormProblem::kCodeDamaged:
+      RecordFailure(kDamagedCartridge, "Failed to decode the cartridge's code:\n" + path);
+      return;
+  }
 }
 
 bool CheckOutputIsNotRead(const ExportCartridge& cartridge, const std::string& output_path) {

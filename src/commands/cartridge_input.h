@@ -7,11 +7,13 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cart/cart_document.h"
 #include "cart/cart_reader.h"
 #include "cart/cart_source.h"
+#include "forms/cart_rom.h"
 
 namespace brasswick {
 
@@ -29,14 +31,6 @@ struct ExportCartridge {
   // without ".p8.png" (in any letter case) for a cartridge picture so named.
   std::string stem;
 };
-
-// The label a picture or player shows: the picture's label window, or the first 128 x
-// 128 picture embedded in the player's page (as setlabel finds it), each pixel the
-// nearest of the 32 label colours by its red, green and blue upper six bits. None for
-// the other forms, a player without a page or label picture, or when memory runs out.
-// A player's page text, when the reader kept it, is taken over (left empty) rather
-// than copied or read again.
-std::optional<LabelPixels> CartFileLabel(CartFile& file);
 
 // Prints "Loading p8 file..." when verbose and reads the resolved path by ReadCartFile.
 // with_label also takes a picture's or player's label: the picture's label window, or
@@ -56,6 +50,16 @@ std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path
 std::optional<std::string> PlayerScriptHolding(const std::string& script_path,
                                                std::span<const uint8_t> bytes,
                                                const std::string& shown_path);
+
+// "Failed to fit WHAT in a cartridge (SIZE bytes, LIMIT fit):" and the path, with the
+// failure code given.
+void RecordTooBig(int64_t failure, std::string_view what, size_t size, size_t limit,
+                  const std::string& path);
+
+// Records a failure to read a cartridge's ROM or code, worded for its problem: 154 for
+// a damaged cartridge, 155 for a character, 158 and 159 for code that does not fit, 160
+// and 161 for an include, 167 for includes past their bounds. Nothing for kNone.
+void RecordFormFailure(const FormFailure& failure);
 
 // CheckOutputIsNotInput against every file the cartridge was read from: false, with
 // the failure recorded, when the output is one of them.

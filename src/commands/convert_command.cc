@@ -35,6 +35,7 @@
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
 #include "console/console.h"
+#include "forms/cart_rom.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
 #include "runtime/text/text_codes.h"
@@ -92,47 +93,8 @@ std::pair<std::string, std::string> TitlesOfCode(std::string_view code) {
   return titles;
 }
 
-// What every output made from the ROM needs: its bytes with the 32 after them, the
-// version, the code, and the label the source shows.
-struct RomCartridge {
-  CartPayload payload;  // kCartPayloadSize bytes: the ROM and its trailer
-  int version = kDefaultP8Version;
-  std::string code;  // one byte a character
-  std::optional<LabelPixels> label;
-  // The size of the stream the code was compressed to here (a .p8's), so that --count
-  // need not compress it again.
-  std::optional<size_t> stream_size;
-};
-
 std::span<const uint8_t> RomOf(const CartPayload& payload) {
   return std::span<const uint8_t>(payload.data(), kCartRomSize);
-}
-
-// None, with the failure recorded, for a damaged cartridge: a trailer hash that does not
-// match its ROM, or code that cannot be decoded.
-std::optional<RomCartridge> ReadRomCartridge(CartFile& file, const std::string& input_path) {
-  RomCartridge cartridge;
-  cartridge.payload = std::move(file.payload);
-  const std::span<const uint8_t> rom = RomOf(cartridge.payload);
-  const std::span<const uint8_t> trailer(cartridge.payload.data() + kCartRomSize, kCartTrailerSize);
-  if (file.has_trailer) {
-    if (!TrailerHashMatches(rom, trailer)) {
-      RecordFailure(kDamagedCartridge, "Failed to match the cartridge's hash:\n" + input_path);
-      return std::nullopt;
-    }
-    if (trailer[0] != 0) cartridge.version = trailer[0];
-  } else {
-    const std::array<uint8_t, kCartTrailerSize> made = MakeTrailer(rom, cartridge.version);
-    std::copy(made.begin(), made.end(), cartridge.payload.begin() + kCartRomSize);
-  }
-  std::optional<std::string> code = DecodeCodeArea(rom.subspan(kCodeAreaStart, kCodeAreaSize));
-  if (!code) {
-    RecordFailure(kDamagedCartridge, "Failed to decode the cartridge's code:\n" + input_path);
-    return std::nullopt;
-  }
-  cartridge.code = std::move(*code);
-  cartridge.label = CartFileLabel(file);
-  return cartridge;
 }
 
 bool SaveText(const std::string& path, std::string_view bytes) {
@@ -190,9 +152,6 @@ bool WritePicture(const RomCartridge& cartridge, const std::string& output_path)
   }
   return SaveCartPicture(*image, output_path);
 }
-
-void RecordTooBig(int64_t failure, std::string_view what, size_t size, size_t limit,
-                  const std::string& path);
 
 // A player from before the current code format hangs on a current-format stream: its
 // payload's code goes in the old format, or plain. Code already in either stays as it
@@ -254,244 +213,6 @@ bool WriteRom(const CartPayload& payload, const std::string& output_path) {
   if (WriteFileAtomic(output_path, rom)) return true;
   RecordFailure(kWriteRomFailed, WithWriteNote("Failed to save ROM file:\n" + output_path));
   return false;
-}
-
-// A line "#include FILE" (blanks before it allowed): FILE, else "".
-std::string_view IncludedName(std::string_view line) {
-  line = line.substr(std::min(line.size(), line.find_first_not_of(" \t")));
-  constexpr std::string_view kInclude = "#include";
-  if (!line.starts_with(kInclude) || line.size() == kInclude.size() ||
-      (line[kInclude.size()] != ' ' && line[kInclude.size()] != '\t')) {
-    return {};
-  }
-  return Trimmed(line.substr(kInclude.size()));
-}
-
-// Text longer than this holds more characters than code may (none takes more than
-// seven bytes), so expanding includes stops there, whatever they repeat.
-constexpr size_t kMaxCodeTextSize = 7 * kMaxCodeLength + 7;
-// Includes that include each other several times multiply: the work is bounded by the
-// files expanded and the bytes they hold, counting every repeat, far above what a real
-// game includes.
-constexpr size_t kMaxIncludesExpanded = 4096;
-constexpr size_t kMaxIncludedBytes = 32 * 1024 * 1024;
-
-// Puts in the files that "#include FILE" lines name (a .p8's "lua" section, any other
-// file's text), themselves expanded, FILE relative to the cartridge's folder. Each file
-// is read once however often it is included. Strict, every failure is recorded; else
-// (only to learn which files the code reads) a file that cannot be used is passed
-// over and nothing is recorded.
-class IncludeExpander {
- public:
-  IncludeExpander(const std::string& cartridge_path, bool strict)
-      : folder_(FolderOf(cartridge_path)), chain_{cartridge_path}, strict_(strict) {}
-
-  // Appends code to out with its include lines replaced. False, with the failure
-  // recorded when strict, for a file that cannot be read, is no code text, includes
-  // itself, or passes a bound, and for code past kMaxCodeTextSize.
-  bool Append(std::string_view code, std::string& out);
-
-  // Every file included, each once, in the order first met.
-  const std::vector<std::string>& files() const { return files_; }
-
- private:
-  // The code text of the file at path; none, with the failure recorded when strict,
-  // when it cannot be used.
-  const std::string* CodeOfFile(const std::string& path);
-  bool Fail(int64_t failure, const std::string& message) {
-    if (strict_) RecordFailure(failure, message);
-    return false;
-  }
-
-  std::string folder_;
-  std::vector<std::string> chain_;  // the files being expanded, the cartridge first
-  bool strict_;
-  std::vector<std::string> files_;
-  std::vector<std::optional<std::string>> texts_;  // files_'s code, none when unusable
-  size_t expanded_ = 0;
-  size_t bytes_ = 0;
-};
-
-const std::string* IncludeExpander::CodeOfFile(const std::string& path) {
-  const auto known = std::find(files_.begin(), files_.end(), path);
-  if (known != files_.end()) {
-    const std::optional<std::string>& text = texts_[static_cast<size_t>(known - files_.begin())];
-    if (!text) Fail(kIncludeMissing, "Failed to read the included file:\n" + path);
-    return text ? &*text : nullptr;
-  }
-  files_.push_back(path);
-  texts_.emplace_back();
-  const int64_t size = FileSize(path);
-  if (size >= 0 && static_cast<uint64_t>(size) > kMaxCartFileSize) {
-    Fail(kIncludeMissing, "Failed to include a file larger than " +
-                              std::to_string(kMaxCartFileSize) + " bytes:\n" + path);
-    return nullptr;
-  }
-  std::optional<std::string> bytes = ReadWholeFile(path, kMaxCartFileSize);
-  if (!bytes) {
-    Fail(kIncludeMissing, "Failed to read the included file:\n" + path);
-    return nullptr;
-  }
-  auto shared = std::make_shared<std::string>(std::move(*bytes));
-  std::optional<CartDocument> included = LoadCartDocumentFromBytes(path, shared);
-  std::optional<std::string> text =
-      included ? P8CodeText(*included) : DecodeTextBytes(std::move(*shared));
-  if (!text) throw std::bad_alloc();
-  // Code never holds a zero byte: a file that does (a picture, a ROM) is no code text.
-  if (text->find('\0') != std::string::npos) {
-    Fail(kIncludeMissing, "Failed to include a file that is no code text:\n" + path);
-    return nullptr;
-  }
-  texts_.back() = std::move(*text);
-  return &*texts_.back();
-}
-
-bool IncludeExpander::Append(std::string_view code, std::string& out) {
-  while (!code.empty()) {
-    const size_t end = code.find('\n');
-    const std::string_view line = code.substr(0, end);
-    const bool has_break = end != std::string_view::npos;
-    code = has_break ? code.substr(end + 1) : std::string_view();
-    const std::string_view name = IncludedName(line);
-    if (name.empty()) {
-      out += line;
-      if (has_break) out += '\n';
-    } else {
-      const std::string path = ResolvePath(name, folder_);
-      if (std::find(chain_.begin(), chain_.end(), path) != chain_.end()) {
-        Fail(kIncludeLoop, "Failed to include a file that includes itself:\n" + path);
-        if (strict_) return false;
-        continue;
-      }
-      const std::string* text = CodeOfFile(path);
-      if (text) {
-        ++expanded_;
-        bytes_ += text->size();
-      }
-      if (expanded_ > kMaxIncludesExpanded || bytes_ > kMaxIncludedBytes) {
-        return Fail(kIncludesTooMany, "Failed to expand the includes (more than " +
-                                          std::to_string(kMaxIncludesExpanded) + " files or " +
-                                          std::to_string(kMaxIncludedBytes) + " bytes put in):\n" +
-                                          path);
-      }
-      if (!text) {
-        if (strict_) return false;
-        continue;
-      }
-      chain_.push_back(path);
-      if (!Append(*text, out)) return false;
-      chain_.pop_back();
-      // The file's code takes the line's place, its break included.
-      if (has_break && !out.empty() && out.back() != '\n') out += '\n';
-    }
-    if (out.size() > kMaxCodeTextSize) {
-      return Fail(kCodeTooLong, "Failed to fit the code in a cartridge (over " +
-                                    std::to_string(kMaxCodeLength) + " bytes):\n" + chain_.front());
-    }
-  }
-  return true;
-}
-
-// Every file the code of a .p8 includes, at any depth, each once: none of them may be
-// written over. Files that cannot be read are passed over (a text output does not put
-// them in).
-std::vector<std::string> IncludedFiles(const CartDocument& document,
-                                       const std::string& input_path) {
-  std::optional<std::string> own = P8CodeText(document);
-  if (!own) throw std::bad_alloc();
-  IncludeExpander expander(input_path, false);
-  std::string ignored;
-  expander.Append(*own, ignored);
-  return expander.files();
-}
-
-// "Failed to fit WHAT in a cartridge (SIZE bytes, LIMIT fit):" and the path.
-void RecordTooBig(int64_t failure, std::string_view what, size_t size, size_t limit,
-                  const std::string& path) {
-  RecordFailure(failure, "Failed to fit " + std::string(what) + " in a cartridge (" +
-                             std::to_string(size) + " bytes, " + std::to_string(limit) +
-                             " fit):\n" + path);
-}
-
-// Where in text the byte at offset stands, as "line L, column C" (columns in
-// characters, a byte that begins no UTF-8 character being one).
-std::string PlaceInText(std::string_view text, size_t offset) {
-  const std::string_view before = text.substr(0, offset);
-  size_t column = 1;
-  for (size_t i = before.rfind('\n') + 1; i < before.size(); ++column) {  // 0 when none
-    i += std::max<size_t>(DecodeUtf8At(before, i).length, 1);
-  }
-  return "line " + std::to_string(std::count(before.begin(), before.end(), '\n') + 1) +
-         ", column " + std::to_string(column);
-}
-
-// The code of a .p8 as ROM bytes (one a character), its includes put in; none, with
-// the failure recorded, when an include fails, a character has no byte, or the code is
-// longer than a cartridge holds.
-std::optional<std::string> CodeOfText(const CartDocument& document, const std::string& input_path) {
-  std::optional<std::string> own = P8CodeText(document);
-  if (!own) {
-    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-    return std::nullopt;
-  }
-  std::string text;
-  IncludeExpander expander(input_path, true);
-  if (!expander.Append(*own, text)) return std::nullopt;
-  CodeTextFault fault;
-  std::optional<std::string> code = CodeTextToBytes(text, &fault);
-  if (!code) {
-    char character[16];
-    std::snprintf(character, sizeof character, "U+%04X", static_cast<unsigned>(fault.code_point));
-    RecordFailure(kCodeCharacterUnknown, "Failed to find a cartridge character for the code's " +
-                                             PlaceInText(text, fault.offset) + " (" + character +
-                                             "):\n" + input_path);
-    return std::nullopt;
-  }
-  if (code->size() > kMaxCodeLength) {
-    RecordTooBig(kCodeTooLong, "the code", code->size(), kMaxCodeLength, input_path);
-    return std::nullopt;
-  }
-  return code;
-}
-
-// The code compressed as the ROM holds it; none, with the failure recorded, when it
-// does not fit the code area.
-std::optional<std::string> CompressedCode(const std::string& code, const std::string& input_path) {
-  std::optional<std::string> stream = CompressCode(code);
-  if (!stream) {
-    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-    return std::nullopt;
-  }
-  if (stream->size() > kCodeAreaSize) {
-    RecordTooBig(kCodeTooBig, "the compressed code", stream->size(), kCodeAreaSize, input_path);
-    return std::nullopt;
-  }
-  return stream;
-}
-
-// The ROM cartridge a .p8 makes: its data sections, its code compressed, a trailer of
-// its version and hash, its label section.
-std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::string& input_path) {
-  std::optional<std::string> code = CodeOfText(document, input_path);
-  if (!code) return std::nullopt;
-  std::optional<std::string> stream = CompressedCode(*code, input_path);
-  if (!stream) return std::nullopt;
-  std::optional<CartPayload> payload = P8DataToRom(document);
-  if (!payload) {
-    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-    return std::nullopt;
-  }
-  std::copy(stream->begin(), stream->end(), payload->begin() + kCodeAreaStart);
-  RomCartridge cartridge;
-  cartridge.version = P8Version(document);
-  const std::array<uint8_t, kCartTrailerSize> trailer =
-      MakeTrailer(std::span<const uint8_t>(payload->data(), kCartRomSize), cartridge.version);
-  std::copy(trailer.begin(), trailer.end(), payload->begin() + kCartRomSize);
-  cartridge.payload = std::move(*payload);
-  cartridge.code = std::move(*code);
-  cartridge.label = ReadLabelPixels(document);
-  cartridge.stream_size = stream->size();
-  return cartridge;
 }
 
 // A .p8 kept as it is (every section, unknown ones included), or its code section.
@@ -649,7 +370,9 @@ int ConvertRT() {
   const bool text_output = kind == OutputKind::kText || kind == OutputKind::kLua;
   if (text_input && (!has_output || text_output)) {
     if (count) {
-      std::optional<std::string> code = CodeOfText(*file->document, input_path);
+      FormFailure failure;
+      std::optional<std::string> code = P8Code(*file->document, input_path, &failure);
+      if (!code) RecordFormFailure(failure);
       if (!code || !PrintCount(*code, std::nullopt, input_path)) return 0;
     }
     if (!has_output) return 0;
@@ -663,9 +386,14 @@ int ConvertRT() {
     if (!WriteText(*file->document, kind, output_path)) return 0;
   } else {
     PrintVerbose("Converting...");
-    std::optional<RomCartridge> cartridge =
-        text_input ? RomOfText(*file->document, input_path) : ReadRomCartridge(*file, input_path);
-    if (!cartridge) return 0;
+    FormFailure failure;
+    std::optional<RomCartridge> cartridge = text_input
+                                                ? RomOfText(*file->document, input_path, &failure)
+                                                : RomOfFile(*file, input_path, true, &failure);
+    if (!cartridge) {
+      RecordFormFailure(failure);
+      return 0;
+    }
     if (count && !PrintCount(cartridge->code, cartridge->stream_size, input_path)) return 0;
     if (!has_output) return 0;
     // A picture output loads the label picture itself, keeping its colours for the window.

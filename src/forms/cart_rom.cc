@@ -1,0 +1,280 @@
+#include "forms/cart_rom.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <span>
+#include <string_view>
+#include <utility>
+
+#include "cart/cart_code.h"
+#include "cart/code_compressor.h"
+#include "cart/text_file.h"
+#include "color/label_colors.h"
+#include "color/output_paths.h"
+#include "html/html_player.h"
+#include "runtime/platform/file_system.h"
+#include "runtime/text/text_codes.h"
+
+namespace brasswick {
+namespace {
+
+// Text longer than this holds more characters than code may (none takes more than
+// seven bytes), so expanding includes stops there, whatever they repeat.
+constexpr size_t kMaxCodeTextSize = 7 * kMaxCodeLength + 7;
+
+std::string_view Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  const size_t last = text.find_last_not_of(" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
+// A line "#include FILE" (blanks before it allowed): FILE, else "".
+std::string_view IncludedName(std::string_view line) {
+  line = line.substr(std::min(line.size(), line.find_first_not_of(" \t")));
+  constexpr std::string_view kInclude = "#include";
+  if (!line.starts_with(kInclude) || line.size() == kInclude.size() ||
+      (line[kInclude.size()] != ' ' && line[kInclude.size()] != '\t')) {
+    return {};
+  }
+  return Trimmed(line.substr(kInclude.size()));
+}
+
+// Puts in the files that "#include FILE" lines name, themselves expanded, FILE relative
+// to the cartridge's folder. Each file is read once however often it is included.
+// Strict, the first failure ends the expansion; else (only to learn which files the
+// code reads) a file that cannot be used is passed over.
+class IncludeExpander {
+ public:
+  IncludeExpander(const std::string& cartridge_path, bool strict, FormFailure* failure)
+      : folder_(FolderOf(cartridge_path)),
+        chain_{cartridge_path},
+        strict_(strict),
+        failure_(failure) {}
+
+  // Appends code to out with its include lines replaced. False, with the failure set
+  // when strict, for a file that cannot be read, is no code text, includes itself, or
+  // passes a bound, and for code past kMaxCodeTextSize.
+  bool Append(std::string_view code, std::string& out);
+
+  // Every file included, each once, in the order first met.
+  const std::vector<std::string>& files() const { return files_; }
+
+ private:
+  // The code text of the file at path; none, with the failure set when strict, when it
+  // cannot be used.
+  const std::string* CodeOfFile(const std::string& path);
+  bool Fail(FormProblem problem, const std::string& path, size_t limit = 0) {
+    if (strict_ && failure_ != nullptr && failure_->problem == FormProblem::kNone) {
+      *failure_ = FormFailure{problem, path, 0, limit, ""};
+    }
+    return false;
+  }
+
+  std::string folder_;
+  std::vector<std::string> chain_;  // the files being expanded, the cartridge first
+  bool strict_;
+  FormFailure* failure_;
+  std::vector<std::string> files_;
+  std::vector<std::optional<std::string>> texts_;  // files_'s code, none when unusable
+  size_t expanded_ = 0;
+  size_t bytes_ = 0;
+};
+
+const std::string* IncludeExpander::CodeOfFile(const std::string& path) {
+  const auto known = std::find(files_.begin(), files_.end(), path);
+  if (known != files_.end()) {
+    const std::optional<std::string>& text = texts_[static_cast<size_t>(known - files_.begin())];
+    if (!text) Fail(FormProblem::kIncludeUnreadable, path);
+    return text ? &*text : nullptr;
+  }
+  files_.push_back(path);
+  texts_.emplace_back();
+  const int64_t size = FileSize(path);
+  if (size >= 0 && static_cast<uint64_t>(size) > kMaxCartFileSize) {
+    Fail(FormProblem::kIncludeTooLarge, path, kMaxCartFileSize);
+    return nullptr;
+  }
+  std::optional<std::string> bytes = ReadWholeFile(path, kMaxCartFileSize);
+  if (!bytes) {
+    Fail(FormProblem::kIncludeUnreadable, path);
+    return nullptr;
+  }
+  auto shared = std::make_shared<std::string>(std::move(*bytes));
+  std::optional<CartDocument> included = LoadCartDocumentFromBytes(path, shared);
+  std::optional<std::string> text =
+      included ? P8CodeText(*included) : DecodeTextBytes(std::move(*shared));
+  if (!text) throw std::bad_alloc();
+  // Code never holds a zero byte: a file that does (a picture, a ROM) is no code text.
+  if (text->find('\0') != std::string::npos) {
+    Fail(FormProblem::kIncludeNotText, path);
+    return nullptr;
+  }
+  texts_.back() = std::move(*text);
+  return &*texts_.back();
+}
+
+bool IncludeExpander::Append(std::string_view code, std::string& out) {
+  while (!code.empty()) {
+    const size_t end = code.find('\n');
+    const std::string_view line = code.substr(0, end);
+    const bool has_break = end != std::string_view::npos;
+    code = has_break ? code.substr(end + 1) : std::string_view();
+    const std::string_view name = IncludedName(line);
+    if (name.empty()) {
+      out += line;
+      if (has_break) out += '\n';
+    } else {
+      const std::string path = ResolvePath(name, folder_);
+      if (std::find(chain_.begin(), chain_.end(), path) != chain_.end()) {
+        Fail(FormProblem::kIncludeLoop, path);
+        if (strict_) return false;
+        continue;
+      }
+      const std::string* text = CodeOfFile(path);
+      if (text) {
+        ++expanded_;
+        bytes_ += text->size();
+      }
+      if (expanded_ > kMaxIncludesExpanded || bytes_ > kMaxIncludedBytes) {
+        return Fail(FormProblem::kIncludesTooMany, path);
+      }
+      if (!text) {
+        if (strict_) return false;
+        continue;
+      }
+      chain_.push_back(path);
+      if (!Append(*text, out)) return false;
+      chain_.pop_back();
+      // The file's code takes the line's place, its break included.
+      if (has_break && !out.empty() && out.back() != '\n') out += '\n';
+    }
+    if (out.size() > kMaxCodeTextSize) return Fail(FormProblem::kCodeTooLong, chain_.front());
+  }
+  return true;
+}
+
+// Where in text the byte at offset stands, as "line L, column C" (columns in
+// characters, a byte that begins no UTF-8 character being one).
+std::string PlaceInText(std::string_view text, size_t offset) {
+  const std::string_view before = text.substr(0, offset);
+  size_t column = 1;
+  for (size_t i = before.rfind('\n') + 1; i < before.size(); ++column) {  // 0 when none
+    i += std::max<size_t>(DecodeUtf8At(before, i).length, 1);
+  }
+  return "line " + std::to_string(std::count(before.begin(), before.end(), '\n') + 1) +
+         ", column " + std::to_string(column);
+}
+
+void SetFailure(FormFailure* failure, FormFailure value) {
+  if (failure != nullptr) *failure = std::move(value);
+}
+
+}  // namespace
+
+std::vector<std::string> IncludedFiles(const CartDocument& document, const std::string& path) {
+  std::optional<std::string> own = P8CodeText(document);
+  if (!own) throw std::bad_alloc();
+  IncludeExpander expander(path, false, nullptr);
+  std::string ignored;
+  expander.Append(*own, ignored);
+  return expander.files();
+}
+
+std::optional<std::string> P8Code(const CartDocument& document, const std::string& path,
+                                  FormFailure* failure) {
+  std::optional<std::string> own = P8CodeText(document);
+  if (!own) throw std::bad_alloc();
+  std::string text;
+  FormFailure expanding;
+  IncludeExpander expander(path, true, &expanding);
+  if (!expander.Append(*own, text)) {
+    SetFailure(failure, std::move(expanding));
+    return std::nullopt;
+  }
+  CodeTextFault fault;
+  std::optional<std::string> code = CodeTextToBytes(text, &fault);
+  if (!code) {
+    char character[16];
+    std::snprintf(character, sizeof character, "U+%04X", static_cast<unsigned>(fault.code_point));
+    SetFailure(failure, {FormProblem::kCharacterUnknown, path, 0, 0,
+                         PlaceInText(text, fault.offset) + " (" + character + ")"});
+    return std::nullopt;
+  }
+  if (code->size() > kMaxCodeLength) {
+    SetFailure(failure, {FormProblem::kCodeTooLong, path, code->size(), kMaxCodeLength, ""});
+    return std::nullopt;
+  }
+  return code;
+}
+
+std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::string& path,
+                                      FormFailure* failure) {
+  std::optional<std::string> code = P8Code(document, path, failure);
+  if (!code) return std::nullopt;
+  std::optional<std::string> stream = CompressCode(*code);
+  std::optional<CartPayload> payload = P8DataToRom(document);
+  if (!stream || !payload) throw std::bad_alloc();
+  if (stream->size() > kCodeAreaSize) {
+    SetFailure(failure, {FormProblem::kCodeTooBig, path, stream->size(), kCodeAreaSize, ""});
+    return std::nullopt;
+  }
+  std::copy(stream->begin(), stream->end(), payload->begin() + kCodeAreaStart);
+  RomCartridge cartridge;
+  cartridge.version = P8Version(document);
+  const std::array<uint8_t, kCartTrailerSize> trailer =
+      MakeTrailer(std::span<const uint8_t>(payload->data(), kCartRomSize), cartridge.version);
+  std::copy(trailer.begin(), trailer.end(), payload->begin() + kCartRomSize);
+  cartridge.payload = std::move(*payload);
+  cartridge.code = std::move(*code);
+  cartridge.label = ReadLabelPixels(document);
+  cartridge.stream_size = stream->size();
+  return cartridge;
+}
+
+std::optional<RomCartridge> RomOfFile(CartFile& file, const std::string& path, bool with_label,
+                                      FormFailure* failure) {
+  RomCartridge cartridge;
+  cartridge.payload = std::move(file.payload);
+  cartridge.payload.resize(kCartPayloadSize, 0);
+  const std::span<const uint8_t> rom(cartridge.payload.data(), kCartRomSize);
+  const std::span<const uint8_t> trailer(cartridge.payload.data() + kCartRomSize, kCartTrailerSize);
+  if (file.has_trailer) {
+    if (!TrailerHashMatches(rom, trailer)) {
+      SetFailure(failure, {FormProblem::kHashMismatch, path, 0, 0, ""});
+      return std::nullopt;
+    }
+    if (trailer[kTrailerVersionOffset] != 0) cartridge.version = trailer[kTrailerVersionOffset];
+  } else {
+    const std::array<uint8_t, kCartTrailerSize> made = MakeTrailer(rom, cartridge.version);
+    std::copy(made.begin(), made.end(), cartridge.payload.begin() + kCartRomSize);
+  }
+  std::optional<std::string> code = DecodeCodeArea(rom.subspan(kCodeAreaStart, kCodeAreaSize));
+  if (!code) {
+    SetFailure(failure, {FormProblem::kCodeDamaged, path, 0, 0, ""});
+    return std::nullopt;
+  }
+  cartridge.code = std::move(*code);
+  if (with_label) cartridge.label = CartFileLabel(file);
+  return cartridge;
+}
+
+std::optional<LabelPixels> CartFileLabel(CartFile& file) {
+  // Each pixel the nearest of the 32 label colours by its upper six bits, as the console
+  // shows it (a cartridge picture's low two carry its payload).
+  const LabelColorRule rule{kLabelColorCount, true};
+  if (file.form == CartForm::kPicture && file.picture) {
+    return PickLabelColors(*file.picture, kCartLabelX, kCartLabelY, rule);
+  }
+  if (file.form != CartForm::kPlayer || file.page_path.empty()) return std::nullopt;
+  HtmlPlayerPtr player = file.page_text.empty() ? LoadHtmlPlayer(file.page_path)
+                                                : HtmlPlayerFromText(std::move(file.page_text));
+  ImagePtr picture;
+  if (!player || FindEmbeddedLabel(*player, &picture) < 0) return std::nullopt;
+  return PickLabelColors(*picture, 0, 0, rule);
+}
+
+}  // namespace brasswick

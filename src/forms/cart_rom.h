@@ -1,0 +1,96 @@
+// A cartridge as the console holds it, whatever form it came in: its ROM, the 32 bytes
+// after it, its code as one byte a character, its version and the label it shows. A
+// .p8 is assembled here (its data sections, its code with every "#include" put in and
+// compressed, a trailer of its version and hash); every other form carries the ROM.
+//
+// Nothing here prints. A failure is the result's none, with a FormFailure that says
+// what went wrong and where, for the caller to word.
+#ifndef BRASSWICK_FORMS_CART_ROM_H_
+#define BRASSWICK_FORMS_CART_ROM_H_
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cart/cart_document.h"
+#include "cart/cart_image.h"
+#include "cart/cart_layout.h"
+#include "cart/cart_reader.h"
+#include "cart/cart_rom_text.h"
+
+namespace brasswick {
+
+enum class FormProblem {
+  kNone,
+  kIncludeUnreadable,  // an included file cannot be read
+  kIncludeTooLarge,    // an included file is larger than kMaxCartFileSize (limit)
+  kIncludeNotText,     // an included file holds a zero byte: a picture, a ROM
+  kIncludeLoop,        // an included file includes itself
+  kIncludesTooMany,    // includes multiply past kMaxIncludesExpanded or kMaxIncludedBytes
+  kCodeTooLong,        // the code passes kMaxCodeLength (size; 0 when known only to pass it)
+  kCharacterUnknown,   // a .p8's code holds a character no byte stands for (detail: where)
+  kCodeTooBig,         // the compressed code passes the code area (size, limit)
+  kHashMismatch,       // a trailer's hash does not match its ROM
+  kCodeDamaged,        // the code area cannot be decoded
+};
+
+struct FormFailure {
+  FormProblem problem = FormProblem::kNone;
+  std::string path;  // the file the problem is in
+  size_t size = 0;
+  size_t limit = 0;
+  std::string detail;  // kCharacterUnknown: "line L, column C (U+XXXX)"
+};
+
+// The bounds on putting includes in, counting every repeat.
+inline constexpr size_t kMaxIncludesExpanded = 4096;
+inline constexpr size_t kMaxIncludedBytes = 32 * 1024 * 1024;
+
+// What every output made from the ROM needs.
+struct RomCartridge {
+  CartPayload payload;  // kCartPayloadSize bytes: the ROM and its trailer
+  int version = kDefaultP8Version;
+  std::string code;  // one byte a character
+  std::optional<LabelPixels> label;
+  // The size of the stream the code was compressed to here (a .p8's), so that a count
+  // need not compress it again.
+  std::optional<size_t> stream_size;
+};
+
+// Every file the code of the .p8 at path includes, at any depth, each once, in the
+// order first met. Files that cannot be read, loops and what passes the bounds are
+// passed over: this is only which files the code reads.
+std::vector<std::string> IncludedFiles(const CartDocument& document, const std::string& path);
+
+// The code of the .p8 at path as ROM bytes (one a character), its includes put in
+// (FILE relative to the .p8's folder; a .p8 gives its "lua" section, any other file its
+// text). None, with *failure set, for an include that fails, a character with no byte,
+// or code longer than kMaxCodeLength.
+std::optional<std::string> P8Code(const CartDocument& document, const std::string& path,
+                                  FormFailure* failure);
+
+// The ROM cartridge the .p8 at path makes: its data sections, its code compressed (the
+// smaller of the compressor's streams), a trailer of its version and hash, its label
+// section. None, with *failure set, as P8Code, or kCodeTooBig.
+std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::string& path,
+                                      FormFailure* failure);
+
+// The ROM cartridge a picture, player or raw ROM carries (file.payload is taken over),
+// with the label it shows (CartFileLabel) when with_label. A ROM without its 32 bytes
+// gets a trailer made of the default version and its hash. None, with *failure set,
+// for a trailer hash that does not match (kHashMismatch) or code that cannot be decoded
+// (kCodeDamaged).
+std::optional<RomCartridge> RomOfFile(CartFile& file, const std::string& path, bool with_label,
+                                      FormFailure* failure);
+
+// The label a picture or player shows: the picture's label window, or the first 128 x
+// 128 picture embedded in the player's page, each pixel the nearest of the 32 label
+// colours by its red, green and blue upper six bits. None for the other forms, a player
+// without a page or label picture. A player's page text, when the reader kept it, is
+// taken over (left empty) rather than copied or read again.
+std::optional<LabelPixels> CartFileLabel(CartFile& file);
+
+}  // namespace brasswick
+
+#endif  // BRASSWICK_FORMS_CART_ROM_H_
