@@ -5,50 +5,16 @@
 #include <utility>
 
 #include "cart/cart_code.h"
-#include "cart/cart_image.h"
 #include "cart/cart_reader.h"
 #include "cart/player_script.h"
 #include "cart/text_file.h"
-#include "color/label_colors.h"
-#include "color/output_paths.h"
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
 #include "console/console.h"
 #include "forms/cart_rom.h"
-#include "html/html_player.h"
-#include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
 
 namespace brasswick {
-namespace {
-
-constexpr std::string_view kPictureExtension = ".p8.png";
-
-std::string PictureStem(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string_view name =
-      std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
-  if (!EndsWithIgnoringCase(name, kPictureExtension)) return FileStem(path);
-  return std::string(name.substr(0, name.size() - kPictureExtension.size()));
-}
-
-std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::string& path,
-                                                 bool with_label) {
-  if (file.form == CartForm::kText) {
-    return ExportCartridge{CartSource::FromDocument(std::move(*file.document)),
-                           std::move(file.read_paths), FileStem(path)};
-  }
-  // The exports read a game's three forms; a raw ROM is left to convert.
-  if (file.form == CartForm::kRom) return std::nullopt;
-  std::optional<LabelPixels> label;
-  if (with_label) label = CartFileLabel(file);
-  std::optional<CartSource> source = CartSource::FromMemory(file.payload, std::move(label));
-  if (!source) return std::nullopt;
-  const std::string stem = file.form == CartForm::kPicture ? PictureStem(path) : FileStem(path);
-  return ExportCartridge{std::move(*source), std::move(file.read_paths), stem};
-}
-
-}  // namespace
 
 std::optional<CartDocument> LoadInputCartridge(const std::string& input_path) {
   PrintVerbose("Loading p8 file...");

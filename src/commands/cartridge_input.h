@@ -21,17 +21,6 @@ namespace brasswick {
 // cannot be loaded, with failure 129 "Failed to load p8 file:" and the path recorded.
 std::optional<CartDocument> LoadInputCartridge(const std::string& input_path);
 
-// What an export reads from its input.
-struct ExportCartridge {
-  CartSource source;
-  // Every file the load read: the input, and for a player the script or page beside it.
-  // An export writes over none of them.
-  std::vector<std::string> read_paths;
-  // What default outputs are named after: the input's name without its extension, or
-  // without ".p8.png" (in any letter case) for a cartridge picture so named.
-  std::string stem;
-};
-
 // Prints "Loading p8 file..." when verbose and reads the resolved path by ReadCartFile.
 // with_label also takes a picture's or player's label: the picture's label window, or
 // the first 128 x 128 picture embedded in the player's page, each pixel the nearest of

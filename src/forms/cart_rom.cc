@@ -169,6 +169,16 @@ std::string PlaceInText(std::string_view text, size_t offset) {
          ", column " + std::to_string(column);
 }
 
+constexpr std::string_view kPictureExtension = ".p8.png";
+
+std::string PictureStem(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string_view name =
+      std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+  if (!EndsWithIgnoringCase(name, kPictureExtension)) return FileStem(path);
+  return std::string(name.substr(0, name.size() - kPictureExtension.size()));
+}
+
 void SetFailure(FormFailure* failure, FormFailure value) {
   if (failure != nullptr) *failure = std::move(value);
 }
@@ -275,6 +285,22 @@ std::optional<LabelPixels> CartFileLabel(CartFile& file) {
   ImagePtr picture;
   if (!player || FindEmbeddedLabel(*player, &picture) < 0) return std::nullopt;
   return PickLabelColors(*picture, 0, 0, rule);
+}
+
+std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::string& path,
+                                                 bool with_label) {
+  if (file.form == CartForm::kText) {
+    return ExportCartridge{CartSource::FromDocument(std::move(*file.document)),
+                           std::move(file.read_paths), FileStem(path)};
+  }
+  // The exports read a game's three forms; a raw ROM is left to convert.
+  if (file.form == CartForm::kRom) return std::nullopt;
+  std::optional<LabelPixels> label;
+  if (with_label) label = CartFileLabel(file);
+  std::optional<CartSource> source = CartSource::FromMemory(file.payload, std::move(label));
+  if (!source) return std::nullopt;
+  const std::string stem = file.form == CartForm::kPicture ? PictureStem(path) : FileStem(path);
+  return ExportCartridge{std::move(*source), std::move(file.read_paths), stem};
 }
 
 }  // namespace brasswick

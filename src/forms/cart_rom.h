@@ -18,6 +18,7 @@
 #include "cart/cart_layout.h"
 #include "cart/cart_reader.h"
 #include "cart/cart_rom_text.h"
+#include "cart/cart_source.h"
 
 namespace brasswick {
 
@@ -90,6 +91,25 @@ std::optional<RomCartridge> RomOfFile(CartFile& file, const std::string& path, b
 // without a page or label picture. A player's page text, when the reader kept it, is
 // taken over (left empty) rather than copied or read again.
 std::optional<LabelPixels> CartFileLabel(CartFile& file);
+
+// What an export reads from its input.
+struct ExportCartridge {
+  CartSource source;
+  // Every file the load read: the input, and for a player the script or page beside it.
+  // An export writes over none of them.
+  std::vector<std::string> read_paths;
+  // What default outputs are named after: the input's name without its extension, or
+  // without ".p8.png" (in any letter case) for a cartridge picture so named.
+  std::string stem;
+};
+
+// What an export reads from the file read as file from path: its sheet, map and label
+// source (with the label it shows when with_label), the files read, and the stem default
+// outputs are named after (the name without its extension, or without ".p8.png" in any
+// letter case for a cartridge picture so named). None for a raw ROM (the exports read a
+// game's three forms) and a page whose cartridge was not found.
+std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::string& path,
+                                                 bool with_label);
 
 }  // namespace brasswick
 
