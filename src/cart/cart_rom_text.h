@@ -1,4 +1,4 @@
-// A cartridge's ROM as .p8 text, and the 32 bytes a cartridge carries after its ROM.
+// A cartridge's ROM as .p8 text, and the code and version a .p8 holds.
 //
 // Nothing here prints or throws.
 #ifndef BRASSWICK_CART_CART_ROM_TEXT_H_
@@ -15,6 +15,7 @@
 #include "cart/cart_document.h"
 #include "cart/cart_image.h"
 #include "cart/cart_source.h"
+#include "cart/cart_trailer.h"
 
 namespace brasswick {
 
@@ -43,25 +44,6 @@ std::optional<std::string> P8CodeText(const CartDocument& document);
 // The "version N" of a .p8's second line; kDefaultP8Version when that line is missing
 // or N is not a number from 0 to 255.
 int P8Version(const CartDocument& document);
-
-// The 32 bytes after the ROM: version id, the console's major, minor and patch numbers,
-// a platform letter, a build number, the SHA-1 of the ROM (or zeros), six zeros.
-
-// Whether the trailer's hash is all zero or the SHA-1 of the first kCartRomSize bytes of
-// rom; false for a hash that does not match (a damaged cartridge), and for a rom or
-// trailer too short to hold them.
-bool TrailerHashMatches(std::span<const uint8_t> rom, std::span<const uint8_t> trailer);
-
-// A trailer for rom: version id (its low 8 bits), the console's major, minor and patch
-// numbers of that id when it is a known one (28-43), else zeros; platform and build
-// zero; the SHA-1 of the first kCartRomSize bytes of rom (zeros when rom is shorter).
-std::array<uint8_t, kCartTrailerSize> MakeTrailer(std::span<const uint8_t> rom, int version);
-
-// After the ROM was changed: a trailer's hash that is not all zero becomes the SHA-1 of
-// the first kCartRomSize bytes of rom, else a reader takes the cartridge for damaged. An
-// all-zero hash (none kept) stays so, and so does everything but the hash. Nothing
-// changes for a rom or trailer too short to hold them.
-void RefreshTrailerHash(std::span<const uint8_t> rom, std::span<uint8_t> trailer);
 
 }  // namespace brasswick
 
