@@ -1,7 +1,7 @@
 // A loaded .p8 text cartridge: every line of the file, grouped into sections by their
 // marker lines ("__gfx__", "__lua__", ...), in file order. The document keeps the
-// contents of sections as text; the hex data of gfx, map and label is read and
-// written by cart_layout.h.
+// contents of sections as text; the data sections and the label are read and written
+// by the one section codec, cart_layout.h.
 #ifndef BRASSWICK_CART_CART_DOCUMENT_H_
 #define BRASSWICK_CART_CART_DOCUMENT_H_
 

@@ -1,5 +1,6 @@
-// The step every cartridge-reading command begins with: load the input cartridge and
-// record the load failure when it cannot be read.
+// What the commands share around a cartridge: loading it with the load failure recorded
+// when it cannot be read, wording the forms room's failures, putting bytes into a
+// player's list, and refusing an output that is one of the files read.
 #ifndef BRASSWICK_COMMANDS_CARTRIDGE_INPUT_H_
 #define BRASSWICK_COMMANDS_CARTRIDGE_INPUT_H_
 
