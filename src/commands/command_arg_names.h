@@ -89,6 +89,7 @@ inline constexpr std::string_view kSetHtmlArgNames[] = {
 
 inline constexpr std::string_view kConvertArgNames[] = {arg::kInput, arg::kOutput,   arg::kLabel,
                                                         arg::kTitle, arg::kSubtitle, arg::kCount};
+inline constexpr std::string_view kCountArgNames[] = {arg::kCart};
 
 inline constexpr std::string_view kSetSheetArgNames[] = {
     arg::kCart, arg::kPicture, arg::kOutput, arg::kAt, arg::kFitPalette, arg::kTransparent};
@@ -112,6 +113,7 @@ inline constexpr CommandArgNames kCommandArgNames[] = {
     {"extractjsrom", kExtractJsRomArgNames},
     {"sethtml", kSetHtmlArgNames},
     {"convert", kConvertArgNames},
+    {"count", kCountArgNames},
     {"setsheet", kSetSheetArgNames},
     {"setmap", kSetMapArgNames},
 };
