@@ -99,6 +99,8 @@ inline constexpr std::string_view kSetMapArgNames[] = {
 struct CommandArgNames {
   std::string_view command;  // the command's first name in the table
   std::span<const std::string_view> names;
+  // Whether it writes a file, which --open and --locate then act on.
+  bool writes = true;
 };
 
 inline constexpr CommandArgNames kCommandArgNames[] = {
@@ -113,7 +115,7 @@ inline constexpr CommandArgNames kCommandArgNames[] = {
     {"extractjsrom", kExtractJsRomArgNames},
     {"sethtml", kSetHtmlArgNames},
     {"convert", kConvertArgNames},
-    {"count", kCountArgNames},
+    {"count", kCountArgNames, false},
     {"setsheet", kSetSheetArgNames},
     {"setmap", kSetMapArgNames},
 };
