@@ -208,6 +208,8 @@ TEST(Count, WarnsOfASyntaxErrorWhereItWasWritten) {
   // The .p8's code starts on its fourth line, after the header's two and "__lua__".
   WriteTestFile(dir.File("ok.lua"), "a=1\nb=2\n");
   WriteTestFile(dir.File("bad.lua"), "a=1\nb=2\nc=)\n");
+  // An included .p8 gives its code, whose lines count from its own "__lua__".
+  WriteTestFile(dir.File("lib.p8"), P8Text("a=1\nb=)"));
   struct Case {
     std::string lua;
     std::string place;
@@ -218,6 +220,8 @@ TEST(Count, WarnsOfASyntaxErrorWhereItWasWritten) {
       {"a=1\n#include bad.lua\nd=1", dir.File("bad.lua") + ":3:3: ", 14},
       // a = 1, a = 1 b = 2, then d = ) on the .p8's sixth line
       {"a=1\n#include ok.lua\nd=)", dir.File("game.p8") + ":6:3: ", 11},
+      // a = 1, then the .p8's a = 1 b = ) on its fifth line
+      {"a=1\n#include lib.p8", dir.File("lib.p8") + ":5:3: ", 8},
   };
   for (const Case& c : cases) {
     WriteTestFile(dir.File("game.p8"), P8Text(c.lua));
@@ -260,6 +264,8 @@ TEST(Count, FailsPastALimitAndStillPrints) {
     std::string lines = Line("tokens", c.tokens, 8192) + Line("characters", c.lua.size(), 65535);
     EXPECT_TRUE(counted.out.starts_with(lines)) << counted.out;
     if (c.past.empty()) {
+      EXPECT_EQ(counted.out,
+                lines + Line("compressed", ConvertedStreamSize(dir, dir.File("game.p8")), 15616));
       EXPECT_EQ(counted.err, "");
     } else {
       EXPECT_EQ(counted.err, "Failed to fit the code in a cartridge: " + c.past + ":\n" +
