@@ -5,7 +5,6 @@
 // text forms and whose bytes are moved whole into the others.
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <optional>
@@ -22,7 +21,6 @@
 #include "cart/cart_reader.h"
 #include "cart/cart_rom_text.h"
 #include "cart/cart_title.h"
-#include "cart/code_compressor.h"
 #include "cart/old_code_compressor.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
