@@ -17,7 +17,11 @@
  *         jpeg HEAD ROWS OUT   encodes the RGB rows of that PNG shape with libjpeg at
  *                              quality 90 and writes OUT durably;
  *         bytes SRC OUT        writes the bytes of SRC durably to OUT (outputs whose own
- *                              making is not compression: text, BMP, ROM).
+ *                              making is not compression: text, BMP, ROM);
+ *         code P8              reads the .p8 whole and compresses the bytes of its
+ *                              "__lua__" section with brasswick's code compressor
+ *                              (only in bench_code_floor, which links it: the other
+ *                              floors keep a C program's start).
  *       "Durably" is a temporary file beside OUT, fsync, rename.
  *   bench_floor split PNG HEAD ROWS
  *       prepares a png operation from a PNG file: HEAD gets the bytes before its first
@@ -249,11 +253,31 @@ static void WriteBytes(const char* source, const char* out_path) {
 static void InflateOnly(const char* png_path);
 static void ParseList(const char* script_path);
 
+#ifdef BENCH_FLOOR_CODE
+/* brasswick's code compressor (bench/floor_code.cc): the size of the stream. */
+size_t FloorCompressCode(const unsigned char* code, size_t size);
+
+/* The "__lua__" section's lines, up to the next marker line, compressed. */
+static void CompressP8Code(const char* path) {
+  Buffer text = ReadFile(path);
+  Append(&text, "", 1); /* a terminator for the searches */
+  const char* start = strstr((const char*)text.data, "\n__lua__\n");
+  if (!start) Fail("no __lua__ section in", path);
+  start += 9;
+  const char* end = strstr(start, "\n__");
+  if (!end) end = (const char*)text.data + text.size - 1;
+  if (FloorCompressCode((const unsigned char*)start, (size_t)(end - start)) == 0) {
+    Fail("cannot compress the code of", path);
+  }
+}
+#endif
+
 static int Work(int count, char** ops) {
   for (int i = 0; i < count;) {
     const char* op = ops[i];
     int need = strcmp(op, "read") == 0 || strcmp(op, "deflate") == 0 ||
-                       strcmp(op, "inflate") == 0 || strcmp(op, "list") == 0
+                       strcmp(op, "inflate") == 0 || strcmp(op, "list") == 0 ||
+                       strcmp(op, "code") == 0
                    ? 1
                : strcmp(op, "bytes") == 0                            ? 2
                : strcmp(op, "png") == 0 || strcmp(op, "jpeg") == 0   ? 3
@@ -269,6 +293,12 @@ static int Work(int count, char** ops) {
       InflateOnly(arg[0]);
     } else if (strcmp(op, "list") == 0) {
       ParseList(arg[0]);
+    } else if (strcmp(op, "code") == 0) {
+#ifdef BENCH_FLOOR_CODE
+      CompressP8Code(arg[0]);
+#else
+      Fail("this floor does not link the code compressor:", op);
+#endif
     } else if (strcmp(op, "bytes") == 0) {
       WriteBytes(arg[0], arg[1]);
     } else if (strcmp(op, "png") == 0) {

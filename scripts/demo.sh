@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The tool at work, into demo-output/: the bundled sample cartridge's map (at twice the
 # size), sprite sheet, label and first sprites as PNG, a copy without its sound and its
-# code alone, the sheet and the map put back into that copy;
+# code alone, its code's figures against the console's limits, the sheet and the map put back into that copy;
 # then, on a player page and script of our own (drawn by bench_inputs beside the
 # program), the player's cartridge rebuilt as a .p8.png with the sample's label and a
 # title, the page themed, and a photo-like picture recoloured to the 16 colours.
@@ -18,6 +18,7 @@ cp examples/sample.p8 "$out/sample.p8"
 "$bin" sprites "$out/sample.p8" "sample.sprite-%d.png" --numbers 1-4 --scale 4 --silent
 "$bin" copy "$out/sample.p8" sample.quiet.p8 --clear sfx --yes --silent
 "$bin" convert "$out/sample.p8" "$out/sample.lua" --silent
+"$bin" count "$out/sample.p8" >"$out/sample.count.txt"
 # The way back: the sheet and the map's upper half exported and put into the quiet copy.
 "$bin" sheet "$out/sample.p8" sample.sheet-1x.png --silent
 "$bin" setsheet "$out/sample.quiet.p8" "$out/sample.sheet-1x.png" --silent

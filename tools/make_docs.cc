@@ -302,6 +302,9 @@ const std::vector<ExitStatus>& ExitStatuses() {
       {{kIncludesTooMany},
        "The .p8's includes name each other so often that putting them in passes 4096 files "
        "or 32 MiB."},
+      {{kCodePastLimit},
+       "count: the code passes a limit of the console (8192 tokens, 65535 characters or "
+       "15616 compressed bytes); the figures are still printed."},
   };
   return statuses;
 }

@@ -95,6 +95,7 @@ void RegisterProgramRuntimes() {
   registry.RegisterProcedure("ExportLabelRT()", Guarded<ExportLabelRT>);
   registry.RegisterProcedure("SetTitleRT()", Guarded<SetTitleRT>);
   registry.RegisterProcedure("ConvertRT()", Guarded<ConvertRT>);
+  registry.RegisterProcedure("CountRT()", Guarded<CountRT>);
   registry.RegisterProcedure("SetSheetRT()", Guarded<SetSheetRT>);
   registry.RegisterProcedure("SetMapRT()", Guarded<SetMapRT>);
   registry.RegisterConstant("#SW_Title", kProgramTitle);

@@ -211,7 +211,8 @@ constexpr std::string_view kOldEndings[] = {
     "if(_update60)_update=function()_update60()_update_buttons()_update60()end",
 };
 
-std::optional<std::string> DecodeOld(std::span<const uint8_t> area) {
+// *used: the bytes of the area the stream took, its header included.
+std::optional<std::string> DecodeOld(std::span<const uint8_t> area, size_t* used = nullptr) {
   const size_t length = ReadBe16(area, 4);
   std::string out;
   out.reserve(length);
@@ -237,6 +238,7 @@ std::optional<std::string> DecodeOld(std::span<const uint8_t> area) {
       break;
     }
   }
+  if (used != nullptr) *used = at;
   return out;
 }
 
@@ -253,6 +255,26 @@ std::optional<std::string> DecodeCodeArea(std::span<const uint8_t> area) {
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
+}
+
+std::optional<size_t> StoredCodeSize(std::span<const uint8_t> area) {
+  if (area.size() != kCodeAreaSize) return std::nullopt;
+  static constexpr uint8_t kOld[4] = {0x3A, 0x63, 0x3A, 0x00};
+  if (std::equal(kCurrent, std::end(kCurrent), area.begin())) {
+    // As the decoder reads it: a stream stated to run past the area (the field's most
+    // says "up to the end") stops at the area's end.
+    const size_t compressed = ReadBe16(area, 6);
+    if (compressed < kCodeHeaderSize) return std::nullopt;
+    return std::min(compressed, area.size());
+  }
+  if (!std::equal(kOld, kOld + 4, area.begin())) return std::nullopt;
+  size_t used = 0;
+  try {
+    if (!DecodeOld(area, &used)) return std::nullopt;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+  return used;
 }
 
 std::optional<std::string> DecodeCodeStream(std::span<const uint8_t> stream) {

@@ -36,6 +36,13 @@ inline constexpr size_t kMaxCodeLength = 65535;
 // it.
 std::optional<std::string> DecodeCodeArea(std::span<const uint8_t> area);
 
+// The bytes of the code area (exactly kCodeAreaSize given) its compressed code takes
+// now: a current-format stream's stated compressed length (the whole area when it
+// states more), an old-format stream's header and every byte its decoding reads. None
+// for plain code, which is not compressed, for a current-format length below its
+// header, and for an old-format stream that cannot be decoded.
+std::optional<size_t> StoredCodeSize(std::span<const uint8_t> area);
+
 // A current-format stream ("\0pxa", its 8-byte header, its bits) of any length, decoded
 // by the same rules as DecodeCodeArea; a compressed length of 0xFFFF (the most the field
 // holds) means the stream runs to the end of the bytes given, as a stream longer than

@@ -89,6 +89,7 @@ inline constexpr std::string_view kSetHtmlArgNames[] = {
 
 inline constexpr std::string_view kConvertArgNames[] = {arg::kInput, arg::kOutput,   arg::kLabel,
                                                         arg::kTitle, arg::kSubtitle, arg::kCount};
+inline constexpr std::string_view kCountArgNames[] = {arg::kCart};
 
 inline constexpr std::string_view kSetSheetArgNames[] = {
     arg::kCart, arg::kPicture, arg::kOutput, arg::kAt, arg::kFitPalette, arg::kTransparent};
@@ -98,6 +99,8 @@ inline constexpr std::string_view kSetMapArgNames[] = {
 struct CommandArgNames {
   std::string_view command;  // the command's first name in the table
   std::span<const std::string_view> names;
+  // Whether it writes a file, which --open and --locate then act on.
+  bool writes = true;
 };
 
 inline constexpr CommandArgNames kCommandArgNames[] = {
@@ -112,6 +115,7 @@ inline constexpr CommandArgNames kCommandArgNames[] = {
     {"extractjsrom", kExtractJsRomArgNames},
     {"sethtml", kSetHtmlArgNames},
     {"convert", kConvertArgNames},
+    {"count", kCountArgNames, false},
     {"setsheet", kSetSheetArgNames},
     {"setmap", kSetMapArgNames},
 };

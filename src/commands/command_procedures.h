@@ -19,6 +19,7 @@ int EditHTMLRT();
 int ExtractJSROMRT();
 int VersionRT();
 int ConvertRT();
+int CountRT();
 int SetSheetRT();
 int SetMapRT();
 

@@ -5,7 +5,6 @@
 // text forms and whose bytes are moved whole into the others.
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <optional>
@@ -22,7 +21,6 @@
 #include "cart/cart_reader.h"
 #include "cart/cart_rom_text.h"
 #include "cart/cart_title.h"
-#include "cart/code_compressor.h"
 #include "cart/old_code_compressor.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
@@ -30,6 +28,7 @@
 #include "color/output_paths.h"
 #include "color/render.h"
 #include "commands/cartridge_input.h"
+#include "commands/code_count.h"
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
@@ -259,27 +258,10 @@ bool WriteCartridge(const RomCartridge& cartridge, OutputKind kind, const std::s
   return false;
 }
 
-// The --count lines: the code's length, and the size of the stream it compresses to
-// (stream_size when known, else compressed here) against the area.
-bool PrintCount(const std::string& code, std::optional<size_t> stream_size,
-                const std::string& input_path) {
-  if (!stream_size) {
-    std::optional<std::string> stream = CompressCode(code);
-    if (!stream) {
-      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-      return false;
-    }
-    stream_size = stream->size();
-  }
-  char percent[32];
-  std::snprintf(percent, sizeof percent, "%.1f%%",
-                100.0 * static_cast<double>(*stream_size) / static_cast<double>(kCodeAreaSize));
+// The --count lines: the input's path, then the figures of its code.
+void PrintCount(const CodeFigures& figures, const std::string& input_path) {
   PrintNotice(input_path);
-  PrintNotice("code: " + std::to_string(code.size()) + " of " + std::to_string(kMaxCodeLength) +
-              " bytes");
-  PrintNotice("compressed: " + std::to_string(*stream_size) + " of " +
-              std::to_string(kCodeAreaSize) + " bytes (" + percent + ")");
-  return true;
+  PrintCodeFigures(figures);
 }
 
 // "--label" and "--title"/"--subtitle" only where the output holds what they set: a
@@ -368,13 +350,14 @@ int ConvertRT() {
   const bool text_input = file->form == CartForm::kText;
   // A .p8 stays text for the text forms: only the others need its ROM.
   const bool text_output = kind == OutputKind::kText || kind == OutputKind::kLua;
+  // A .p8 is counted before any output is made, so that code too big to write is
+  // still counted, its warnings placed in the files it came from.
+  if (count && text_input) {
+    std::optional<CodeFigures> figures = CountP8Code(*file->document, input_path, kMaxCodeLength);
+    if (!figures) return 0;
+    PrintCount(*figures, input_path);
+  }
   if (text_input && (!has_output || text_output)) {
-    if (count) {
-      FormFailure failure;
-      std::optional<std::string> code = P8Code(*file->document, input_path, &failure);
-      if (!code) RecordFormFailure(failure);
-      if (!code || !PrintCount(*code, std::nullopt, input_path)) return 0;
-    }
     if (!has_output) return 0;
     PrintVerbose("Converting...");
     std::optional<LabelPixels> label;
@@ -394,7 +377,11 @@ int ConvertRT() {
       RecordFormFailure(failure);
       return 0;
     }
-    if (count && !PrintCount(cartridge->code, cartridge->stream_size, input_path)) return 0;
+    if (count && !text_input) {
+      std::optional<CodeFigures> figures = CountRomCode(*cartridge, input_path, true);
+      if (!figures) return 0;
+      PrintCount(*figures, input_path);
+    }
     if (!has_output) return 0;
     // A picture output loads the label picture itself, keeping its colours for the window.
     if (kind == OutputKind::kText && !TakeLabelSwitch(cartridge->label)) return 0;

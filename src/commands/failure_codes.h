@@ -49,6 +49,7 @@ inline constexpr int64_t kCellsMatchNoSprite = 164;
 inline constexpr int64_t kNoRoomForSprites = 165;
 inline constexpr int64_t kMapOverSprites = 166;
 inline constexpr int64_t kIncludesTooMany = 167;
+inline constexpr int64_t kCodePastLimit = 168;
 
 // "Failed to load p8 file:" with the path on the next line (code 129).
 inline std::string LoadP8FailedMessage(const std::string& path) {

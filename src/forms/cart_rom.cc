@@ -43,6 +43,18 @@ std::string_view IncludedName(std::string_view line) {
   return Trimmed(line.substr(kInclude.size()));
 }
 
+// The line of its file on which a .p8's code starts: the one after its "lua" marker.
+size_t CodeFirstLine(const CartDocument& document) {
+  const CartSection* code = FindSection(document, "lua");
+  size_t line = 1;
+  for (const CartSection& section : document.sections) {
+    if (!section.name.empty()) ++line;  // the marker's own line
+    if (&section == code) return line;
+    line += section.lines.size();
+  }
+  return 1;
+}
+
 // Puts in the files that "#include FILE" lines name, themselves expanded, FILE relative
 // to the cartridge's folder. Each file is read once however often it is included.
 // Strict, the first failure ends the expansion; else (only to learn which files the
@@ -55,18 +67,35 @@ class IncludeExpander {
         strict_(strict),
         failure_(failure) {}
 
-  // Appends code to out with its include lines replaced. False, with the failure set
-  // when strict, for a file that cannot be read, is no code text, includes itself, or
-  // passes a bound, and for code past kMaxCodeTextSize.
-  bool Append(std::string_view code, std::string& out);
+  // Where a stretch of the text put out came from: the file being expanded, and the
+  // line of that file the stretch's first line is.
+  struct Mark {
+    size_t text_offset = 0;
+    std::string path;
+    size_t line = 1;
+  };
+
+  // Appends code, whose first line is line first_line of its file, to out with its include
+  // lines replaced. False, with the failure set when strict, for a file that cannot be
+  // read, is no code text, includes itself, or passes a bound, and for code past
+  // kMaxCodeTextSize.
+  bool Append(std::string_view code, size_t first_line, std::string& out);
 
   // Every file included, each once, in the order first met.
   const std::vector<std::string>& files() const { return files_; }
+  // The stretches of the text put out, in text order, each starting a line.
+  const std::vector<Mark>& marks() const { return marks_; }
 
  private:
-  // The code text of the file at path; none, with the failure set when strict, when it
-  // cannot be used.
-  const std::string* CodeOfFile(const std::string& path);
+  // The code text of the file at path, with the line its code starts on in
+  // *first_line; none, with the failure set when strict, when it cannot be used.
+  const std::string* CodeOfFile(const std::string& path, size_t* first_line);
+  // A stretch of the file being expanded starts at offset: a stretch left empty is
+  // replaced.
+  void MarkStretch(size_t offset, size_t line) {
+    if (!marks_.empty() && marks_.back().text_offset == offset) marks_.pop_back();
+    marks_.push_back({offset, chain_.back(), line});
+  }
   bool Fail(FormProblem problem, const std::string& path, size_t limit = 0) {
     if (strict_ && failure_ != nullptr && failure_->problem == FormProblem::kNone) {
       *failure_ = FormFailure{problem, path, 0, limit, ""};
@@ -80,19 +109,24 @@ class IncludeExpander {
   FormFailure* failure_;
   std::vector<std::string> files_;
   std::vector<std::optional<std::string>> texts_;  // files_'s code, none when unusable
+  std::vector<size_t> first_lines_;                // the line each of files_'s code starts on
+  std::vector<Mark> marks_;
   size_t expanded_ = 0;
   size_t bytes_ = 0;
 };
 
-const std::string* IncludeExpander::CodeOfFile(const std::string& path) {
+const std::string* IncludeExpander::CodeOfFile(const std::string& path, size_t* first_line) {
   const auto known = std::find(files_.begin(), files_.end(), path);
   if (known != files_.end()) {
-    const std::optional<std::string>& text = texts_[static_cast<size_t>(known - files_.begin())];
+    const size_t index = static_cast<size_t>(known - files_.begin());
+    const std::optional<std::string>& text = texts_[index];
     if (!text) Fail(FormProblem::kIncludeUnreadable, path);
+    *first_line = first_lines_[index];
     return text ? &*text : nullptr;
   }
   files_.push_back(path);
   texts_.emplace_back();
+  first_lines_.push_back(1);
   const int64_t size = FileSize(path);
   if (size >= 0 && static_cast<uint64_t>(size) > kMaxCartFileSize) {
     Fail(FormProblem::kIncludeTooLarge, path, kMaxCartFileSize);
@@ -114,11 +148,16 @@ const std::string* IncludeExpander::CodeOfFile(const std::string& path) {
     return nullptr;
   }
   texts_.back() = std::move(*text);
+  if (included) first_lines_.back() = CodeFirstLine(*included);
+  *first_line = first_lines_.back();
   return &*texts_.back();
 }
 
-bool IncludeExpander::Append(std::string_view code, std::string& out) {
+bool IncludeExpander::Append(std::string_view code, size_t first_line, std::string& out) {
+  MarkStretch(out.size(), first_line);
+  size_t next_line = first_line;
   while (!code.empty()) {
+    ++next_line;  // the line after this one
     const size_t end = code.find('\n');
     const std::string_view line = code.substr(0, end);
     const bool has_break = end != std::string_view::npos;
@@ -134,7 +173,8 @@ bool IncludeExpander::Append(std::string_view code, std::string& out) {
         if (strict_) return false;
         continue;
       }
-      const std::string* text = CodeOfFile(path);
+      size_t text_line = 1;
+      const std::string* text = CodeOfFile(path, &text_line);
       if (text) {
         ++expanded_;
         bytes_ += text->size();
@@ -147,10 +187,11 @@ bool IncludeExpander::Append(std::string_view code, std::string& out) {
         continue;
       }
       chain_.push_back(path);
-      if (!Append(*text, out)) return false;
+      if (!Append(*text, text_line, out)) return false;
       chain_.pop_back();
       // The file's code takes the line's place, its break included.
       if (has_break && !out.empty() && out.back() != '\n') out += '\n';
+      MarkStretch(out.size(), next_line);
     }
     if (out.size() > kMaxCodeTextSize) return Fail(FormProblem::kCodeTooLong, chain_.front());
   }
@@ -190,32 +231,44 @@ std::vector<std::string> IncludedFiles(const CartDocument& document, const std::
   if (!own) throw std::bad_alloc();
   IncludeExpander expander(path, false, nullptr);
   std::string ignored;
-  expander.Append(*own, ignored);
+  expander.Append(*own, 1, ignored);
   return expander.files();
 }
 
 std::optional<std::string> P8Code(const CartDocument& document, const std::string& path,
-                                  FormFailure* failure) {
+                                  FormFailure* failure, std::vector<CodeSpan>* spans,
+                                  size_t max_length) {
   std::optional<std::string> own = P8CodeText(document);
   if (!own) throw std::bad_alloc();
   std::string text;
   FormFailure expanding;
   IncludeExpander expander(path, true, &expanding);
-  if (!expander.Append(*own, text)) {
+  if (!expander.Append(*own, CodeFirstLine(document), text)) {
     SetFailure(failure, std::move(expanding));
     return std::nullopt;
   }
-  CodeTextFault fault;
-  std::optional<std::string> code = CodeTextToBytes(text, &fault);
-  if (!code) {
-    char character[16];
-    std::snprintf(character, sizeof character, "U+%04X", static_cast<unsigned>(fault.code_point));
-    SetFailure(failure, {FormProblem::kCharacterUnknown, path, 0, 0,
-                         PlaceInText(text, fault.offset) + " (" + character + ")"});
-    return std::nullopt;
+  // Each file's stretch becomes bytes apart, so that where it starts in the code is
+  // known; a stretch starts a line, and no character runs across a line break.
+  std::string code;
+  const std::vector<IncludeExpander::Mark>& marks = expander.marks();
+  for (size_t i = 0; i < marks.size(); ++i) {
+    const size_t begin = marks[i].text_offset;
+    const size_t end = i + 1 < marks.size() ? marks[i + 1].text_offset : text.size();
+    CodeTextFault fault;
+    std::optional<std::string> bytes =
+        CodeTextToBytes(std::string_view(text).substr(begin, end - begin), &fault);
+    if (!bytes) {
+      char character[16];
+      std::snprintf(character, sizeof character, "U+%04X", static_cast<unsigned>(fault.code_point));
+      SetFailure(failure, {FormProblem::kCharacterUnknown, path, 0, 0,
+                           PlaceInText(text, begin + fault.offset) + " (" + character + ")"});
+      return std::nullopt;
+    }
+    if (spans != nullptr) spans->push_back({code.size(), marks[i].path, marks[i].line});
+    code += *bytes;
   }
-  if (code->size() > kMaxCodeLength) {
-    SetFailure(failure, {FormProblem::kCodeTooLong, path, code->size(), kMaxCodeLength, ""});
+  if (code.size() > max_length) {
+    SetFailure(failure, {FormProblem::kCodeTooLong, path, code.size(), max_length, ""});
     return std::nullopt;
   }
   return code;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "cart/cart_code.h"
 #include "cart/cart_document.h"
 #include "cart/cart_image.h"
 #include "cart/cart_layout.h"
@@ -64,12 +65,23 @@ struct RomCartridge {
 // passed over: this is only which files the code reads.
 std::vector<std::string> IncludedFiles(const CartDocument& document, const std::string& path);
 
+// A stretch of a .p8's code that came from one file: from code_offset to the next
+// span's, its first line being line `line` of the file at path.
+struct CodeSpan {
+  size_t code_offset = 0;
+  std::string path;
+  size_t line = 1;
+};
+
 // The code of the .p8 at path as ROM bytes (one a character), its includes put in
 // (FILE relative to the .p8's folder; a .p8 gives its "lua" section, any other file its
 // text). None, with *failure set, for an include that fails, a character with no byte,
-// or code longer than kMaxCodeLength.
+// or code longer than max_length. When spans is given, it receives where each stretch
+// of the code came from, in code order (the .p8's own lines counted from its first
+// line, a .p8 included from its "lua" section's).
 std::optional<std::string> P8Code(const CartDocument& document, const std::string& path,
-                                  FormFailure* failure);
+                                  FormFailure* failure, std::vector<CodeSpan>* spans = nullptr,
+                                  size_t max_length = kMaxCodeLength);
 
 // The ROM cartridge the .p8 at path makes: its data sections, its code compressed (the
 // smaller of the compressor's streams), a trailer of its version and hash, its label

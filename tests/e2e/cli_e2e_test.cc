@@ -39,6 +39,7 @@ const std::string kGeneralHelp = Lines({
     "    copy              copy a .p8 file with optional changes",
     "    ----------",
     "    convert           convert a cartridge to .p8, .p8.png, ROM, .lua or a player",
+    "    count             count a cartridge's code against the console's three limits",
     "    ----------",
     "    setsheet          put a picture back into a cartridge's sprite sheet",
     "    setmap            put a picture back into a cartridge's map",
@@ -119,13 +120,13 @@ TEST(CommandLine, FullHelpHasSeparatorsAndTheGeneralSyntaxFooter) {
     // The command list without the hints, then every command's help.
     const std::string list = kGeneralHelp.substr(0, kGeneralHelp.find("  \n  brasswick help ["));
     EXPECT_EQ(result.out.substr(0, list.size() + separator.size()), list + separator);
-    // One separator before each of the fourteen visible commands and one before the footer.
+    // One separator before each of the fifteen visible commands and one before the footer.
     size_t separators = 0;
     for (size_t at = result.out.find(separator); at != std::string::npos;
          at = result.out.find(separator, at + 1)) {
       ++separators;
     }
-    EXPECT_EQ(separators, 15u) << all;
+    EXPECT_EQ(separators, 16u) << all;
     EXPECT_NE(result.out.find(separator + "\ngeneral syntax:\n\n  an input/output FILE"),
               std::string::npos);
     EXPECT_NE(result.out.find("  optional switches can be abbreviated like '-v' for '--verbose'\n"),
