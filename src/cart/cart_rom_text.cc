@@ -201,37 +201,33 @@ constexpr ConsoleVersion kConsoleVersions[] = {
 std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string_view code_text,
                                        const LabelPixels* label, int version) {
   if (rom.size() < kCartRomSize) return std::nullopt;
-  try {
-    std::string out;
-    out.reserve(code_text.size() + 64 * 1024);
-    out += "pico-8 cartridge // http://www.pico-8.com\nversion ";
-    out += std::to_string(version);
-    out += "\n__lua__\n";
-    out += code_text;
-    // Always a break of its own after the code, which the reader takes off again, so
-    // that code ending in a line break keeps it.
-    if (!code_text.empty()) out += '\n';
+  std::string out;
+  out.reserve(code_text.size() + 64 * 1024);
+  out += "pico-8 cartridge // http://www.pico-8.com\nversion ";
+  out += std::to_string(version);
+  out += "\n__lua__\n";
+  out += code_text;
+  // Always a break of its own after the code, which the reader takes off again, so
+  // that code ending in a line break keeps it.
+  if (!code_text.empty()) out += '\n';
 
-    AppendSection(out, kRomSections[0], rom);
-    if (label != nullptr) {
-      out += "__label__\n";
-      for (int y = 0; y < 128; ++y) {
-        for (int x = 0; x < 128; ++x) {
-          const size_t at = static_cast<size_t>(y) * 128 + x;
-          const uint8_t color = at < label->size() ? (*label)[at] : 0;
-          out.push_back(color < kLabelColorCount ? kDigits[color] : '0');
-        }
-        out += '\n';
+  AppendSection(out, kRomSections[0], rom);
+  if (label != nullptr) {
+    out += "__label__\n";
+    for (int y = 0; y < 128; ++y) {
+      for (int x = 0; x < 128; ++x) {
+        const size_t at = static_cast<size_t>(y) * 128 + x;
+        const uint8_t color = at < label->size() ? (*label)[at] : 0;
+        out.push_back(color < kLabelColorCount ? kDigits[color] : '0');
       }
       out += '\n';
     }
-    for (const RomSection& section : std::span(kRomSections).subspan(1)) {
-      AppendSection(out, section, rom);
-    }
-    return out;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
+    out += '\n';
   }
+  for (const RomSection& section : std::span(kRomSections).subspan(1)) {
+    AppendSection(out, section, rom);
+  }
+  return out;
 }
 
 std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::string_view section) {
@@ -239,56 +235,44 @@ std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::st
   const std::string marker = NormalizeSectionName(section);
   for (const RomSection& known : kRomSections) {
     if (known.marker != marker) continue;
-    try {
-      std::string out;
-      out.reserve(known.stride * 2 * known.count + known.count);
-      AppendSectionLines(out, rom, known.start, known.stride, known.count, known.write_line);
-      return out;
-    } catch (const std::bad_alloc&) {
-      return std::nullopt;
-    }
+    std::string out;
+    out.reserve(known.stride * 2 * known.count + known.count);
+    AppendSectionLines(out, rom, known.start, known.stride, known.count, known.write_line);
+    return out;
   }
   return std::nullopt;
 }
 
-std::optional<CartPayload> P8DataToRom(const CartDocument& document) {
-  try {
-    CartPayload payload(kCartPayloadSize, 0);
-    for (size_t address = 0; address < kCodeAreaStart; ++address)
-      payload[address] = BlankByte(address);
-    const std::span<uint8_t> rom(payload.data(), kCartRomSize);
-    for (const RomSection& section : kRomSections) ReadSection(document, section, rom);
-    return payload;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+CartPayload P8DataToRom(const CartDocument& document) {
+  CartPayload payload(kCartPayloadSize, 0);
+  for (size_t address = 0; address < kCodeAreaStart; ++address)
+    payload[address] = BlankByte(address);
+  const std::span<uint8_t> rom(payload.data(), kCartRomSize);
+  for (const RomSection& section : kRomSections) ReadSection(document, section, rom);
+  return payload;
 }
 
-std::optional<std::string> P8CodeText(const CartDocument& document) {
+std::string P8CodeText(const CartDocument& document) {
   const CartSection* section = FindSection(document, "lua");
   if (section == nullptr) return std::string();
-  try {
-    std::string code;
-    // Lines cut at a lone CR are joined by LF, the one break code holds.
-    if (section->lines.verbatim() && section->marker_break != "\r") {
-      const std::string_view raw = section->lines.raw();
-      code = raw;
-      // The section's last break is not code. It is written as the marker's is: in a
-      // file of LF breaks a CR before the last LF is the code's own last byte.
-      if (code.ends_with('\n')) code.pop_back();
-      if (section->marker_break == "\r\n" && code.ends_with('\r')) code.pop_back();
-      return code;
-    }
-    bool first = true;
-    for (std::string_view line : section->lines) {
-      if (!first) code += '\n';
-      code += line;
-      first = false;
-    }
+  std::string code;
+  // Lines cut at a lone CR are joined by LF, the one break code holds.
+  if (section->lines.verbatim() && section->marker_break != "\r") {
+    const std::string_view raw = section->lines.raw();
+    code = raw;
+    // The section's last break is not code. It is written as the marker's is: in a
+    // file of LF breaks a CR before the last LF is the code's own last byte.
+    if (code.ends_with('\n')) code.pop_back();
+    if (section->marker_break == "\r\n" && code.ends_with('\r')) code.pop_back();
     return code;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
   }
+  bool first = true;
+  for (std::string_view line : section->lines) {
+    if (!first) code += '\n';
+    code += line;
+    first = false;
+  }
+  return code;
 }
 
 int P8Version(const CartDocument& document) {

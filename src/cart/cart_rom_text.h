@@ -27,7 +27,7 @@ inline constexpr int kDefaultP8Version = 42;
 // outside 0-31 or missing is written as 0), __gff__, __map__, __sfx__, __music__. Each
 // data section runs up to its last line that differs from the blank cartridge's and is
 // left out when none differs; sprite lines hold 128 digits. Digits are lower case, line
-// breaks "\n". None when rom holds fewer than kCartRomSize bytes or memory runs out.
+// breaks "\n". None when rom holds fewer than kCartRomSize bytes.
 std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string_view code_text,
                                        const LabelPixels* label, int version);
 
@@ -35,8 +35,7 @@ std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string
 // marker: section is "gfx", "gff", "map", "sfx" or "music" (as NormalizeSectionName
 // reads a name); each line is followed by "\n", and the lines run up to the last one
 // that differs from the blank cartridge's, so a section the blank cartridge holds gives
-// "". None for another section, a rom shorter than kCartRomSize, or when memory runs
-// out.
+// "". None for another section or a rom shorter than kCartRomSize.
 std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::string_view section);
 
 // The ROM a .p8's data sections give, the way back of RomToP8Text: line y of "gfx",
@@ -45,8 +44,8 @@ std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::st
 // line is zero-padded, lines past the area's count and empty lines ending a section are
 // ignored, and missing lines and sections are those of the blank cartridge. A music
 // line's third character (the blank) is skipped. kCartPayloadSize bytes, the code area
-// and the 32 after the ROM zero; none when memory runs out.
-std::optional<CartPayload> P8DataToRom(const CartDocument& document);
+// and the 32 after the ROM zero.
+CartPayload P8DataToRom(const CartDocument& document);
 
 // The code of a .p8's "lua" section as text: its bytes as read, without the line break
 // that ends its last line (RomToP8Text writes one after any code). That break is "\n",
@@ -54,8 +53,8 @@ std::optional<CartPayload> P8DataToRom(const CartDocument& document);
 // "\n" a CR before the last "\n" stays, so code whose last byte is CR comes back whole.
 // When the code's lines end at a lone "\r" (see CartLines), each such break becomes
 // "\n". Other breaks stay as read ("\r\n" is one line break to CodeTextToBytes).
-// Empty when there is no such section; none when memory runs out.
-std::optional<std::string> P8CodeText(const CartDocument& document);
+// Empty when there is no such section.
+std::string P8CodeText(const CartDocument& document);
 
 // The "version N" of a .p8's second line; kDefaultP8Version when that line is missing
 // or N is not a number from 0 to 255.

@@ -51,8 +51,7 @@ bool IsOldPlayerScript(std::string_view script);
 // keeps its text; any other becomes its decimal value, the blanks around it kept;
 // values the list lacks are appended. The other carts, and every byte outside the
 // list, stay as they were, so that bytes the list already holds give the script back
-// unchanged. None when the script holds no such list (no start, or one never closed)
-// or memory runs out.
+// unchanged. None when the script holds no such list (no start, or one never closed).
 std::optional<std::string> ReplaceCartData(std::string_view script, std::span<const uint8_t> bytes);
 
 }  // namespace brasswick

@@ -33,7 +33,7 @@ struct ExportCartridge {
 // The label a picture or player shows: the picture's label window, or the first 128 x
 // 128 picture embedded in the player's page (as setlabel finds it), each pixel the
 // nearest of the 32 label colours by its red, green and blue upper six bits. None for
-// the other forms, a player without a page or label picture, or when memory runs out.
+// the other forms, or a player without a page or label picture.
 // A player's page text, when the reader kept it, is taken over (left empty) rather
 // than copied or read again.
 std::optional<LabelPixels> CartFileLabel(CartFile& file);

@@ -136,8 +136,10 @@ std::optional<RomCartridge> ReadRomCartridge(CartFile& file, const std::string& 
 }
 
 bool SaveText(const std::string& path, std::string_view bytes) {
-  if (WriteFileAtomic(path, bytes)) return true;
-  RecordFailure(kSaveDestinationFailed, WithWriteNote("Failed to save destination file:\n" + path));
+  const WriteResult saved = WriteFileAtomic(path, bytes);
+  if (saved) return true;
+  RecordFailure(kSaveDestinationFailed,
+                WithWriteNote("Failed to save destination file:\n" + path, saved));
   return false;
 }
 
@@ -206,8 +208,10 @@ bool SuitOldConsole(CartPayload& payload, const std::string& destination) {
   std::optional<std::string> old_area;
   if (code) old_area = OldConsoleCodeArea(*code, &stream_size);
   if (!old_area) {
-    if (!code || stream_size == 0) {
-      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    if (!code) {
+      RecordFailure(kDamagedCartridge, "Failed to decode the cartridge's code:\n" + destination);
+    } else if (stream_size == 0) {
+      RecordTooBig(kCodeTooLong, "the code", code->size(), kMaxCodeLength, destination);
     } else if (stream_size > kCodeAreaSize) {
       RecordTooBig(kCodeTooBig, "the compressed code", stream_size, kCodeAreaSize, destination);
     } else {
@@ -243,16 +247,18 @@ bool WritePlayer(const CartPayload& payload, const std::string& destination,
   for (const std::string& path : read_paths) {
     if (!CheckOutputIsNotInput(path, script_path)) return false;
   }
-  if (WriteFileAtomic(script_path, *written)) return true;
+  const WriteResult saved = WriteFileAtomic(script_path, *written);
+  if (saved) return true;
   RecordFailure(kSaveDestinationFailed,
-                WithWriteNote("Failed to save destination file:\n" + script_path));
+                WithWriteNote("Failed to save destination file:\n" + script_path, saved));
   return false;
 }
 
 bool WriteRom(const CartPayload& payload, const std::string& output_path) {
   const std::string_view rom(reinterpret_cast<const char*>(payload.data()), kCartRomSize);
-  if (WriteFileAtomic(output_path, rom)) return true;
-  RecordFailure(kWriteRomFailed, WithWriteNote("Failed to save ROM file:\n" + output_path));
+  const WriteResult saved = WriteFileAtomic(output_path, rom);
+  if (saved) return true;
+  RecordFailure(kWriteRomFailed, WithWriteNote("Failed to save ROM file:\n" + output_path, saved));
   return false;
 }
 
@@ -336,7 +342,6 @@ const std::string* IncludeExpander::CodeOfFile(const std::string& path) {
   std::optional<CartDocument> included = LoadCartDocumentFromBytes(path, shared);
   std::optional<std::string> text =
       included ? P8CodeText(*included) : DecodeTextBytes(std::move(*shared));
-  if (!text) throw std::bad_alloc();
   // Code never holds a zero byte: a file that does (a picture, a ROM) is no code text.
   if (text->find('\0') != std::string::npos) {
     Fail(kIncludeMissing, "Failed to include a file that is no code text:\n" + path);
@@ -397,11 +402,9 @@ bool IncludeExpander::Append(std::string_view code, std::string& out) {
 // them in).
 std::vector<std::string> IncludedFiles(const CartDocument& document,
                                        const std::string& input_path) {
-  std::optional<std::string> own = P8CodeText(document);
-  if (!own) throw std::bad_alloc();
   IncludeExpander expander(input_path, false);
   std::string ignored;
-  expander.Append(*own, ignored);
+  expander.Append(P8CodeText(document), ignored);
   return expander.files();
 }
 
@@ -429,14 +432,9 @@ std::string PlaceInText(std::string_view text, size_t offset) {
 // the failure recorded, when an include fails, a character has no byte, or the code is
 // longer than a cartridge holds.
 std::optional<std::string> CodeOfText(const CartDocument& document, const std::string& input_path) {
-  std::optional<std::string> own = P8CodeText(document);
-  if (!own) {
-    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-    return std::nullopt;
-  }
   std::string text;
   IncludeExpander expander(input_path, true);
-  if (!expander.Append(*own, text)) return std::nullopt;
+  if (!expander.Append(P8CodeText(document), text)) return std::nullopt;
   CodeTextFault fault;
   std::optional<std::string> code = CodeTextToBytes(text, &fault);
   if (!code) {
@@ -455,11 +453,11 @@ std::optional<std::string> CodeOfText(const CartDocument& document, const std::s
 }
 
 // The code compressed as the ROM holds it; none, with the failure recorded, when it
-// does not fit the code area.
+// is longer than a cartridge holds or does not fit the code area.
 std::optional<std::string> CompressedCode(const std::string& code, const std::string& input_path) {
   std::optional<std::string> stream = CompressCode(code);
   if (!stream) {
-    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    RecordTooBig(kCodeTooLong, "the code", code.size(), kMaxCodeLength, input_path);
     return std::nullopt;
   }
   if (stream->size() > kCodeAreaSize) {
@@ -476,18 +474,14 @@ std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::s
   if (!code) return std::nullopt;
   std::optional<std::string> stream = CompressedCode(*code, input_path);
   if (!stream) return std::nullopt;
-  std::optional<CartPayload> payload = P8DataToRom(document);
-  if (!payload) {
-    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-    return std::nullopt;
-  }
-  std::copy(stream->begin(), stream->end(), payload->begin() + kCodeAreaStart);
+  CartPayload payload = P8DataToRom(document);
+  std::copy(stream->begin(), stream->end(), payload.begin() + kCodeAreaStart);
   RomCartridge cartridge;
   cartridge.version = P8Version(document);
   const std::array<uint8_t, kCartTrailerSize> trailer =
-      MakeTrailer(std::span<const uint8_t>(payload->data(), kCartRomSize), cartridge.version);
-  std::copy(trailer.begin(), trailer.end(), payload->begin() + kCartRomSize);
-  cartridge.payload = std::move(*payload);
+      MakeTrailer(std::span<const uint8_t>(payload.data(), kCartRomSize), cartridge.version);
+  std::copy(trailer.begin(), trailer.end(), payload.begin() + kCartRomSize);
+  cartridge.payload = std::move(payload);
   cartridge.code = std::move(*code);
   cartridge.label = ReadLabelPixels(document);
   cartridge.stream_size = stream->size();
@@ -497,9 +491,10 @@ std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::s
 // A .p8 kept as it is (every section, unknown ones included), or its code section.
 bool WriteText(const CartDocument& document, OutputKind kind, const std::string& output_path) {
   if (kind == OutputKind::kText) {
-    if (SaveCartDocument(document, output_path)) return true;
+    const WriteResult saved = SaveCartDocument(document, output_path);
+    if (saved) return true;
     RecordFailure(kSaveDestinationFailed,
-                  WithWriteNote("Failed to save destination file:\n" + output_path));
+                  WithWriteNote("Failed to save destination file:\n" + output_path, saved));
     return false;
   }
   const CartSection* code = FindSection(document, "lua");
@@ -516,7 +511,8 @@ bool WriteCartridge(const RomCartridge& cartridge, OutputKind kind, const std::s
           RomToP8Text(RomOf(cartridge.payload), *code,
                       cartridge.label ? &*cartridge.label : nullptr, cartridge.version);
       if (!text) {
-        RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+        // Only a payload shorter than a ROM has no text.
+        RecordFailure(kNotACartridge, "Failed to read a cartridge from:\n" + input_path);
         return false;
       }
       return SaveText(output_path, *text);
@@ -545,7 +541,7 @@ bool PrintCount(const std::string& code, std::optional<size_t> stream_size,
   if (!stream_size) {
     std::optional<std::string> stream = CompressCode(code);
     if (!stream) {
-      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+      RecordTooBig(kCodeTooLong, "the code", code.size(), kMaxCodeLength, input_path);
       return false;
     }
     stream_size = stream->size();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/image/color_value.h"
+#include "runtime/platform/file_system.h"
 
 typedef struct _GdkPixbuf GdkPixbuf;
 
@@ -108,11 +109,13 @@ ImagePtr ResizeImageRegion(const RgbaImage& image, int x, int y, int region_widt
 // Saving. quality is 0-10 (JPEG quality x 10); depth 0 means the image's source_depth.
 // Depth must be 1, 2, 4, 8, 16, 24 or 32. Alpha is kept at depth 32 (PNG, BMP) and in
 // palette PNGs of depth 2-8 of a picture with transparency (a tRNS chunk); everything
-// else is composited over white. The file is written through the atomic writer: on
-// failure an existing file at path is left exactly as it was.
+// else is composited over white. The file is written through the atomic writer, by
+// `files`: on failure an existing file at path is left as the result says (exactly as it
+// was, unless it was being rewritten in place); an encoder failure writes nothing.
 inline constexpr int kDefaultQuality = 7;
-bool SaveImageFile(const RgbaImage& image, const std::string& path, ImageFormat format,
-                   int quality = kDefaultQuality, int depth = 0);
+WriteResult SaveImageFile(const RgbaImage& image, const std::string& path, ImageFormat format,
+                          int quality = kDefaultQuality, int depth = 0,
+                          FileAccess& files = RealFiles());
 std::optional<std::vector<uint8_t>> EncodeImageToMemory(const RgbaImage& image, ImageFormat format,
                                                         int quality = kDefaultQuality,
                                                         int depth = 0);
