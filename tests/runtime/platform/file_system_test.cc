@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "faulty_files.h"
 #include "gtest/gtest.h"
 #include "test_support.h"
 
@@ -110,9 +111,9 @@ TEST(FileSystem, AtomicWriteKeepsPermissionBitsOfTheTarget) {
 TEST(FileSystem, FailedCommitLeavesTargetUntouched) {
   TempDir dir;
   WriteTestFile(dir.File("keep"), "precious");
-  SetWriteFailureForTesting(true);
-  EXPECT_FALSE(WriteFileAtomic(dir.File("keep"), "replacement"));
-  SetWriteFailureForTesting(false);
+  testing::FaultyFiles files;
+  files.flush_fails = true;
+  EXPECT_FALSE(WriteFileAtomic(dir.File("keep"), "replacement", files).ok);
   EXPECT_EQ(ReadTestFile(dir.File("keep")), "precious");
   EXPECT_EQ(FilesIn(dir.path()), 1);
 }
