@@ -72,11 +72,10 @@ bool TakeList(const std::string& script_path, std::string_view script, CartFile&
   const std::optional<std::string_view> list =
       FindTextBetween(script, kCartDataStart, kCartDataEnd);
   if (!list) return false;
-  std::optional<CartPayload> payload = ParseCartData(*list);
-  if (!payload) return false;
+  CartPayload payload = ParseCartData(*list);
   const CartListShape shape = ShapeOfCartList(*list);
-  if (!shape.has_trailer) std::fill(payload->begin() + kCartRomSize, payload->end(), 0);
-  file.payload = std::move(*payload);
+  if (!shape.has_trailer) std::fill(payload.begin() + kCartRomSize, payload.end(), 0);
+  file.payload = std::move(payload);
   file.has_trailer = shape.has_trailer;
   file.cart_count = shape.cart_count;
   file.old_console = IsOldPlayerScript(script);

@@ -104,7 +104,7 @@ void AppendValue(std::string& out, std::string_view old_text, uint8_t byte) {
 
 }  // namespace
 
-std::optional<CartPayload> ParseCartData(std::string_view list_text) {
+CartPayload ParseCartData(std::string_view list_text) {
   CartPayload bytes;
   bytes.assign(kCartPayloadSize, 0);
   size_t count = 0;

@@ -22,9 +22,8 @@ inline constexpr std::string_view kCartDataEnd = "]";
 // stored as its low 8 bits (-1 gives 0xFF). Blanks, tabs and line ends are ignored
 // wherever they stand, an empty value stores 0, and a list ending in a comma stores
 // nothing for it. The result is kCartPayloadSize bytes: values past that are ignored,
-// missing ones stay 0. One pass over the text, no allocation but the result. None only
-// when the result cannot be allocated.
-std::optional<CartPayload> ParseCartData(std::string_view list_text);
+// missing ones stay 0. One pass over the text, no allocation but the result.
+CartPayload ParseCartData(std::string_view list_text);
 
 // How a list's values fall into cartridges. The console exports kCartRomSize values a
 // cartridge, the one that boots first: a list of a whole number of ROMs holds that many

@@ -91,18 +91,19 @@ struct ImageSize {
 std::optional<ImageSize> ReadImageSize(const uint8_t* data, size_t size);
 
 // A new image filled with opaque black; depth 24 or 32. None for sizes below 1 or
-// above kMaxImageSide, or when memory runs out.
+// above kMaxImageSide.
 ImagePtr CreateImage(int width, int height, int depth);
 ImagePtr CopyImage(const RgbaImage& image);
 // A deep copy of the rectangle; none unless it lies inside the image and is not empty.
 ImagePtr CopyImageRegion(const RgbaImage& image, int x, int y, int width, int height);
 // Raw: nearest neighbour; Smooth: bilinear. In place; the current size changes nothing.
-// False (image unchanged) for sizes outside 1..kMaxImageSide or when memory runs out.
+// False (image unchanged) for sizes outside 1..kMaxImageSide or when the scaling library
+// fails (it cannot be opened, or its memory runs out).
 bool ResizeImage(RgbaImage& image, int width, int height, ResizeMode mode);
 // A new image of the rectangle resized to width x height: the same pixels as
 // CopyImageRegion followed by ResizeImage, without copying the rectangle first. None
 // unless the rectangle lies inside the image and is not empty, for sizes outside
-// 1..kMaxImageSide, or when memory runs out.
+// 1..kMaxImageSide, or when the scaling library fails.
 ImagePtr ResizeImageRegion(const RgbaImage& image, int x, int y, int region_width,
                            int region_height, int width, int height, ResizeMode mode);
 

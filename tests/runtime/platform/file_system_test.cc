@@ -118,6 +118,22 @@ TEST(FileSystem, FailedCommitLeavesTargetUntouched) {
   EXPECT_EQ(FilesIn(dir.path()), 1);
 }
 
+// A source that cannot be read fails the copy before anything is written.
+TEST(FileSystem, CopyOfAnUnreadableSourceLeavesTheTarget) {
+  TempDir dir;
+  WriteTestFile(dir.File("from"), "new");
+  WriteTestFile(dir.File("to"), "old");
+  testing::FaultyFiles files;
+  files.read = testing::FaultyFiles::Read::kFails;
+  const WriteResult copied = CopyFileBytes(dir.File("from"), dir.File("to"), kMaxReadSize, files);
+  EXPECT_FALSE(copied.ok);
+  EXPECT_EQ(copied.in_place, InPlaceResult::kNone);
+  EXPECT_EQ(ReadTestFile(dir.File("to")), "old");
+  EXPECT_EQ(FilesIn(dir.path()), 2);
+  EXPECT_TRUE(CopyFileBytes(dir.File("from"), dir.File("to")).ok);
+  EXPECT_EQ(ReadTestFile(dir.File("to")), "new");
+}
+
 TEST(FileSystem, AbandonedWriterRemovesItsTemporary) {
   TempDir dir;
   {
