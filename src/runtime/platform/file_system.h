@@ -29,7 +29,7 @@ enum class InPlaceResult {
 
 // The outcome of writing a file: whether it succeeded and, when it failed, what became
 // of a file that was being rewritten in place. Tests true exactly on success.
-struct WriteResult {
+struct [[nodiscard]] WriteResult {
   bool ok = false;
   InPlaceResult in_place = InPlaceResult::kNone;
   explicit operator bool() const { return ok; }
