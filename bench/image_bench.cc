@@ -61,7 +61,7 @@ int main() {
     const std::string path = folder + "/" + c.file;
     bool saved = false, loaded = false;
     const double save_ms = Milliseconds(
-        [&] { return brasswick::SaveImageFile(*image, path, c.format, 9, c.depth); }, &saved);
+        [&] { return brasswick::SaveImageFile(*image, path, c.format, 9, c.depth).ok; }, &saved);
     const double load_ms =
         Milliseconds([&] { return brasswick::LoadImageFile(path) != nullptr; }, &loaded);
     const int64_t size = brasswick::FileSize(path);

@@ -246,15 +246,11 @@ std::optional<std::string> DecodeOld(std::span<const uint8_t> area, size_t* used
 
 std::optional<std::string> DecodeCodeArea(std::span<const uint8_t> area) {
   if (area.size() != kCodeAreaSize) return std::nullopt;
-  try {
-    static constexpr uint8_t kOld[4] = {0x3A, 0x63, 0x3A, 0x00};
-    if (std::equal(kCurrent, std::end(kCurrent), area.begin())) return DecodeCodeStream(area);
-    if (std::equal(kOld, kOld + 4, area.begin())) return DecodeOld(area);
-    const auto zero = std::find(area.begin(), area.end(), 0);
-    return std::string(area.begin(), zero);
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  static constexpr uint8_t kOld[4] = {0x3A, 0x63, 0x3A, 0x00};
+  if (std::equal(kCurrent, std::end(kCurrent), area.begin())) return DecodeCodeStream(area);
+  if (std::equal(kOld, kOld + 4, area.begin())) return DecodeOld(area);
+  const auto zero = std::find(area.begin(), area.end(), 0);
+  return std::string(area.begin(), zero);
 }
 
 std::optional<size_t> StoredCodeSize(std::span<const uint8_t> area) {
@@ -282,69 +278,57 @@ std::optional<std::string> DecodeCodeStream(std::span<const uint8_t> stream) {
       !std::equal(kCurrent, std::end(kCurrent), stream.begin())) {
     return std::nullopt;
   }
-  try {
-    return DecodeCurrent(stream);
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  return DecodeCurrent(stream);
 }
 
 std::string CodeBytesToText(std::string_view bytes) {
-  try {
-    std::string text;
-    text.reserve(bytes.size());
-    for (char c : bytes) {
-      const Glyph& glyph = kGlyphs[static_cast<uint8_t>(c)];
-      AppendUtf8(text, glyph.code_point);
-      if (glyph.emoji) AppendUtf8(text, kVariationSelector);
-    }
-    return text;
-  } catch (const std::bad_alloc&) {
-    return std::string();
+  std::string text;
+  text.reserve(bytes.size());
+  for (char c : bytes) {
+    const Glyph& glyph = kGlyphs[static_cast<uint8_t>(c)];
+    AppendUtf8(text, glyph.code_point);
+    if (glyph.emoji) AppendUtf8(text, kVariationSelector);
   }
+  return text;
 }
 
 std::optional<std::string> CodeTextToBytes(std::string_view text, CodeTextFault* fault) {
-  try {
-    std::string bytes;
-    bytes.reserve(text.size());
-    const std::array<uint16_t, 128>& ascii = AsciiBytes();
-    size_t at = 0;
-    while (at < text.size()) {
-      const auto lead = static_cast<unsigned char>(text[at]);
-      if (lead == '\r' && at + 1 < text.size() && text[at + 1] == '\n') {
-        bytes.push_back('\n');
-        at += 2;
-        continue;
-      }
-      if (lead < 0x80 && ascii[lead] != kNoByte) {
-        bytes.push_back(static_cast<char>(ascii[lead]));
-        ++at;
-        continue;
-      }
-      const Utf8Character character = DecodeUtf8At(text, at);
-      if (character.length == 0) {
-        // Not UTF-8: a glyph written as its raw byte.
-        bytes.push_back(static_cast<char>(lead));
-        ++at;
-        continue;
-      }
-      const std::optional<uint8_t> byte = ByteOfCharacter(character.code_point);
-      if (!byte) {
-        if (fault != nullptr) *fault = {at, character.code_point};
-        return std::nullopt;
-      }
-      at += character.length;
-      bytes.push_back(static_cast<char>(*byte));
-      if (kGlyphs[*byte].emoji && at < text.size()) {
-        const Utf8Character next = DecodeUtf8At(text, at);
-        if (next.length > 0 && next.code_point == kVariationSelector) at += next.length;
-      }
+  std::string bytes;
+  bytes.reserve(text.size());
+  const std::array<uint16_t, 128>& ascii = AsciiBytes();
+  size_t at = 0;
+  while (at < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead == '\r' && at + 1 < text.size() && text[at + 1] == '\n') {
+      bytes.push_back('\n');
+      at += 2;
+      continue;
     }
-    return bytes;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
+    if (lead < 0x80 && ascii[lead] != kNoByte) {
+      bytes.push_back(static_cast<char>(ascii[lead]));
+      ++at;
+      continue;
+    }
+    const Utf8Character character = DecodeUtf8At(text, at);
+    if (character.length == 0) {
+      // Not UTF-8: a glyph written as its raw byte.
+      bytes.push_back(static_cast<char>(lead));
+      ++at;
+      continue;
+    }
+    const std::optional<uint8_t> byte = ByteOfCharacter(character.code_point);
+    if (!byte) {
+      if (fault != nullptr) *fault = {at, character.code_point};
+      return std::nullopt;
+    }
+    at += character.length;
+    bytes.push_back(static_cast<char>(*byte));
+    if (kGlyphs[*byte].emoji && at < text.size()) {
+      const Utf8Character next = DecodeUtf8At(text, at);
+      if (next.length > 0 && next.code_point == kVariationSelector) at += next.length;
+    }
   }
+  return bytes;
 }
 
 }  // namespace brasswick

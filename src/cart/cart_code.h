@@ -30,7 +30,7 @@ inline constexpr size_t kMaxCodeLength = 65535;
 // runs past the area or past its stated compressed length (a compressed length below
 // the 8-byte header included), a copy reaches before the start (or has distance 0), a
 // literal's list position is above 255, a literal has more than 16 unary bits; and none
-// for an area of the wrong size or when memory runs out; and none for a current-format
+// for an area of the wrong size; and none for a current-format
 // stream whose bits are used up before the stated code length (whatever its last
 // byte's padding bits hold). A copy that would pass the stated code length is cut at
 // it.
@@ -54,7 +54,7 @@ std::optional<std::string> DecodeCodeStream(std::span<const uint8_t> stream);
 // Code bytes (one a character) as .p8 text: 0x20-0x7E, tab, LF and CR as themselves,
 // every other byte as its character of the table (UTF-8; the emoji glyphs with the
 // variation selector U+FE0F). Byte 0, which code never holds, is written as the NUL
-// character, which CodeTextToBytes refuses. Empty when memory runs out.
+// character, which CodeTextToBytes refuses.
 std::string CodeBytesToText(std::string_view bytes);
 
 // Where .p8 code text holds a character that no byte stands for.
@@ -68,8 +68,7 @@ struct CodeTextFault {
 // byte that does not begin a well-formed UTF-8 character is that byte itself (older
 // .p8 files hold the glyphs as raw bytes 0x80-0xFF). None when a well-formed character
 // is not in the table, the NUL character included (no cartridge can hold byte 0 in its
-// code); *fault then tells which and where (when fault is not null). None also when
-// memory runs out (fault then untouched).
+// code); *fault then tells which and where (when fault is not null).
 std::optional<std::string> CodeTextToBytes(std::string_view text, CodeTextFault* fault = nullptr);
 
 }  // namespace brasswick

@@ -234,9 +234,10 @@ std::optional<CartDocument> LoadCartDocumentFromBytes(const std::string& path,
   return document;
 }
 
-bool SaveCartDocument(const CartDocument& document, const std::string& path) {
-  AtomicFileWriter writer;
-  if (!writer.Open(path)) return false;
+WriteResult SaveCartDocument(const CartDocument& document, const std::string& path,
+                             FileAccess& files) {
+  AtomicFileWriter writer(files);
+  if (!writer.Open(path)) return {};
   ChunkedOutput out(writer);
   // The output so far ends inside a line (the file's last line had no break, and
   // something now follows it).
@@ -262,7 +263,8 @@ bool SaveCartDocument(const CartDocument& document, const std::string& path) {
       open = false;
     }
   }
-  return out.Flush() && writer.Commit();
+  if (!out.Flush()) return {};
+  return writer.Commit();
 }
 
 std::string NormalizeSectionName(std::string_view name) {

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <utility>
 
+#include "runtime/platform/file_system.h"
+
 namespace brasswick {
 
 // The lines of a section, held as one run of text in which each line is followed by
@@ -156,9 +158,10 @@ std::optional<CartDocument> LoadCartDocumentFromBytes(const std::string& path,
 // breaks included, so an unchanged document saves as the file it was loaded from; any
 // other section is written as its marker and its lines, each followed by the
 // document's newline. A newline is put in where a section would otherwise continue
-// the unfinished last line of the one before it. False when the file cannot be
-// written; the target is then left as it was.
-bool SaveCartDocument(const CartDocument& document, const std::string& path);
+// the unfinished last line of the one before it. Written by `files`; fails when the
+// file cannot be written, leaving the target as the result says.
+WriteResult SaveCartDocument(const CartDocument& document, const std::string& path,
+                             FileAccess& files = RealFiles());
 
 // The marker a lookup name stands for: lower case, wrapped in "__" where missing
 // ("gfx", "__gfx" and "GFX" all give "__gfx__"). An empty name stays empty.

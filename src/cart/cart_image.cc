@@ -57,11 +57,7 @@ ImagePtr LoadCartImageFromMemory(const uint8_t* data, size_t size) {
 std::optional<CartPayload> DecodeCartPixels(RgbaImage& image) {
   if (!IsCartImageShape(image)) return std::nullopt;
   CartPayload payload;
-  try {
-    payload.resize(kCartPayloadSize);
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  payload.resize(kCartPayloadSize);
   ImageDrawing drawing;
   if (!drawing.BeginDrawing(image)) return std::nullopt;
   drawing.SetDrawingMode(DrawingMode::kAllChannels);

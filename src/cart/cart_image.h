@@ -46,7 +46,7 @@ ImagePtr LoadCartImage(const std::string& path);
 ImagePtr LoadCartImageFromMemory(const uint8_t* data, size_t size);
 
 // The 32 800 bytes the pixels carry. None when the picture has not the cartridge
-// shape or memory runs out.
+// shape.
 std::optional<CartPayload> DecodeCartPixels(RgbaImage& image);
 
 // Writes bytes into the low two bits of each channel, from the first pixel on, and

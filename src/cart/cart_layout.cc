@@ -316,27 +316,19 @@ std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::st
   if (rom.size() < kCartRomSize) return std::nullopt;
   const RomSection* known = FindRomSection(section);
   if (known == nullptr) return std::nullopt;
-  try {
-    std::string out;
-    out.reserve(known->stride * 2 * known->count + known->count);
-    AppendSectionLines(out, rom, known->start, known->stride, known->count, known->write_line);
-    return out;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  std::string out;
+  out.reserve(known->stride * 2 * known->count + known->count);
+  AppendSectionLines(out, rom, known->start, known->stride, known->count, known->write_line);
+  return out;
 }
 
-std::optional<CartPayload> P8DataToRom(const CartDocument& document) {
-  try {
-    CartPayload payload(kCartPayloadSize, 0);
-    for (size_t address = 0; address < kCodeAreaStart; ++address)
-      payload[address] = BlankByte(address);
-    const std::span<uint8_t> rom(payload.data(), kCartRomSize);
-    for (const RomSection& section : kRomSections) ReadSection(document, section, rom);
-    return payload;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+CartPayload P8DataToRom(const CartDocument& document) {
+  CartPayload payload(kCartPayloadSize, 0);
+  for (size_t address = 0; address < kCodeAreaStart; ++address)
+    payload[address] = BlankByte(address);
+  const std::span<uint8_t> rom(payload.data(), kCartRomSize);
+  for (const RomSection& section : kRomSections) ReadSection(document, section, rom);
+  return payload;
 }
 
 void AppendRomSection(std::string& out, std::string_view section, std::span<const uint8_t> rom) {

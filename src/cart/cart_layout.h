@@ -75,8 +75,7 @@ std::optional<ByteBuffer> MapBytes(const CartDocument& document, bool with_share
 // marker: section is "gfx", "gff", "map", "sfx" or "music" (as NormalizeSectionName
 // reads a name); each line is followed by "\n", and the lines run up to the last one
 // that differs from the blank cartridge's, so a section the blank cartridge holds gives
-// "". None for another section, a rom shorter than kCartRomSize, or when memory runs
-// out.
+// "". None for another section or a rom shorter than kCartRomSize.
 std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::string_view section);
 
 // The ROM a .p8's data sections give, the way back of RomToP8Text. "gfx", "gff" and
@@ -87,9 +86,8 @@ std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::st
 // digits read by the same pair rule (a lone digit as itself, any other character 0),
 // a music line's third character (the blank) skipped; lines past the area's count and
 // empty lines ending the section are ignored, and missing lines are the blank
-// cartridge's. kCartPayloadSize bytes, the code area and the 32 after the ROM zero;
-// none when memory runs out.
-std::optional<CartPayload> P8DataToRom(const CartDocument& document);
+// cartridge's. kCartPayloadSize bytes, the code area and the 32 after the ROM zero.
+CartPayload P8DataToRom(const CartDocument& document);
 
 // Appends "__NAME__", a line break and the section's lines as RomSectionLines gives
 // them, when any line differs from the blank cartridge's; nothing for another section or

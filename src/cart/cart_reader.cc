@@ -72,11 +72,10 @@ bool TakeList(const std::string& script_path, std::string_view script, CartFile&
   const std::optional<std::string_view> list =
       FindTextBetween(script, kCartDataStart, kCartDataEnd);
   if (!list) return false;
-  std::optional<CartPayload> payload = ParseCartData(*list);
-  if (!payload) return false;
+  CartPayload payload = ParseCartData(*list);
   const CartListShape shape = ShapeOfCartList(*list);
-  if (!shape.has_trailer) std::fill(payload->begin() + kCartRomSize, payload->end(), 0);
-  file.payload = std::move(*payload);
+  if (!shape.has_trailer) std::fill(payload.begin() + kCartRomSize, payload.end(), 0);
+  file.payload = std::move(payload);
   file.has_trailer = shape.has_trailer;
   file.cart_count = shape.cart_count;
   file.old_console = IsOldPlayerScript(script);
@@ -168,39 +167,36 @@ std::string FindPageForScript(const std::string& path, std::string_view script_t
   return "";
 }
 
-std::optional<CartFile> ReadCartFile(const std::string& path, CartContent content) {
-  std::optional<std::string> read = ReadWholeFile(path, kMaxPageFileSize);
+std::optional<CartFile> ReadCartFile(const std::string& path, CartContent content,
+                                     FileAccess& files) {
+  std::optional<std::string> read = files.ReadWholeFile(path, kMaxPageFileSize);
   if (!read) return std::nullopt;
-  try {
-    CartFile file;
-    file.read_paths.push_back(path);
-    auto bytes = std::make_shared<std::string>(std::move(*read));
-    file.document = LoadCartDocumentFromBytes(path, bytes);
-    if (file.document) return file;
-    file.picture =
-        LoadCartImageFromMemory(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
-    if (file.picture) {
-      std::optional<CartPayload> payload = DecodeCartPixels(*file.picture);
-      if (!payload) return std::nullopt;
-      file.form = CartForm::kPicture;
-      file.payload = std::move(*payload);
-      file.has_trailer = true;
-      return file;
-    }
-    // Told by its size alone, so before a script that might happen to be as long.
-    if (bytes->size() == kCartRomSize || bytes->size() == kCartPayloadSize) {
-      file.form = CartForm::kRom;
-      file.has_trailer = bytes->size() == kCartPayloadSize;
-      file.payload.assign(bytes->begin(), bytes->end());
-      file.payload.resize(kCartPayloadSize, 0);
-      return file;
-    }
-    // Neither form kept the bytes, so they can become the text.
-    if (!ReadPlayer(path, DecodeTextBytes(std::move(*bytes)), content, file)) return std::nullopt;
+  CartFile file;
+  file.read_paths.push_back(path);
+  auto bytes = std::make_shared<std::string>(std::move(*read));
+  file.document = LoadCartDocumentFromBytes(path, bytes);
+  if (file.document) return file;
+  file.picture =
+      LoadCartImageFromMemory(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
+  if (file.picture) {
+    std::optional<CartPayload> payload = DecodeCartPixels(*file.picture);
+    if (!payload) return std::nullopt;
+    file.form = CartForm::kPicture;
+    file.payload = std::move(*payload);
+    file.has_trailer = true;
     return file;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
   }
+  // Told by its size alone, so before a script that might happen to be as long.
+  if (bytes->size() == kCartRomSize || bytes->size() == kCartPayloadSize) {
+    file.form = CartForm::kRom;
+    file.has_trailer = bytes->size() == kCartPayloadSize;
+    file.payload.assign(bytes->begin(), bytes->end());
+    file.payload.resize(kCartPayloadSize, 0);
+    return file;
+  }
+  // Neither form kept the bytes, so they can become the text.
+  if (!ReadPlayer(path, DecodeTextBytes(std::move(*bytes)), content, file)) return std::nullopt;
+  return file;
 }
 
 }  // namespace brasswick

@@ -14,6 +14,7 @@
 
 #include "cart/cart_document.h"
 #include "cart/cart_image.h"
+#include "runtime/platform/file_access.h"
 
 namespace brasswick {
 
@@ -72,14 +73,16 @@ struct CartFile {
 //   with script_path the first such script;
 // - a player script: any other text holding "_cartdat=[" (letter case ignored); its
 //   page is found by FindPageForScript. A list that is never closed makes it none.
-// None when the file cannot be read or is none of these.
+// None when the file cannot be read or is none of these. The file at path is read by
+// `files`; a page or script a player names beside it by the real file system.
 //
 // With kFormOnly a player is only told apart, for a command that edits the page and
 // needs no cartridge: no script is looked for or read, no list is parsed, and the
 // payload stays empty (a script's script_path is itself).
 enum class CartContent { kWhole, kFormOnly };
 std::optional<CartFile> ReadCartFile(const std::string& path,
-                                     CartContent content = CartContent::kWhole);
+                                     CartContent content = CartContent::kWhole,
+                                     FileAccess& files = RealFiles());
 
 // Whether text is markup: its first character after blanks and a byte-order mark is "<".
 bool IsMarkupText(std::string_view text);

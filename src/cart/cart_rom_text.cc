@@ -11,61 +11,51 @@
 #include "cart/sha1.h"
 
 namespace brasswick {
-namespace {}  // namespace
-
 std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string_view code_text,
                                        const LabelPixels* label, int version) {
   if (rom.size() < kCartRomSize) return std::nullopt;
-  try {
-    std::string out;
-    out.reserve(code_text.size() + 64 * 1024);
-    out += "pico-8 cartridge // http://www.pico-8.com\nversion ";
-    out += std::to_string(version);
-    out += "\n__lua__\n";
-    out += code_text;
-    // Always a break of its own after the code, which the reader takes off again, so
-    // that code ending in a line break keeps it.
-    if (!code_text.empty()) out += '\n';
+  std::string out;
+  out.reserve(code_text.size() + 64 * 1024);
+  out += "pico-8 cartridge // http://www.pico-8.com\nversion ";
+  out += std::to_string(version);
+  out += "\n__lua__\n";
+  out += code_text;
+  // Always a break of its own after the code, which the reader takes off again, so
+  // that code ending in a line break keeps it.
+  if (!code_text.empty()) out += '\n';
 
-    AppendRomSection(out, "gfx", rom);
-    if (label != nullptr) {
-      out += "__label__\n";
-      AppendLabelLines(out, *label);
-    }
-    for (std::string_view section : {"gff", "map", "sfx", "music"}) {
-      AppendRomSection(out, section, rom);
-    }
-    return out;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
+  AppendRomSection(out, "gfx", rom);
+  if (label != nullptr) {
+    out += "__label__\n";
+    AppendLabelLines(out, *label);
   }
+  for (std::string_view section : {"gff", "map", "sfx", "music"}) {
+    AppendRomSection(out, section, rom);
+  }
+  return out;
 }
 
-std::optional<std::string> P8CodeText(const CartDocument& document) {
+std::string P8CodeText(const CartDocument& document) {
   const CartSection* section = FindSection(document, "lua");
   if (section == nullptr) return std::string();
-  try {
-    std::string code;
-    // Lines cut at a lone CR are joined by LF, the one break code holds.
-    if (section->lines.verbatim() && section->marker_break != "\r") {
-      const std::string_view raw = section->lines.raw();
-      code = raw;
-      // The section's last break is not code. It is written as the marker's is: in a
-      // file of LF breaks a CR before the last LF is the code's own last byte.
-      if (code.ends_with('\n')) code.pop_back();
-      if (section->marker_break == "\r\n" && code.ends_with('\r')) code.pop_back();
-      return code;
-    }
-    bool first = true;
-    for (std::string_view line : section->lines) {
-      if (!first) code += '\n';
-      code += line;
-      first = false;
-    }
+  std::string code;
+  // Lines cut at a lone CR are joined by LF, the one break code holds.
+  if (section->lines.verbatim() && section->marker_break != "\r") {
+    const std::string_view raw = section->lines.raw();
+    code = raw;
+    // The section's last break is not code. It is written as the marker's is: in a
+    // file of LF breaks a CR before the last LF is the code's own last byte.
+    if (code.ends_with('\n')) code.pop_back();
+    if (section->marker_break == "\r\n" && code.ends_with('\r')) code.pop_back();
     return code;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
   }
+  bool first = true;
+  for (std::string_view line : section->lines) {
+    if (!first) code += '\n';
+    code += line;
+    first = false;
+  }
+  return code;
 }
 
 int P8Version(const CartDocument& document) {

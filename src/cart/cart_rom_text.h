@@ -28,7 +28,7 @@ inline constexpr int kDefaultP8Version = 42;
 // outside 0-31 or missing is written as 0), __gff__, __map__, __sfx__, __music__. Each
 // data section runs up to its last line that differs from the blank cartridge's and is
 // left out when none differs; sprite lines hold 128 digits. Digits are lower case, line
-// breaks "\n". None when rom holds fewer than kCartRomSize bytes or memory runs out.
+// breaks "\n". None when rom holds fewer than kCartRomSize bytes.
 std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string_view code_text,
                                        const LabelPixels* label, int version);
 
@@ -38,8 +38,8 @@ std::optional<std::string> RomToP8Text(std::span<const uint8_t> rom, std::string
 // "\n" a CR before the last "\n" stays, so code whose last byte is CR comes back whole.
 // When the code's lines end at a lone "\r" (see CartLines), each such break becomes
 // "\n". Other breaks stay as read ("\r\n" is one line break to CodeTextToBytes).
-// Empty when there is no such section; none when memory runs out.
-std::optional<std::string> P8CodeText(const CartDocument& document);
+// Empty when there is no such section.
+std::string P8CodeText(const CartDocument& document);
 
 // The "version N" of a .p8's second line; kDefaultP8Version when that line is missing
 // or N is not a number from 0 to 255.

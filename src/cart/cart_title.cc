@@ -58,38 +58,33 @@ void DrawTitleLine(ImageDrawing& drawing, int y, std::u16string_view text) {
 
 }  // namespace
 
-std::optional<std::u16string> CartTitleText(std::string_view utf8) {
+std::u16string CartTitleText(std::string_view utf8) {
   std::u16string text;
-  try {
-    text.reserve(utf8.size());
-    for (size_t at = 0; at < utf8.size();) {
-      const Utf8Character decoded = DecodeUtf8At(utf8, at);
-      if (decoded.length == 0) {
-        ++at;  // not a character: skip this byte and resynchronise on the next
-        continue;
-      }
-      AppendUtf16(text, UpperCase(decoded.code_point));
-      at += decoded.length;
+  text.reserve(utf8.size());
+  for (size_t at = 0; at < utf8.size();) {
+    const Utf8Character decoded = DecodeUtf8At(utf8, at);
+    if (decoded.length == 0) {
+      ++at;  // not a character: skip this byte and resynchronise on the next
+      continue;
     }
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
+    AppendUtf16(text, UpperCase(decoded.code_point));
+    at += decoded.length;
   }
   return text;
 }
 
 bool ApplyCartTitle(RgbaImage& image, std::string_view title, std::string_view subtitle) {
   if (!IsCartImageShape(image)) return false;
-  std::optional<std::u16string> title_text = CartTitleText(title);
-  std::optional<std::u16string> subtitle_text = CartTitleText(subtitle);
-  if (!title_text || !subtitle_text) return false;
+  const std::u16string title_text = CartTitleText(title);
+  const std::u16string subtitle_text = CartTitleText(subtitle);
   // The drawing overwrites the payload bits of what it touches; they are put back
   // from this copy afterwards.
   std::optional<CartPayload> payload = DecodeCartPixels(image);
   if (!payload) return false;
   ImageDrawing drawing;
   if (!drawing.BeginDrawing(image)) return false;
-  DrawTitleLine(drawing, kCartTitleY, *title_text);
-  DrawTitleLine(drawing, kCartSubtitleY, *subtitle_text);
+  DrawTitleLine(drawing, kCartTitleY, title_text);
+  DrawTitleLine(drawing, kCartSubtitleY, subtitle_text);
   drawing.EndDrawing();
   return EncodeCartPixels(image, *payload);
 }

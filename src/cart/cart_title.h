@@ -20,14 +20,12 @@ inline constexpr ColorValue kCartTitleColor = 0xF0F8FC;
 
 // UTF-8 text as the UTF-16 code units the font draws, each character upper-cased by
 // the C library's wide-character mapping of a UTF-8 locale (ASCII only when no such
-// locale exists). Bytes that do not form a UTF-8 character are skipped. None when
-// memory runs out.
-std::optional<std::u16string> CartTitleText(std::string_view utf8);
+// locale exists). Bytes that do not form a UTF-8 character are skipped.
+std::u16string CartTitleText(std::string_view utf8);
 
 // Clears both title lines to the colour at column 17 of their first row and draws the
 // UTF-8 title and subtitle upper-cased in the title colour; all 32 800 payload bytes
-// are kept. False, with the picture unchanged, when it has not the cartridge shape or
-// memory runs out.
+// are kept. False, with the picture unchanged, when it has not the cartridge shape.
 bool ApplyCartTitle(RgbaImage& image, std::string_view title, std::string_view subtitle);
 
 }  // namespace brasswick

@@ -533,28 +533,20 @@ std::optional<std::string> CompressCodeBySearch(std::string_view code, CompressS
   if (code.size() > kMaxCodeLength) return std::nullopt;
   const auto* text = reinterpret_cast<const uint8_t*>(code.data());
   const auto n = static_cast<uint32_t>(code.size());
-  try {
-    return Compressor(text, n, search == CompressSearch::kQuick).Run();
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  return Compressor(text, n, search == CompressSearch::kQuick).Run();
 }
 
 std::optional<std::string> CompressCode(std::string_view code) {
   if (code.size() > kMaxCodeLength) return std::nullopt;
   const auto* text = reinterpret_cast<const uint8_t*>(code.data());
   const auto n = static_cast<uint32_t>(code.size());
-  try {
-    Compressor quick(text, n, true);
-    std::string stream = quick.Run();
-    // Until a match as long as the quick search takes whole, both searches walk the same
-    // tree and find the same copies: the thorough one would make the same stream.
-    if (!quick.MetLongCopy()) return stream;
-    std::string thorough = Compressor(text, n, false).Run();
-    return thorough.size() <= stream.size() ? thorough : stream;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  Compressor quick(text, n, true);
+  std::string stream = quick.Run();
+  // Until a match as long as the quick search takes whole, both searches walk the same
+  // tree and find the same copies: the thorough one would make the same stream.
+  if (!quick.MetLongCopy()) return stream;
+  std::string thorough = Compressor(text, n, false).Run();
+  return thorough.size() <= stream.size() ? thorough : stream;
 }
 
 }  // namespace brasswick

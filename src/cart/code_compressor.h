@@ -33,7 +33,7 @@ enum class CompressSearch { kQuick, kThorough };
 // stream that fits is padded with zeros to the area's size. A stream longer than the
 // header's 16-bit compressed-length field can state (only code that hardly compresses,
 // near the length limit) has 0xFFFF there, "up to the end". None when code is longer
-// than kMaxCodeLength or memory runs out.
+// than kMaxCodeLength.
 std::optional<std::string> CompressCode(std::string_view code);
 
 // The stream of one search alone, by the same rules; CompressCode keeps the smaller of

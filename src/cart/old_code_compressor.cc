@@ -90,65 +90,57 @@ class MatchFinder {
 
 std::optional<std::string> CompressOldCode(std::string_view code) {
   if (code.size() > kMaxCodeLength) return std::nullopt;
-  try {
-    std::string out = {':', 'c', ':', '\0'};
-    out.push_back(static_cast<char>(code.size() >> 8));
-    out.push_back(static_cast<char>(code.size() & 0xFF));
-    out.append(2, '\0');
-    auto finder = std::make_unique<MatchFinder>(code);
-    size_t at = 0;
-    while (at < code.size()) {
-      size_t distance = 0;
-      const size_t length = finder->Longest(at, &distance);
-      size_t alone = 0;
-      for (size_t i = 0; i < length; ++i) alone += LiteralCost(code[at + i]);
-      if (length > 0 && alone > 2) {
-        out.push_back(static_cast<char>(kFirstCopyByte + distance / 16));
-        out.push_back(static_cast<char>((length - kOldCopyMinLength) << 4 | (distance & 15)));
-        for (size_t i = 0; i < length; ++i) finder->Insert(at + i);
-        at += length;
-        continue;
-      }
-      const uint8_t index = kTableIndex[static_cast<uint8_t>(code[at])];
-      if (index != 0) {
-        out.push_back(static_cast<char>(index));
-      } else {
-        out.push_back(static_cast<char>(kLiteralEscape));
-        out.push_back(code[at]);
-      }
-      finder->Insert(at);
-      ++at;
+  std::string out = {':', 'c', ':', '\0'};
+  out.push_back(static_cast<char>(code.size() >> 8));
+  out.push_back(static_cast<char>(code.size() & 0xFF));
+  out.append(2, '\0');
+  auto finder = std::make_unique<MatchFinder>(code);
+  size_t at = 0;
+  while (at < code.size()) {
+    size_t distance = 0;
+    const size_t length = finder->Longest(at, &distance);
+    size_t alone = 0;
+    for (size_t i = 0; i < length; ++i) alone += LiteralCost(code[at + i]);
+    if (length > 0 && alone > 2) {
+      out.push_back(static_cast<char>(kFirstCopyByte + distance / 16));
+      out.push_back(static_cast<char>((length - kOldCopyMinLength) << 4 | (distance & 15)));
+      for (size_t i = 0; i < length; ++i) finder->Insert(at + i);
+      at += length;
+      continue;
     }
-    return out;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
+    const uint8_t index = kTableIndex[static_cast<uint8_t>(code[at])];
+    if (index != 0) {
+      out.push_back(static_cast<char>(index));
+    } else {
+      out.push_back(static_cast<char>(kLiteralEscape));
+      out.push_back(code[at]);
+    }
+    finder->Insert(at);
+    ++at;
   }
+  return out;
 }
 
 std::optional<std::string> OldConsoleCodeArea(std::string_view code, size_t* stream_size) {
   if (stream_size != nullptr) *stream_size = 0;
-  try {
-    std::string area;
-    if (code.size() <= kCodeAreaSize && code.find('\0') == std::string_view::npos) {
-      area.assign(code);
-      area.resize(kCodeAreaSize, '\0');
-      return area;
-    }
-    std::optional<std::string> stream = CompressOldCode(code);
-    if (!stream) return std::nullopt;
-    if (stream_size != nullptr) *stream_size = stream->size();
-    if (stream->size() > kCodeAreaSize) return std::nullopt;
-    area = std::move(*stream);
+  std::string area;
+  if (code.size() <= kCodeAreaSize && code.find('\0') == std::string_view::npos) {
+    area.assign(code);
     area.resize(kCodeAreaSize, '\0');
-    // The reader drops an ending an older console appended; code that really ends so
-    // would lose it, so only a stream that reads back whole is written.
-    const std::optional<std::string> back = DecodeCodeArea(
-        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(area.data()), area.size()));
-    if (!back || *back != code) return std::nullopt;
     return area;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
   }
+  std::optional<std::string> stream = CompressOldCode(code);
+  if (!stream) return std::nullopt;
+  if (stream_size != nullptr) *stream_size = stream->size();
+  if (stream->size() > kCodeAreaSize) return std::nullopt;
+  area = std::move(*stream);
+  area.resize(kCodeAreaSize, '\0');
+  // The reader drops an ending an older console appended; code that really ends so
+  // would lose it, so only a stream that reads back whole is written.
+  const std::optional<std::string> back = DecodeCodeArea(
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(area.data()), area.size()));
+  if (!back || *back != code) return std::nullopt;
+  return area;
 }
 
 }  // namespace brasswick

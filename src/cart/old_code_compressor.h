@@ -26,15 +26,15 @@ inline constexpr size_t kOldCopyMaxLength = 15 + kOldCopyMinLength;
 // longest earlier match within reach when it costs less than its bytes one by one.
 // DecodeCodeArea gives the code back from it once padded to the area's size, except
 // that the reader removes the _update60 ending an older console appended when the code
-// ends with it. None when code is longer than kMaxCodeLength or memory runs out.
+// ends with it. None when code is longer than kMaxCodeLength.
 std::optional<std::string> CompressOldCode(std::string_view code);
 
 // The code area (kCodeAreaSize bytes) an old console runs holding code exactly: the
 // plain bytes zero-padded when code is at most kCodeAreaSize bytes and holds no zero
 // byte, else the old-format stream zero-padded when it fits and reads back as code
 // (it does not when code ends with the _update60 ending the reader removes). None when
-// neither holds it, or memory runs out; *stream_size (when not null) then gets the old
-// stream's size, 0 when none was made.
+// neither holds it; *stream_size (when not null) then gets the old stream's size, 0
+// when none was made (code longer than kMaxCodeLength).
 std::optional<std::string> OldConsoleCodeArea(std::string_view code, size_t* stream_size);
 
 }  // namespace brasswick

@@ -104,13 +104,9 @@ void AppendValue(std::string& out, std::string_view old_text, uint8_t byte) {
 
 }  // namespace
 
-std::optional<CartPayload> ParseCartData(std::string_view list_text) {
+CartPayload ParseCartData(std::string_view list_text) {
   CartPayload bytes;
-  try {
-    bytes.assign(kCartPayloadSize, 0);
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  bytes.assign(kCartPayloadSize, 0);
   size_t count = 0;
   ValueReader value;
   for (const char c : list_text) {
@@ -171,44 +167,40 @@ std::optional<std::string> ReplaceCartData(std::string_view script,
   const std::string_view list = script.substr(start, end - start);
   const CartListShape shape = ShapeOfCartList(list);
   bytes = bytes.first(std::min(bytes.size(), shape.first_cart_values));
-  try {
-    std::string out;
-    out.reserve(script.size() +
-                (bytes.size() > shape.value_count ? (bytes.size() - shape.value_count) * 4 : 0));
-    out.append(script.substr(0, start));
-    size_t index = 0;
-    size_t at = 0;
-    while (at <= list.size()) {
-      const size_t comma = list.find(',', at);
-      const bool last = comma == std::string_view::npos;
-      const std::string_view text = list.substr(at, last ? std::string_view::npos : comma - at);
-      if (last && !ReadValue(text).has_text()) {
-        // No value here: what follows the last comma, or an empty list.
-        out.append(text);
-        break;
-      }
-      if (index < bytes.size() && ReadValue(text).byte() != bytes[index]) {
-        AppendValue(out, text, bytes[index]);
-      } else {
-        out.append(text);
-      }
-      ++index;
-      if (last) break;
-      out += ',';
-      at = comma + 1;
+  std::string out;
+  out.reserve(script.size() +
+              (bytes.size() > shape.value_count ? (bytes.size() - shape.value_count) * 4 : 0));
+  out.append(script.substr(0, start));
+  size_t index = 0;
+  size_t at = 0;
+  while (at <= list.size()) {
+    const size_t comma = list.find(',', at);
+    const bool last = comma == std::string_view::npos;
+    const std::string_view text = list.substr(at, last ? std::string_view::npos : comma - at);
+    if (last && !ReadValue(text).has_text()) {
+      // No value here: what follows the last comma, or an empty list.
+      out.append(text);
+      break;
     }
-    // Values the list lacks follow its last one, after a comma unless the list ends
-    // with one or holds none.
-    for (; index < bytes.size(); ++index) {
-      const size_t last_mark = out.find_last_not_of(" \t\r\n");
-      if (index > 0 && out[last_mark] != ',') out += ',';
-      out += std::to_string(bytes[index]);
+    if (index < bytes.size() && ReadValue(text).byte() != bytes[index]) {
+      AppendValue(out, text, bytes[index]);
+    } else {
+      out.append(text);
     }
-    out.append(script.substr(end));
-    return out;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
+    ++index;
+    if (last) break;
+    out += ',';
+    at = comma + 1;
   }
+  // Values the list lacks follow its last one, after a comma unless the list ends
+  // with one or holds none.
+  for (; index < bytes.size(); ++index) {
+    const size_t last_mark = out.find_last_not_of(" \t\r\n");
+    if (index > 0 && out[last_mark] != ',') out += ',';
+    out += std::to_string(bytes[index]);
+  }
+  out.append(script.substr(end));
+  return out;
 }
 
 }  // namespace brasswick

@@ -22,9 +22,8 @@ inline constexpr std::string_view kCartDataEnd = "]";
 // stored as its low 8 bits (-1 gives 0xFF). Blanks, tabs and line ends are ignored
 // wherever they stand, an empty value stores 0, and a list ending in a comma stores
 // nothing for it. The result is kCartPayloadSize bytes: values past that are ignored,
-// missing ones stay 0. One pass over the text, no allocation but the result. None only
-// when the result cannot be allocated.
-std::optional<CartPayload> ParseCartData(std::string_view list_text);
+// missing ones stay 0. One pass over the text, no allocation but the result.
+CartPayload ParseCartData(std::string_view list_text);
 
 // How a list's values fall into cartridges. The console exports kCartRomSize values a
 // cartridge, the one that boots first: a list of a whole number of ROMs holds that many
@@ -51,8 +50,7 @@ bool IsOldPlayerScript(std::string_view script);
 // keeps its text; any other becomes its decimal value, the blanks around it kept;
 // values the list lacks are appended. The other carts, and every byte outside the
 // list, stay as they were, so that bytes the list already holds give the script back
-// unchanged. None when the script holds no such list (no start, or one never closed)
-// or memory runs out.
+// unchanged. None when the script holds no such list (no start, or one never closed).
 std::optional<std::string> ReplaceCartData(std::string_view script, std::span<const uint8_t> bytes);
 
 }  // namespace brasswick

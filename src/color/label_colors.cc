@@ -25,11 +25,7 @@ std::optional<LabelPixels> PickLabelColors(const RgbaImage& picture, int x0, int
     return std::nullopt;
   }
   LabelPixels pixels;
-  try {
-    pixels.resize(static_cast<size_t>(kLabelPixelCount));
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  pixels.resize(static_cast<size_t>(kLabelPixelCount));
   const PaletteSearch standard(kStandardRow);
   const PaletteSearch alternate(kAlternateRow);
   const bool both = rule.color_count == kLabelColorCount;

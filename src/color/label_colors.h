@@ -23,7 +23,7 @@ struct LabelColorRule {
 
 // The kLabelPixelCount pixels of the 128 x 128 square from (x0, y0), each the colour
 // nearest by plain RGB distance, the lowest colour winning a tie. The picture must hold
-// the square (the caller checks). None when memory runs out.
+// the square (the caller checks); none when it does not.
 std::optional<LabelPixels> PickLabelColors(const RgbaImage& picture, int x0, int y0,
                                            LabelColorRule rule);
 

@@ -90,7 +90,7 @@ ImageFormat ImageFormatForPath(std::string_view path) {
   return ImageFormat::kBmp;
 }
 
-bool SaveImageByExtension(const RgbaImage& image, const std::string& path) {
+WriteResult SaveImageByExtension(const RgbaImage& image, const std::string& path) {
   return SaveImageFile(image, path, ImageFormatForPath(path), kSaveQuality, 0);
 }
 

@@ -44,9 +44,9 @@ std::string DefaultOutputPath(std::string_view input_path, std::string_view outp
 ImageFormat ImageFormatForPath(std::string_view path);
 
 // Saves with ImageFormatForPath(path), quality 9, at the image's source depth (32 for
-// every rendered image; a loaded palette picture keeps its palette depth). False when
+// every rendered image; a loaded palette picture keeps its palette depth). Fails when
 // the encoder or the file fails (JPEG 2000 always fails: there is no encoder).
-bool SaveImageByExtension(const RgbaImage& image, const std::string& path);
+WriteResult SaveImageByExtension(const RgbaImage& image, const std::string& path);
 
 }  // namespace brasswick
 

@@ -97,8 +97,10 @@ std::span<const uint8_t> RomOf(const CartPayload& payload) {
 }
 
 bool SaveText(const std::string& path, std::string_view bytes) {
-  if (WriteFileAtomic(path, bytes)) return true;
-  RecordFailure(kSaveDestinationFailed, WithWriteNote("Failed to save destination file:\n" + path));
+  const WriteResult saved = WriteFileAtomic(path, bytes);
+  if (saved) return true;
+  RecordFailure(kSaveDestinationFailed,
+                WithWriteNote("Failed to save destination file:\n" + path, saved));
   return false;
 }
 
@@ -164,8 +166,10 @@ bool SuitOldConsole(CartPayload& payload, const std::string& destination) {
   std::optional<std::string> old_area;
   if (code) old_area = OldConsoleCodeArea(*code, &stream_size);
   if (!old_area) {
-    if (!code || stream_size == 0) {
-      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+    if (!code) {
+      RecordFailure(kDamagedCartridge, "Failed to decode the cartridge's code:\n" + destination);
+    } else if (stream_size == 0) {
+      RecordTooBig(kCodeTooLong, "the code", code->size(), kMaxCodeLength, destination);
     } else if (stream_size > kCodeAreaSize) {
       RecordTooBig(kCodeTooBig, "the compressed code", stream_size, kCodeAreaSize, destination);
     } else {
@@ -201,25 +205,28 @@ bool WritePlayer(const CartPayload& payload, const std::string& destination,
   for (const std::string& path : read_paths) {
     if (!CheckOutputIsNotInput(path, script_path)) return false;
   }
-  if (WriteFileAtomic(script_path, *written)) return true;
+  const WriteResult saved = WriteFileAtomic(script_path, *written);
+  if (saved) return true;
   RecordFailure(kSaveDestinationFailed,
-                WithWriteNote("Failed to save destination file:\n" + script_path));
+                WithWriteNote("Failed to save destination file:\n" + script_path, saved));
   return false;
 }
 
 bool WriteRom(const CartPayload& payload, const std::string& output_path) {
   const std::string_view rom(reinterpret_cast<const char*>(payload.data()), kCartRomSize);
-  if (WriteFileAtomic(output_path, rom)) return true;
-  RecordFailure(kWriteRomFailed, WithWriteNote("Failed to save ROM file:\n" + output_path));
+  const WriteResult saved = WriteFileAtomic(output_path, rom);
+  if (saved) return true;
+  RecordFailure(kWriteRomFailed, WithWriteNote("Failed to save ROM file:\n" + output_path, saved));
   return false;
 }
 
 // A .p8 kept as it is (every section, unknown ones included), or its code section.
 bool WriteText(const CartDocument& document, OutputKind kind, const std::string& output_path) {
   if (kind == OutputKind::kText) {
-    if (SaveCartDocument(document, output_path)) return true;
+    const WriteResult saved = SaveCartDocument(document, output_path);
+    if (saved) return true;
     RecordFailure(kSaveDestinationFailed,
-                  WithWriteNote("Failed to save destination file:\n" + output_path));
+                  WithWriteNote("Failed to save destination file:\n" + output_path, saved));
     return false;
   }
   const CartSection* code = FindSection(document, "lua");
@@ -236,7 +243,8 @@ bool WriteCartridge(const RomCartridge& cartridge, OutputKind kind, const std::s
           RomToP8Text(RomOf(cartridge.payload), *code,
                       cartridge.label ? &*cartridge.label : nullptr, cartridge.version);
       if (!text) {
-        RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+        // Only a payload shorter than a ROM has no text.
+        RecordFailure(kNotACartridge, "Failed to read a cartridge from:\n" + input_path);
         return false;
       }
       return SaveText(output_path, *text);

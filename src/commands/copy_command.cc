@@ -80,14 +80,17 @@ int CopyP8RT() {
 
   PrintVerbose("Saving p8 file...");
   if (changed) {
-    if (!SaveCartDocument(*document, dest_path)) {
+    const WriteResult saved = SaveCartDocument(*document, dest_path);
+    if (!saved) {
       RecordFailure(kSaveDestinationFailed,
-                    WithWriteNote("Failed to save destination file:\n" + dest_path));
+                    WithWriteNote("Failed to save destination file:\n" + dest_path, saved));
       return 0;
     }
   } else if (dest_path != source_path) {
-    if (!CopyFileBytes(source_path, dest_path, kMaxCartFileSize)) {
-      RecordFailure(kCopyFileFailed, WithWriteNote("Failed to copy file to:\n" + dest_path));
+    const WriteResult copied = CopyFileBytes(source_path, dest_path, kMaxCartFileSize);
+    if (!copied) {
+      RecordFailure(kCopyFileFailed,
+                    WithWriteNote("Failed to copy file to:\n" + dest_path, copied));
       return 0;
     }
   }

@@ -64,8 +64,10 @@ void WriteCartRom(const CartPayload& payload, const std::string& output_path) {
     return;
   }
   const std::string_view rom(reinterpret_cast<const char*>(payload.data()), kCartRomSize);
-  if (!writer.Write(rom) || !writer.Commit()) {
-    RecordFailure(kWriteRomFailed, WithWriteNote("Failed to write to ROM file:\n" + output_path));
+  const WriteResult saved = writer.Write(rom) ? writer.Commit() : WriteResult{};
+  if (!saved) {
+    RecordFailure(kWriteRomFailed,
+                  WithWriteNote("Failed to write to ROM file:\n" + output_path, saved));
     return;
   }
   PrintVerbose("Extracted: " + output_path);

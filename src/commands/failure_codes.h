@@ -60,11 +60,19 @@ inline std::string LoadP8FailedMessage(const std::string& path) {
 inline std::string SaveImageFailedMessage(const std::string& path, const std::string& reason = "") {
   return "Failed to save image file:\n" + path + (reason.empty() ? "" : "\n" + reason);
 }
-// A failed save's message, followed on a line of its own by whether a file rewritten in
-// place was put back ("The file is intact.") or may be damaged, when that is the case.
-inline std::string WithWriteNote(std::string message) {
-  const std::string note = WriteFailureNote();
-  if (!note.empty()) message += "\n" + note;
+// A failed save's message, followed on a line of its own by whether the file the save
+// was rewriting in place was put back ("The file is intact.") or may be damaged ("The
+// file may be damaged."); a save through a temporary never touches the file, and the
+// message does not speak of it.
+inline std::string WithWriteNote(std::string message, const WriteResult& result) {
+  switch (result.in_place) {
+    case InPlaceResult::kIntact:
+      return message + "\nThe file is intact.";
+    case InPlaceResult::kDamaged:
+      return message + "\nThe file may be damaged.";
+    case InPlaceResult::kNone:
+      break;
+  }
   return message;
 }
 // "Failed to load image file:" with the path on the next line (code 132).

@@ -41,24 +41,25 @@ bool UpscaleForOutput(RgbaImage& image, int64_t factor, int64_t code,
 }
 
 bool SaveOutputImage(const RgbaImage& image, const std::string& path) {
-  if (SaveImageByExtension(image, path)) return true;
+  const WriteResult saved = SaveImageByExtension(image, path);
+  if (saved) return true;
   std::string reason;
   if (ImageFormatForPath(path) == ImageFormat::kBmp &&
       !FormatWritesDepth(ImageFormat::kBmp, image.source_depth())) {
     reason = "A depth of " + std::to_string(image.source_depth()) +
              " bits per pixel is not supported for BMP files.";
   }
-  RecordFailure(kSaveImageFailed, WithWriteNote(SaveImageFailedMessage(path, reason)));
+  RecordFailure(kSaveImageFailed, WithWriteNote(SaveImageFailedMessage(path, reason), saved));
   return false;
 }
 
 bool SaveCartPicture(const RgbaImage& image, const std::string& path) {
   constexpr int kCartPictureDepth = 32;
   constexpr int kCartPictureQuality = 9;
-  if (SaveImageFile(image, path, ImageFormat::kPng, kCartPictureQuality, kCartPictureDepth)) {
-    return true;
-  }
-  RecordFailure(kSaveImageFailed, WithWriteNote(SaveImageFailedMessage(path)));
+  const WriteResult saved =
+      SaveImageFile(image, path, ImageFormat::kPng, kCartPictureQuality, kCartPictureDepth);
+  if (saved) return true;
+  RecordFailure(kSaveImageFailed, WithWriteNote(SaveImageFailedMessage(path), saved));
   return false;
 }
 

@@ -231,25 +231,16 @@ std::string ThemedPicture(const HtmlPlayerDocument& player, int index, const Con
   return Base64Encode(png->data(), png->size());
 }
 
-// Replaces the pictures the theme changes, all in one pass over the page. False (with
-// the failure recorded) when memory runs out.
-bool ApplyControlsTheme(HtmlPlayerDocument& player, const ControlsTheme& theme) {
+// Replaces the pictures the theme changes, all in one pass over the page. Only pictures
+// that decoded are edited, each once, and a picture that decodes is closed: the
+// replacement cannot be refused.
+void ApplyControlsTheme(HtmlPlayerDocument& player, const ControlsTheme& theme) {
   std::vector<EmbeddedImageEdit> edits;
-  try {
-    for (int i = 0; i < EmbeddedImageCount(player); ++i) {
-      std::string text = ThemedPicture(player, i, theme);
-      if (!text.empty()) edits.push_back({i, std::move(text)});
-    }
-  } catch (const std::bad_alloc&) {
-    edits.clear();
-    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-    return false;
+  for (int i = 0; i < EmbeddedImageCount(player); ++i) {
+    std::string text = ThemedPicture(player, i, theme);
+    if (!text.empty()) edits.push_back({i, std::move(text)});
   }
-  if (!ReplaceEmbeddedImages(player, std::move(edits))) {
-    RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-    return false;
-  }
-  return true;
+  ReplaceEmbeddedImages(player, std::move(edits));
 }
 
 // Inserts each headers file's text before "</head>", in command-line order. Files are
@@ -271,7 +262,7 @@ bool AddHeaders(HtmlPlayerDocument& player, const std::vector<std::string>& type
     PrintVerbose("Adding headers from '" + typed + "'...");
     const std::string text = DecodeTextBytes(std::move(*bytes));
     if (!InsertPageText(player, insert_at, text)) {
-      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
+      RecordFailure(kMissingHeadEnd, "Missing </head> tag in HTML file: \n" + page_path);
       return false;
     }
     insert_at += text.size();
@@ -322,7 +313,7 @@ int EditHTMLRT() {
   if (theme.Applies()) {
     changed = true;
     PrintVerbose("Applying controls theme...");
-    if (!ApplyControlsTheme(*player, theme)) return 0;
+    ApplyControlsTheme(*player, theme);
   }
 
   const std::vector<std::string> headers = GetArgValues(arg::kHeaders);
@@ -335,8 +326,10 @@ int EditHTMLRT() {
     return 0;
   }
   PrintVerbose("Saving HTML file...");
-  if (!SaveHtmlPlayer(*player, output_path)) {
-    RecordFailure(kSaveHtmlFailed, WithWriteNote("Failed to save HTML file:\n" + output_path));
+  const WriteResult saved = SaveHtmlPlayer(*player, output_path);
+  if (!saved) {
+    RecordFailure(kSaveHtmlFailed,
+                  WithWriteNote("Failed to save HTML file:\n" + output_path, saved));
     return 0;
   }
   PrintVerbose("Saved: " + output_path);

@@ -51,7 +51,7 @@ std::optional<std::vector<uint8_t>> PackLabelNibbles(const RgbaImage& picture) {
 // The player's label: the picture's centred square resized to 128 x 128 by nearest
 // neighbour, a picture with alpha composited over its whole self squeezed to the
 // square. Sampling commutes with the per-pixel compositing, so both layers are sampled
-// first and only 128 x 128 pixels are blended. None when memory runs out.
+// first and only 128 x 128 pixels are blended. None when the square cannot be made.
 ImagePtr CropToSquare(const RgbaImage& picture) {
   ImagePtr square = CartLabelSquare(picture);
   if (!square || picture.channels() != 4) return square;
@@ -99,9 +99,10 @@ bool SetP8Label(const LabelJob& job, CartFile& file) {
     return false;
   }
   PrintVerbose("Saving p8 file...");
-  if (!SaveCartDocument(document, job.output_path)) {
+  const WriteResult saved = SaveCartDocument(document, job.output_path);
+  if (!saved) {
     RecordFailure(kSaveDestinationFailed,
-                  WithWriteNote("Failed to save p8 file:\n" + job.output_path));
+                  WithWriteNote("Failed to save p8 file:\n" + job.output_path, saved));
     return false;
   }
   PrintVerbose("Saved file: " + job.output_path);
@@ -137,8 +138,10 @@ bool SetPlayerLabel(const LabelJob& job, CartFile&) {
     return false;
   }
   PrintVerbose("Saving HTML file...");
-  if (!SaveHtmlPlayer(*player, job.output_path)) {
-    RecordFailure(kSaveHtmlFailed, WithWriteNote("Failed to save HTML file:\n" + job.output_path));
+  const WriteResult saved = SaveHtmlPlayer(*player, job.output_path);
+  if (!saved) {
+    RecordFailure(kSaveHtmlFailed,
+                  WithWriteNote("Failed to save HTML file:\n" + job.output_path, saved));
     return false;
   }
   PrintVerbose("Saved file: " + job.output_path);

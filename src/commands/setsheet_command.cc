@@ -92,12 +92,7 @@ std::optional<Cartridge> LoadCartridge(Job& job) {
   if (file->form == CartForm::kText) {
     // Only the sheet and the map are written back; the flags are read, for setmap gives
     // no new tile to a sprite that has any.
-    std::optional<CartPayload> memory = P8DataToRom(*file->document);
-    if (!memory) {
-      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-      return std::nullopt;
-    }
-    cartridge.memory = std::move(*memory);
+    cartridge.memory = P8DataToRom(*file->document);
   } else {
     cartridge.memory = std::move(file->payload);
     const std::span<const uint8_t> memory(cartridge.memory);
@@ -210,11 +205,12 @@ int ConsoleRank(std::string_view marker) {
 
 // Replaces the lines of a .p8's section by those the memory gives, creating it in the
 // console's order when missing. A section the blank cartridge holds keeps one line of
-// zeros, so that it still reads as there. False when memory runs out.
-bool RewriteSection(CartDocument& document, std::string_view name,
+// zeros, so that it still reads as there. Nothing changes for a name that is not one
+// of the ROM's sections.
+void RewriteSection(CartDocument& document, std::string_view name,
                     std::span<const uint8_t> memory) {
   std::optional<std::string> lines = RomSectionLines(memory.first(kCartRomSize), name);
-  if (!lines) return false;
+  if (!lines) return;
   if (lines->empty()) lines = std::string(name == "gfx" ? 128 : 256, '0') + "\n";
   CartSection* section = FindSection(document, name);
   if (!section) {
@@ -235,7 +231,6 @@ bool RewriteSection(CartDocument& document, std::string_view name,
     section->lines.push_back(rest.substr(0, end));
     rest.remove_prefix(end + 1);
   }
-  return true;
 }
 
 bool Changed(const Cartridge& cartridge, size_t start, size_t end) {
@@ -243,8 +238,10 @@ bool Changed(const Cartridge& cartridge, size_t start, size_t end) {
                      cartridge.before.begin() + start);
 }
 
-bool SaveFailed(int64_t code, const std::string& message) {
-  RecordFailure(code, WithWriteNote(message));
+// True on success; otherwise records the failure with what became of the file.
+bool Saved(const WriteResult& result, int64_t code, const std::string& message) {
+  if (result) return true;
+  RecordFailure(code, WithWriteNote(message, result));
   return false;
 }
 
@@ -256,13 +253,10 @@ bool SaveCartridge(Cartridge& cartridge, const Job& job) {
   std::span<uint8_t> memory(cartridge.memory);
   if (file.form == CartForm::kText) {
     CartDocument& document = *file.document;
-    if ((Changed(cartridge, 0, kSheetByteCount) && !RewriteSection(document, "gfx", memory)) ||
-        (Changed(cartridge, kMapStart, kMapEnd) && !RewriteSection(document, "map", memory))) {
-      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-      return false;
-    }
-    return SaveCartDocument(document, output) ||
-           SaveFailed(kSaveDestinationFailed, "Failed to save p8 file:\n" + output);
+    if (Changed(cartridge, 0, kSheetByteCount)) RewriteSection(document, "gfx", memory);
+    if (Changed(cartridge, kMapStart, kMapEnd)) RewriteSection(document, "map", memory);
+    return Saved(SaveCartDocument(document, output), kSaveDestinationFailed,
+                 "Failed to save p8 file:\n" + output);
   }
   if (file.has_trailer)
     RefreshTrailerHash(memory.first(kCartRomSize), memory.subspan(kCartRomSize));
@@ -275,16 +269,16 @@ bool SaveCartridge(Cartridge& cartridge, const Job& job) {
       return SaveCartPicture(*file.picture, output);
     case CartForm::kRom: {
       const size_t size = file.has_trailer ? kCartPayloadSize : kCartRomSize;
-      return WriteFileAtomic(
-                 output, std::string_view(reinterpret_cast<const char*>(memory.data()), size)) ||
-             SaveFailed(kWriteRomFailed, "Failed to save ROM file:\n" + output);
+      return Saved(WriteFileAtomic(output, std::string_view(
+                                               reinterpret_cast<const char*>(memory.data()), size)),
+                   kWriteRomFailed, "Failed to save ROM file:\n" + output);
     }
     case CartForm::kPlayer: {
       std::optional<std::string> written =
           PlayerScriptHolding(file.script_path, memory, file.script_path);
       if (!written) return false;
-      return WriteFileAtomic(output, *written) ||
-             SaveFailed(kSaveDestinationFailed, "Failed to save destination file:\n" + output);
+      return Saved(WriteFileAtomic(output, *written), kSaveDestinationFailed,
+                   "Failed to save destination file:\n" + output);
     }
     case CartForm::kText:
       break;

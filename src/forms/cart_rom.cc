@@ -139,15 +139,13 @@ const std::string* IncludeExpander::CodeOfFile(const std::string& path, size_t* 
   }
   auto shared = std::make_shared<std::string>(std::move(*bytes));
   std::optional<CartDocument> included = LoadCartDocumentFromBytes(path, shared);
-  std::optional<std::string> text =
-      included ? P8CodeText(*included) : DecodeTextBytes(std::move(*shared));
-  if (!text) throw std::bad_alloc();
+  std::string text = included ? P8CodeText(*included) : DecodeTextBytes(std::move(*shared));
   // Code never holds a zero byte: a file that does (a picture, a ROM) is no code text.
-  if (text->find('\0') != std::string::npos) {
+  if (text.find('\0') != std::string::npos) {
     Fail(FormProblem::kIncludeNotText, path);
     return nullptr;
   }
-  texts_.back() = std::move(*text);
+  texts_.back() = std::move(text);
   if (included) first_lines_.back() = CodeFirstLine(*included);
   *first_line = first_lines_.back();
   return &*texts_.back();
@@ -227,23 +225,21 @@ void SetFailure(FormFailure* failure, FormFailure value) {
 }  // namespace
 
 std::vector<std::string> IncludedFiles(const CartDocument& document, const std::string& path) {
-  std::optional<std::string> own = P8CodeText(document);
-  if (!own) throw std::bad_alloc();
+  const std::string own = P8CodeText(document);
   IncludeExpander expander(path, false, nullptr);
   std::string ignored;
-  expander.Append(*own, 1, ignored);
+  expander.Append(own, 1, ignored);
   return expander.files();
 }
 
 std::optional<std::string> P8Code(const CartDocument& document, const std::string& path,
                                   FormFailure* failure, std::vector<CodeSpan>* spans,
                                   size_t max_length) {
-  std::optional<std::string> own = P8CodeText(document);
-  if (!own) throw std::bad_alloc();
+  const std::string own = P8CodeText(document);
   std::string text;
   FormFailure expanding;
   IncludeExpander expander(path, true, &expanding);
-  if (!expander.Append(*own, CodeFirstLine(document), text)) {
+  if (!expander.Append(own, CodeFirstLine(document), text)) {
     SetFailure(failure, std::move(expanding));
     return std::nullopt;
   }
@@ -278,23 +274,23 @@ std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::s
                                       FormFailure* failure) {
   std::optional<std::string> code = P8Code(document, path, failure);
   if (!code) return std::nullopt;
-  std::optional<std::string> stream = CompressCode(*code);
-  std::optional<CartPayload> payload = P8DataToRom(document);
-  if (!stream || !payload) throw std::bad_alloc();
-  if (stream->size() > kCodeAreaSize) {
-    SetFailure(failure, {FormProblem::kCodeTooBig, path, stream->size(), kCodeAreaSize, ""});
+  // P8Code keeps the code within kMaxCodeLength, so there is always a stream.
+  const std::string stream = *CompressCode(*code);
+  CartPayload payload = P8DataToRom(document);
+  if (stream.size() > kCodeAreaSize) {
+    SetFailure(failure, {FormProblem::kCodeTooBig, path, stream.size(), kCodeAreaSize, ""});
     return std::nullopt;
   }
-  std::copy(stream->begin(), stream->end(), payload->begin() + kCodeAreaStart);
+  std::copy(stream.begin(), stream.end(), payload.begin() + kCodeAreaStart);
   RomCartridge cartridge;
   cartridge.version = P8Version(document);
   const std::array<uint8_t, kCartTrailerSize> trailer =
-      MakeTrailer(std::span<const uint8_t>(payload->data(), kCartRomSize), cartridge.version);
-  std::copy(trailer.begin(), trailer.end(), payload->begin() + kCartRomSize);
-  cartridge.payload = std::move(*payload);
+      MakeTrailer(std::span<const uint8_t>(payload.data(), kCartRomSize), cartridge.version);
+  std::copy(trailer.begin(), trailer.end(), payload.begin() + kCartRomSize);
+  cartridge.payload = std::move(payload);
   cartridge.code = std::move(*code);
   cartridge.label = ReadLabelPixels(document);
-  cartridge.stream_size = stream->size();
+  cartridge.stream_size = stream.size();
   return cartridge;
 }
 

@@ -62,11 +62,7 @@ std::optional<std::vector<uint8_t>> Base64Decode(std::string_view text) {
   }
   if (count == 0 || count % 4 == 1) return std::nullopt;
   std::vector<uint8_t> out;
-  try {
-    out.reserve(count / 4 * 3 + (count % 4 == 0 ? 0 : count % 4 - 1));
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  out.reserve(count / 4 * 3 + (count % 4 == 0 ? 0 : count % 4 - 1));
   uint32_t group = 0;
   int held = 0;
   for (const char c : text) {

@@ -22,7 +22,7 @@ std::string Base64Encode(const uint8_t* bytes, size_t length, int flags = 0);
 // The bytes of a base64 text: decoding stops at the first "=" or at the end, any
 // character outside the alphabet (line breaks, blanks, other bytes) is skipped, and
 // both "+" "/" and "-" "_" stand for 62 and 63. None when no character or a single
-// lone last character remains (n mod 4 = 1), or memory runs out.
+// lone last character remains (n mod 4 = 1).
 std::optional<std::vector<uint8_t>> Base64Decode(std::string_view text);
 
 }  // namespace brasswick

@@ -121,29 +121,25 @@ void FindValues(HtmlPlayerDocument& player) {
 // Gives the page the splices (in page order, not overlapping) in one pass, and moves
 // every remembered position past a splice by the change in length it brings: a
 // position at an insertion or at the end of a replaced stretch follows the new text.
-bool ApplySplices(HtmlPlayerDocument& player, const std::vector<Splice>& splices) {
-  if (splices.empty()) return true;
+void ApplySplices(HtmlPlayerDocument& player, const std::vector<Splice>& splices) {
+  if (splices.empty()) return;
   std::vector<ptrdiff_t> shift;  // shift[k]: the change brought by the first k splices
-  try {
-    std::string html;
-    size_t size = player.html.size();
-    for (const Splice& splice : splices) size += splice.text.size() - (splice.end - splice.start);
-    html.reserve(size);
-    shift.reserve(splices.size() + 1);
-    shift.push_back(0);
-    size_t copied = 0;
-    for (const Splice& splice : splices) {
-      html.append(player.html, copied, splice.start - copied);
-      html += splice.text;
-      copied = splice.end;
-      shift.push_back(shift.back() + static_cast<ptrdiff_t>(splice.text.size()) -
-                      static_cast<ptrdiff_t>(splice.end - splice.start));
-    }
-    html.append(player.html, copied);
-    player.html = std::move(html);
-  } catch (const std::bad_alloc&) {
-    return false;
+  std::string html;
+  size_t size = player.html.size();
+  for (const Splice& splice : splices) size += splice.text.size() - (splice.end - splice.start);
+  html.reserve(size);
+  shift.reserve(splices.size() + 1);
+  shift.push_back(0);
+  size_t copied = 0;
+  for (const Splice& splice : splices) {
+    html.append(player.html, copied, splice.start - copied);
+    html += splice.text;
+    copied = splice.end;
+    shift.push_back(shift.back() + static_cast<ptrdiff_t>(splice.text.size()) -
+                    static_cast<ptrdiff_t>(splice.end - splice.start));
   }
+  html.append(player.html, copied);
+  player.html = std::move(html);
   auto move = [&](size_t& position) {
     if (position == kNowhere) return;
     const auto passed =
@@ -160,7 +156,6 @@ bool ApplySplices(HtmlPlayerDocument& player, const std::vector<Splice>& splices
     move(image.open);
     move(image.close);
   }
-  return true;
 }
 
 // The payload's header bytes, decoded from its start when that suffices and from the
@@ -185,61 +180,49 @@ std::optional<ImageSize> PeekImageSize(std::string_view payload,
 HtmlPlayerPtr LoadHtmlPlayer(const std::string& path) {
   std::optional<std::string> bytes = ReadWholeFile(path, kMaxPageFileSize);
   if (!bytes) return nullptr;
-  try {
-    // A UTF-8 mark is part of the page as the user keeps it, so it is written back.
-    const bool utf8_mark = bytes->starts_with(kUtf8Mark);
-    std::string html = DecodeTextBytes(std::move(*bytes));
-    if (utf8_mark) html.insert(0, kUtf8Mark);
-    return HtmlPlayerFromText(std::move(html));
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  // A UTF-8 mark is part of the page as the user keeps it, so it is written back.
+  const bool utf8_mark = bytes->starts_with(kUtf8Mark);
+  std::string html = DecodeTextBytes(std::move(*bytes));
+  if (utf8_mark) html.insert(0, kUtf8Mark);
+  return HtmlPlayerFromText(std::move(html));
 }
 
 HtmlPlayerPtr HtmlPlayerFromText(std::string text) {
-  HtmlPlayerPtr player(new (std::nothrow) HtmlPlayerDocument);
-  if (!player) return nullptr;
-  try {
-    player->html = std::move(text);
-    if (player->html.find("p8_playarea") == std::string::npos) return nullptr;
-    player->images = IndexPictures(player->html);
-    FindValues(*player);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  HtmlPlayerPtr player(new HtmlPlayerDocument);
+  player->html = std::move(text);
+  if (player->html.find("p8_playarea") == std::string::npos) return nullptr;
+  player->images = IndexPictures(player->html);
+  FindValues(*player);
   return player;
 }
 
-bool SaveHtmlPlayer(const HtmlPlayerDocument& player, const std::string& path) {
-  if (path.empty()) return false;
+WriteResult SaveHtmlPlayer(const HtmlPlayerDocument& player, const std::string& path,
+                           FileAccess& files) {
+  if (path.empty()) return {};
   const std::pair<const PageSpan*, const std::string*> values[] = {
       {&player.background_span, &player.background_color},
       {&player.foreground_span, &player.foreground_color},
       {&player.touch_background_span, &player.touch_background_color},
       {&player.title_span, &player.title},
   };
-  try {
-    std::vector<std::pair<const PageSpan*, const std::string*>> found;
-    for (const auto& value : values) {
-      if (value.first->found()) found.push_back(value);
-    }
-    std::sort(found.begin(), found.end(),
-              [](const auto& a, const auto& b) { return a.first->start < b.first->start; });
-    std::string page;
-    size_t size = player.html.size();
-    for (const auto& [span, text] : found) size += text->size();
-    page.reserve(size);
-    size_t copied = 0;
-    for (const auto& [span, text] : found) {
-      page.append(player.html, copied, span->start - copied);
-      page += *text;
-      copied = span->end;
-    }
-    page.append(player.html, copied);
-    return WriteFileAtomic(path, page);
-  } catch (const std::bad_alloc&) {
-    return false;
+  std::vector<std::pair<const PageSpan*, const std::string*>> found;
+  for (const auto& value : values) {
+    if (value.first->found()) found.push_back(value);
   }
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return a.first->start < b.first->start; });
+  std::string page;
+  size_t size = player.html.size();
+  for (const auto& [span, text] : found) size += text->size();
+  page.reserve(size);
+  size_t copied = 0;
+  for (const auto& [span, text] : found) {
+    page.append(player.html, copied, span->start - copied);
+    page += *text;
+    copied = span->end;
+  }
+  page.append(player.html, copied);
+  return WriteFileAtomic(path, page, files);
 }
 
 std::string_view EmbeddedImagePayload(const HtmlPlayerDocument& player, int index) {
@@ -292,38 +275,31 @@ int FindEmbeddedLabel(const HtmlPlayerDocument& player, ImagePtr* label) {
 }
 
 bool ReplaceEmbeddedImage(HtmlPlayerDocument& player, int index, std::string_view base64) {
-  try {
-    return ReplaceEmbeddedImages(player, {{index, std::string(base64)}});
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  return ReplaceEmbeddedImages(player, {{index, std::string(base64)}});
 }
 
 bool ReplaceEmbeddedImages(HtmlPlayerDocument& player, std::vector<EmbeddedImageEdit> edits) {
   constexpr std::string_view kPngHeader = "png;base64,";
-  try {
-    std::sort(edits.begin(), edits.end(),
-              [](const auto& a, const auto& b) { return a.index < b.index; });
-    std::vector<std::string> uris;
-    std::vector<Splice> splices;
-    uris.reserve(edits.size());
-    splices.reserve(edits.size());
-    for (size_t n = 0; n < edits.size(); ++n) {
-      const int index = edits[n].index;
-      if (index < 0 || index >= EmbeddedImageCount(player)) return false;
-      if (n > 0 && edits[n - 1].index == index) return false;
-      const PageImageUri& image = player.images[index];
-      if (image.close == kNowhere) return false;
-      std::string& uri = uris.emplace_back();
-      uri.reserve(kPngHeader.size() + edits[n].base64.size());
-      uri += kPngHeader;
-      uri += edits[n].base64;
-      splices.push_back({image.open + 1 + kImageMedia.size(), image.close, uri});
-    }
-    return ApplySplices(player, splices);
-  } catch (const std::bad_alloc&) {
-    return false;
+  std::sort(edits.begin(), edits.end(),
+            [](const auto& a, const auto& b) { return a.index < b.index; });
+  std::vector<std::string> uris;
+  std::vector<Splice> splices;
+  uris.reserve(edits.size());
+  splices.reserve(edits.size());
+  for (size_t n = 0; n < edits.size(); ++n) {
+    const int index = edits[n].index;
+    if (index < 0 || index >= EmbeddedImageCount(player)) return false;
+    if (n > 0 && edits[n - 1].index == index) return false;
+    const PageImageUri& image = player.images[index];
+    if (image.close == kNowhere) return false;
+    std::string& uri = uris.emplace_back();
+    uri.reserve(kPngHeader.size() + edits[n].base64.size());
+    uri += kPngHeader;
+    uri += edits[n].base64;
+    splices.push_back({image.open + 1 + kImageMedia.size(), image.close, uri});
   }
+  ApplySplices(player, splices);
+  return true;
 }
 
 size_t FindHeadEnd(const HtmlPlayerDocument& player) {
@@ -332,11 +308,8 @@ size_t FindHeadEnd(const HtmlPlayerDocument& player) {
 
 bool InsertPageText(HtmlPlayerDocument& player, size_t at, std::string_view text) {
   if (at > player.html.size()) return false;
-  try {
-    return ApplySplices(player, {{at, at, text}});
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  ApplySplices(player, {{at, at, text}});
+  return true;
 }
 
 std::string FindPlayerHtmlForJs(const std::string& path) {

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "runtime/image/image.h"
+#include "runtime/platform/file_system.h"
 
 namespace brasswick {
 
@@ -69,16 +70,16 @@ using HtmlPlayerPtr = std::unique_ptr<HtmlPlayerDocument>;
 // blanks included), up to the first ";" or double quote after it: background-color
 // in the body tag, color after a blank there (so that background-color does not
 // match), and background-color in the tag of id="touch_controls_background". None
-// when the file cannot be read, is not such a page, or memory runs out; the caller
-// owns the result.
+// when the file cannot be read or is not such a page; the caller owns the result.
 HtmlPlayerPtr LoadHtmlPlayer(const std::string& path);
 // The same from a page's text already read and decoded, which the document takes over.
 HtmlPlayerPtr HtmlPlayerFromText(std::string text);
 
-// Writes the page with the current values in their places, through the atomic writer.
-// False, with any existing file left as it was, for an empty path or when the file
-// cannot be written or memory runs out.
-bool SaveHtmlPlayer(const HtmlPlayerDocument& player, const std::string& path);
+// Writes the page with the current values in their places, through the atomic writer
+// by `files`. Fails for an empty path or when the file cannot be written; any existing
+// file is then left as the result says.
+WriteResult SaveHtmlPlayer(const HtmlPlayerDocument& player, const std::string& path,
+                           FileAccess& files = RealFiles());
 
 // The pictures are the data URIs of an image ("data:image/" in any letter case) opened
 // by a double or a single quote and closed by the next quote of the same kind; a URI
@@ -111,12 +112,12 @@ int FindEmbeddedLabel(const HtmlPlayerDocument& player, ImagePtr* label);
 
 // Makes picture number index a PNG data URI with the given base64 payload; the rest of
 // the page is kept. False, with the page unchanged, when the picture is not found or
-// not closed, or memory runs out.
+// not closed.
 bool ReplaceEmbeddedImage(HtmlPlayerDocument& player, int index, std::string_view base64);
 
 // Several pictures replaced as ReplaceEmbeddedImage does, in one pass over the page.
 // The indices must be distinct. False, with the page unchanged, when any of them is
-// not found or not closed, or memory runs out.
+// not found or not closed.
 struct EmbeddedImageEdit {
   int index = -1;
   std::string base64;
@@ -126,8 +127,7 @@ bool ReplaceEmbeddedImages(HtmlPlayerDocument& player, std::vector<EmbeddedImage
 // Where the page's first "</head>" (any letter case) begins; kNowhere when it has none.
 size_t FindHeadEnd(const HtmlPlayerDocument& player);
 // Inserts text at position at of the page (at most its length), so that what stood
-// there follows it. False, with the page unchanged, for a position past the end or
-// when memory runs out.
+// there follows it. False, with the page unchanged, for a position past the end.
 bool InsertPageText(HtmlPlayerDocument& player, size_t at, std::string_view text);
 
 // The player page of the script file at path, by FindPageForScript: "" when the file

@@ -335,7 +335,14 @@ TEST(CartDocument, MemoryStaysInProportionToAFileOfMarkers) {
     if (LoadCartDocument(path)) _exit(2);
   });
   ASSERT_GE(growth, 0);
-  EXPECT_LT(growth, 4 * static_cast<int64_t>(markers.size()));
+  // The address sanitizer keeps freed blocks aside and pads each allocation, so its
+  // builds hold about twice what the loader asks for.
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr int64_t kTimesTheFile = 8;
+#else
+  constexpr int64_t kTimesTheFile = 4;
+#endif
+  EXPECT_LT(growth, kTimesTheFile * static_cast<int64_t>(markers.size()));
 }
 
 TEST(CartDocument, MarkerLinesAreAnyLineFramedByTwoUnderscores) {

@@ -102,7 +102,7 @@ bool ReaderAccepts(const std::string& target, const std::string& path) {
   if (target == "cart_data_list") {
     const std::optional<std::string_view> list =
         FindTextBetween(bytes, kCartDataStart, kCartDataEnd);
-    return list.has_value() && ParseCartData(*list).has_value();
+    return list.has_value() && ParseCartData(*list).size() == kCartPayloadSize;
   }
   if (target == "html_player") return LoadHtmlPlayer(path) != nullptr;
   if (target == "number_range") {

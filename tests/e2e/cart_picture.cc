@@ -51,7 +51,7 @@ bool CartPicture::Save(const std::string& path) const {
       for (int c = 0; c < 4; ++c) image->Row(y)[x * 4 + c] = static_cast<uint8_t>(At(x, y)[c]);
     }
   }
-  return SaveImageFile(*image, path, ImageFormat::kPng, kDefaultQuality, 32);
+  return SaveImageFile(*image, path, ImageFormat::kPng, kDefaultQuality, 32).ok;
 }
 
 std::vector<uint8_t> RandomPayload(uint32_t seed) {

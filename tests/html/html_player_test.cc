@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "faulty_files.h"
 #include "player_page.h"
 #include "runtime/platform/file_system.h"
 #include "test_support.h"
@@ -195,9 +196,9 @@ TEST(HtmlPlayer, RefusesWhatIsNotAPlayerPageAndAnUnwritablePath) {
   player = LoadText(dir, page);
   ASSERT_TRUE(player);
   player->title = "New";
-  SetWriteFailureForTesting(true);
-  EXPECT_FALSE(SaveHtmlPlayer(*player, dir.File("page.html")));
-  SetWriteFailureForTesting(false);
+  testing::FaultyFiles files;
+  files.flush_fails = true;
+  EXPECT_FALSE(SaveHtmlPlayer(*player, dir.File("page.html"), files).ok);
   EXPECT_EQ(ReadTestFile(dir.File("page.html")), page);
   EXPECT_EQ(testing::FolderNames(dir.path()), std::set<std::string>{"page.html"});
 }

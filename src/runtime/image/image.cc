@@ -63,7 +63,7 @@ const PixbufLibrary* Pixbufs() {
 
 // The rectangle of image's pixels scaled to width x height, as a new pixbuf the caller
 // owns. The scaler reads the rectangle through a pixbuf that views it, no copy. Null
-// when the library cannot be opened or memory runs out.
+// when the library cannot be opened or fails (as it does when its memory runs out).
 GdkPixbuf* ScaleRegion(const RgbaImage& image, int x, int y, int region_width, int region_height,
                        int width, int height, ResizeMode mode) {
   const PixbufLibrary* library = Pixbufs();
@@ -134,12 +134,9 @@ ImagePtr AllocateImage(int width, int height, bool has_alpha, int source_depth) 
   if (row_bytes > static_cast<uint64_t>(std::numeric_limits<int>::max())) return nullptr;
   const uint64_t size = row_bytes * static_cast<uint64_t>(height);
   if (size > static_cast<uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) return nullptr;
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
-  if (!buffer) return nullptr;
-  ImagePtr image(new (std::nothrow)
-                     RgbaImage(std::move(buffer), width, height, static_cast<int>(channels),
-                               static_cast<int>(row_bytes), source_depth));
-  return image;
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[size]);
+  return ImagePtr(new RgbaImage(std::move(buffer), width, height, static_cast<int>(channels),
+                                static_cast<int>(row_bytes), source_depth));
 }
 
 ImagePtr CreateImage(int width, int height, int depth) {
@@ -191,10 +188,11 @@ ImagePtr ResizeImageRegion(const RgbaImage& image, int x, int y, int region_widt
   if (region_width < 1 || region_height < 1 || x < 0 || y < 0) return nullptr;
   if (x > image.width() - region_width || y > image.height() - region_height) return nullptr;
   if (!ValidSide(width) || !ValidSide(height) || image.pixels() == nullptr) return nullptr;
+  // Made before the pixbuf, so that nothing can fail between its creation and its owner.
+  ImagePtr result(new RgbaImage(nullptr, image.source_depth()));
   GdkPixbuf* scaled = ScaleRegion(image, x, y, region_width, region_height, width, height, mode);
   if (scaled == nullptr) return nullptr;
-  ImagePtr result(new (std::nothrow) RgbaImage(scaled, image.source_depth()));
-  if (!result) Pixbufs()->unref(scaled);
+  result->ReplacePixbuf(scaled);
   return result;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/image/color_value.h"
+#include "runtime/platform/file_system.h"
 
 typedef struct _GdkPixbuf GdkPixbuf;
 
@@ -90,29 +91,32 @@ struct ImageSize {
 std::optional<ImageSize> ReadImageSize(const uint8_t* data, size_t size);
 
 // A new image filled with opaque black; depth 24 or 32. None for sizes below 1 or
-// above kMaxImageSide, or when memory runs out.
+// above kMaxImageSide.
 ImagePtr CreateImage(int width, int height, int depth);
 ImagePtr CopyImage(const RgbaImage& image);
 // A deep copy of the rectangle; none unless it lies inside the image and is not empty.
 ImagePtr CopyImageRegion(const RgbaImage& image, int x, int y, int width, int height);
 // Raw: nearest neighbour; Smooth: bilinear. In place; the current size changes nothing.
-// False (image unchanged) for sizes outside 1..kMaxImageSide or when memory runs out.
+// False (image unchanged) for sizes outside 1..kMaxImageSide or when the scaling library
+// fails (it cannot be opened, or its memory runs out).
 bool ResizeImage(RgbaImage& image, int width, int height, ResizeMode mode);
 // A new image of the rectangle resized to width x height: the same pixels as
 // CopyImageRegion followed by ResizeImage, without copying the rectangle first. None
 // unless the rectangle lies inside the image and is not empty, for sizes outside
-// 1..kMaxImageSide, or when memory runs out.
+// 1..kMaxImageSide, or when the scaling library fails.
 ImagePtr ResizeImageRegion(const RgbaImage& image, int x, int y, int region_width,
                            int region_height, int width, int height, ResizeMode mode);
 
 // Saving. quality is 0-10 (JPEG quality x 10); depth 0 means the image's source_depth.
 // Depth must be 1, 2, 4, 8, 16, 24 or 32. Alpha is kept at depth 32 (PNG, BMP) and in
 // palette PNGs of depth 2-8 of a picture with transparency (a tRNS chunk); everything
-// else is composited over white. The file is written through the atomic writer: on
-// failure an existing file at path is left exactly as it was.
+// else is composited over white. The file is written through the atomic writer, by
+// `files`: on failure an existing file at path is left as the result says (exactly as it
+// was, unless it was being rewritten in place); an encoder failure writes nothing.
 inline constexpr int kDefaultQuality = 7;
-bool SaveImageFile(const RgbaImage& image, const std::string& path, ImageFormat format,
-                   int quality = kDefaultQuality, int depth = 0);
+WriteResult SaveImageFile(const RgbaImage& image, const std::string& path, ImageFormat format,
+                          int quality = kDefaultQuality, int depth = 0,
+                          FileAccess& files = RealFiles());
 std::optional<std::vector<uint8_t>> EncodeImageToMemory(const RgbaImage& image, ImageFormat format,
                                                         int quality = kDefaultQuality,
                                                         int depth = 0);

@@ -13,8 +13,8 @@
 namespace brasswick {
 
 // A new image of width x height with uninitialised pixels, RGBA when has_alpha. None
-// for sides outside 1..kMaxImageSide (checked before anything is allocated), for a
-// byte count that overflows, or when memory runs out.
+// for sides outside 1..kMaxImageSide (checked before anything is allocated) or for a
+// byte count that overflows.
 ImagePtr AllocateImage(int width, int height, bool has_alpha, int source_depth);
 
 // Decoders: none unless the data is a complete, undamaged picture of that format

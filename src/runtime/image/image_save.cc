@@ -87,12 +87,12 @@ std::optional<std::vector<uint8_t>> EncodeImageToMemory(const RgbaImage& image, 
   return out;
 }
 
-bool SaveImageFile(const RgbaImage& image, const std::string& path, ImageFormat format, int quality,
-                   int depth) {
+WriteResult SaveImageFile(const RgbaImage& image, const std::string& path, ImageFormat format,
+                          int quality, int depth, FileAccess& files) {
   std::optional<std::vector<uint8_t>> bytes = EncodeImageToMemory(image, format, quality, depth);
-  if (!bytes) return false;
+  if (!bytes) return {};
   return WriteFileAtomic(
-      path, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+      path, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), files);
 }
 
 }  // namespace brasswick

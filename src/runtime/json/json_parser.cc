@@ -535,11 +535,7 @@ std::unique_ptr<JsonDocument> ParseJsonText(std::string_view text, int flags, Js
   if (document == nullptr) {
     parser.FailOutOfMemory();
   } else {
-    try {
-      parsed = parser.ParseDocument(document->root());
-    } catch (const std::bad_alloc&) {
-      parser.FailOutOfMemory();
-    }
+    parsed = parser.ParseDocument(document->root());
   }
   if (!parsed) {
     last_error = parser.error();

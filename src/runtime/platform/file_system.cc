@@ -14,14 +14,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
+#include <utility>
 
 namespace brasswick {
 namespace {
-
-WriteFaults write_faults;
-// The in-place result of the last writer to commit, for WriteFailureNote().
-AtomicFileWriter::InPlaceResult last_in_place_result = AtomicFileWriter::InPlaceResult::kNone;
 
 // Owns a file descriptor as std::unique_ptr owns the streams and buffers here: one
 // close, on every path out.
@@ -52,15 +48,12 @@ struct FreeDeleter {
   void operator()(char* bytes) const { std::free(bytes); }
 };
 
-// Writes bytes[0, size) at the same offsets of the file, stopping early at `stop`
-// (the failure seam's mid-write cut). `done` counts the bytes that reached the file,
-// so that a caller knows what a failure overwrote.
-bool WriteAtStart(int fd, const char* bytes, size_t size, size_t stop, size_t& done) {
+// Writes bytes[0, size) at the same offsets of the file. `done` counts the bytes that
+// reached the file, so that a caller knows what a failure overwrote.
+bool WriteAtStart(FileAccess& files, int fd, const char* bytes, size_t size, size_t& done) {
   done = 0;
   while (done < size) {
-    if (done >= stop) return false;
-    const ssize_t n =
-        pwrite(fd, bytes + done, std::min(size, stop) - done, static_cast<off_t>(done));
+    const ssize_t n = files.WriteAt(fd, bytes + done, size - done, done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
@@ -180,55 +173,12 @@ std::string FolderOf(std::string_view path) {
   return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
-int64_t FileSize(const std::string& path) {
-  struct stat info;
-  if (path.empty() || stat(path.c_str(), &info) != 0) return kPathMissing;
-  if (S_ISDIR(info.st_mode)) return kPathIsDirectory;
-  return static_cast<int64_t>(info.st_size);
-}
+int64_t FileSize(const std::string& path) { return RealFiles().FileSize(path); }
 
 bool DirectoryExists(const std::string& path) { return FileSize(path) == kPathIsDirectory; }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t max_size) {
-  if (path.empty()) return std::nullopt;
-  // Non-blocking, so that opening a FIFO does not wait for a writer: it is refused next,
-  // with every other file that is not regular, before a byte is read.
-  ScopedFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!fd.valid()) return std::nullopt;
-  struct stat info;
-  if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-      static_cast<uint64_t>(info.st_size) > max_size) {
-    return std::nullopt;
-  }
-  try {
-    // Straight into a buffer of the file's size (inputs run to megabytes, and growing a
-    // string chunk by chunk copies them over and over); what follows, from a file that
-    // grew or one that states no size (as some system files do), in chunks.
-    std::string content(static_cast<size_t>(info.st_size), '\0');
-    size_t have = 0;
-    while (have < content.size()) {
-      const ssize_t n = read(fd.get(), content.data() + have, content.size() - have);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return std::nullopt;
-      if (n == 0) break;
-      have += static_cast<size_t>(n);
-    }
-    if (have < content.size()) {
-      content.resize(have);  // it shrank: all there is
-      return content;
-    }
-    char chunk[65536];
-    for (;;) {
-      const ssize_t n = read(fd.get(), chunk, sizeof chunk);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return std::nullopt;
-      if (n == 0) return content;
-      if (static_cast<uint64_t>(n) > max_size - content.size()) return std::nullopt;
-      content.append(chunk, static_cast<size_t>(n));
-    }
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  return RealFiles().ReadWholeFile(path, max_size);
 }
 
 AtomicFileWriter::~AtomicFileWriter() { Abort(); }
@@ -236,8 +186,6 @@ AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 bool AtomicFileWriter::Open(const std::string& target_path) {
   Abort();
   failed_ = false;
-  in_place_result_ = InPlaceResult::kNone;
-  last_in_place_result = InPlaceResult::kNone;
   if (target_path.empty() || target_path.back() == '/') return false;
   std::optional<std::string> resolved = FollowLinks(target_path);
   if (!resolved || resolved->back() == '/') return false;
@@ -285,26 +233,19 @@ bool AtomicFileWriter::OpenTemporary() {
   std::string name = target_path_.substr(folder.size());
   // A hidden name in the target's folder, so the final rename never crosses file systems.
   std::string pattern = folder + "." + name + ".tmp-XXXXXX";
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[pattern.size() + 1]);
-  if (!buffer) {
-    errno = ENOMEM;
-    return false;
-  }
-  pattern.copy(buffer.get(), pattern.size());
-  buffer[pattern.size()] = '\0';
   // The signals are held off from creating the temporary until the handlers know it, so
   // that none can slip in between and leave it behind.
   sigset_t held, previous;
   BlockCleanupSignals(held, previous);
-  ScopedFd fd(mkstemp(buffer.get()));
+  ScopedFd fd(mkstemp(pattern.data()));
   int saved_errno = errno;
-  if (fd.valid()) cleanup_slot_ = RegisterTemporary(buffer.get());
+  if (fd.valid()) cleanup_slot_ = RegisterTemporary(pattern.c_str());
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   if (!fd.valid()) {
     errno = saved_errno;
     return false;
   }
-  temp_path_ = buffer.get();
+  temp_path_ = std::move(pattern);
   mode_ = Mode::kTemporary;
   stream_.reset(fdopen(fd.get(), "wb"));
   if (!stream_) {
@@ -343,34 +284,28 @@ bool AtomicFileWriter::CloseStream() {
   return stream == nullptr || std::fclose(stream) == 0;
 }
 
-bool AtomicFileWriter::Commit() {
-  in_place_result_ = InPlaceResult::kNone;
-  if (!stream_) return false;
-  bool ok = !failed_ && !write_faults.flush && std::fflush(stream_.get()) == 0 &&
-            !std::ferror(stream_.get());
+WriteResult AtomicFileWriter::Commit() {
+  if (!stream_) return {};
+  bool ok = !failed_ && files_->Flush(stream_.get());
   switch (mode_) {
     case Mode::kTemporary:
-      ok = CommitTemporary(ok);
-      break;
+      return {.ok = CommitTemporary(ok)};
     case Mode::kInPlace:
-      ok = CommitInPlace(ok);
-      break;
+      return CommitInPlace(ok);
     case Mode::kDirect:
       // Devices and FIFOs have nothing to sync; their close reports what failed.
       ok = CloseStream() && ok;
       mode_ = Mode::kClosed;
-      break;
+      return {.ok = ok};
     case Mode::kClosed:
-      ok = false;
       break;
   }
-  last_in_place_result = in_place_result_;
-  return ok;
+  return {};
 }
 
 bool AtomicFileWriter::CommitTemporary(bool ok) {
   int fd = fileno(stream_.get());
-  ok = ok && !write_faults.sync && fsync(fd) == 0;
+  ok = ok && files_->Sync(fd);
   if (ok) {
     struct stat info;
     mode_t mode;
@@ -402,7 +337,7 @@ bool AtomicFileWriter::CommitTemporary(bool ok) {
   return ok;
 }
 
-bool AtomicFileWriter::CommitInPlace(bool ok) {
+WriteResult AtomicFileWriter::CommitInPlace(bool ok) {
   // Closing the memory stream settles the buffer and its size.
   ok = CloseStream() && ok;
   mode_ = Mode::kClosed;
@@ -412,34 +347,31 @@ bool AtomicFileWriter::CommitInPlace(bool ok) {
   held_bytes_ = nullptr;
   held_size_ = 0;
   // Until the pass below begins, the file is as it was.
-  in_place_result_ = InPlaceResult::kIntact;
-  if (!ok || (bytes == nullptr && size != 0)) return false;
+  constexpr WriteResult kIntact = {.ok = false, .in_place = InPlaceResult::kIntact};
+  if (!ok || (bytes == nullptr && size != 0)) return kIntact;
   // Opened for reading too, to keep the old bytes; a file the user may write but not
   // read is rewritten without them, and a failure then may leave it damaged.
   int opened = open(target_path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   const bool readable = opened >= 0;
   if (!readable) opened = open(target_path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   ScopedFd fd(opened);
-  if (!fd.valid()) return false;
+  if (!fd.valid()) return kIntact;
   struct stat info;
-  if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return false;
+  if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return kIntact;
   const size_t old_size = static_cast<size_t>(info.st_size);
-  std::unique_ptr<char[]> old_bytes(new (std::nothrow) char[readable ? old_size + 1 : 1]);
-  if (!old_bytes || (readable && !ReadAtStart(fd.get(), old_bytes.get(), old_size))) return false;
+  std::unique_ptr<char[]> old_bytes(new char[readable ? old_size + 1 : 1]);
+  if (readable && !ReadAtStart(fd.get(), old_bytes.get(), old_size)) return kIntact;
 
   // Over the old bytes first and only then cut to length: a full disk then fails on the
   // part beyond the old size rather than after the old content is already gone.
-  const size_t stop = write_faults.in_place_write ? size / 2 : size;
   size_t done = 0;
-  ok = WriteAtStart(fd.get(), bytes, size, stop, done);
+  ok = WriteAtStart(*files_, fd.get(), bytes, size, done);
   const bool cut = ok && ftruncate(fd.get(), static_cast<off_t>(size)) == 0;
-  ok = cut && !write_faults.sync && fsync(fd.get()) == 0;
+  ok = cut && files_->Sync(fd.get());
   if (ok) {
-    in_place_result_ = InPlaceResult::kNone;
-    if (fd.Close()) return true;
+    if (fd.Close()) return {.ok = true};
     // The new bytes are synced, but a close that reports an error leaves no certainty.
-    in_place_result_ = InPlaceResult::kDamaged;
-    return false;
+    return {.ok = false, .in_place = InPlaceResult::kDamaged};
   }
   // Put back what the pass overwrote (everything once the file was cut to the new
   // length), then the old length, which also drops whatever went beyond it.
@@ -447,11 +379,11 @@ bool AtomicFileWriter::CommitInPlace(bool ok) {
   const bool untouched = done == 0 && !cut;
   size_t restored = 0;
   const bool intact =
-      untouched || (readable && !write_faults.restore &&
-                    WriteAtStart(fd.get(), old_bytes.get(), overwritten, overwritten, restored) &&
-                    ftruncate(fd.get(), static_cast<off_t>(old_size)) == 0 && fsync(fd.get()) == 0);
-  in_place_result_ = intact && fd.Close() ? InPlaceResult::kIntact : InPlaceResult::kDamaged;
-  return false;
+      untouched ||
+      (readable && WriteAtStart(*files_, fd.get(), old_bytes.get(), overwritten, restored) &&
+       ftruncate(fd.get(), static_cast<off_t>(old_size)) == 0 && files_->Sync(fd.get()));
+  return {.ok = false,
+          .in_place = intact && fd.Close() ? InPlaceResult::kIntact : InPlaceResult::kDamaged};
 }
 
 void AtomicFileWriter::Abort() {
@@ -463,26 +395,17 @@ void AtomicFileWriter::Abort() {
   mode_ = Mode::kClosed;
 }
 
-bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
-  AtomicFileWriter writer;
-  return writer.Open(path) && writer.Write(bytes) && writer.Commit();
+WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileAccess& files) {
+  AtomicFileWriter writer(files);
+  if (!writer.Open(path) || !writer.Write(bytes)) return {};
+  return writer.Commit();
 }
 
-bool CopyFileBytes(const std::string& from, const std::string& to, uint64_t max_size) {
-  std::optional<std::string> content = ReadWholeFile(from, max_size);
-  return content && WriteFileAtomic(to, *content);
-}
-
-std::string WriteFailureNote() {
-  switch (last_in_place_result) {
-    case AtomicFileWriter::InPlaceResult::kIntact:
-      return "The file is intact.";
-    case AtomicFileWriter::InPlaceResult::kDamaged:
-      return "The file may be damaged.";
-    case AtomicFileWriter::InPlaceResult::kNone:
-      break;
-  }
-  return "";
+WriteResult CopyFileBytes(const std::string& from, const std::string& to, uint64_t max_size,
+                          FileAccess& files) {
+  std::optional<std::string> content = files.ReadWholeFile(from, max_size);
+  if (!content) return {};
+  return WriteFileAtomic(to, *content, files);
 }
 
 std::string CurrentDirectory() {
@@ -556,9 +479,5 @@ bool LaunchDetached(const std::string& program, const std::vector<std::string>& 
   close(status_pipe[0]);
   return WIFEXITED(child_status) && WEXITSTATUS(child_status) == 0 && n == 0;
 }
-
-void SetWriteFaultsForTesting(const WriteFaults& faults) { write_faults = faults; }
-
-void SetWriteFailureForTesting(bool fail) { write_faults.flush = fail; }
 
 }  // namespace brasswick

@@ -11,35 +11,29 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/platform/file_access.h"
+
 namespace brasswick {
 
-// Results of FileSize() that are not sizes.
-inline constexpr int64_t kPathMissing = -1;
-inline constexpr int64_t kPathIsDirectory = -2;
-
-// The size of a regular file in bytes, kPathIsDirectory for a folder, kPathMissing
-// when nothing (or nothing readable as a file or folder) is at the path.
+// FileSize() and ReadWholeFile() of the real file system (see FileAccess).
 int64_t FileSize(const std::string& path);
 bool DirectoryExists(const std::string& path);  // a folder
-
-// Bounds on whole-file reads, each the largest legitimate input of its kind with room
-// to spare, so that a wrong file is refused before it costs memory and time.
-inline constexpr uint64_t kMiB = uint64_t{1} << 20;
-// A .p8 text cartridge (about 1 MiB with the largest code), a .p8.png or a raw ROM.
-inline constexpr uint64_t kMaxCartFileSize = 16 * kMiB;
-// A player page with its embedded pictures, its script, or a file of head content.
-inline constexpr uint64_t kMaxPageFileSize = 64 * kMiB;
-// A PNG, JPEG or BMP picture to be decoded (at most kMaxImageSide pixels a side).
-inline constexpr uint64_t kMaxPictureFileSize = 64 * kMiB;
-// Any other whole-file read.
-inline constexpr uint64_t kMaxReadSize = 256 * kMiB;
-
-// The whole content of a regular file of at most max_size bytes. None when it cannot be
-// read, is not a regular file (a FIFO, a device or a folder is refused before anything
-// is read from it, so none of them can block or stream without end), is larger than
-// max_size (checked before allocating and again while reading a file that grows), or
-// memory runs out.
 std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t max_size = kMaxReadSize);
+
+// How a failed write left a file it rewrote in place.
+enum class InPlaceResult {
+  kNone,     // no in-place rewrite failed: success, or a target behind a temporary
+  kIntact,   // the rewrite failed and the file holds its old bytes
+  kDamaged,  // the rewrite failed and the old bytes could not all be put back
+};
+
+// The outcome of writing a file: whether it succeeded and, when it failed, what became
+// of a file that was being rewritten in place. Tests true exactly on success.
+struct [[nodiscard]] WriteResult {
+  bool ok = false;
+  InPlaceResult in_place = InPlaceResult::kNone;
+  explicit operator bool() const { return ok; }
+};
 
 // Writes an output file without ever leaving a half-written regular file where that
 // can be avoided. What Open() does depends on what is at the target path:
@@ -57,7 +51,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t max_s
 //    is not writable): everything written is held in memory and Commit() rewrites the
 //    file in place, in one pass, once the whole content is known. The old content is
 //    read first and, when that pass fails, put back where it was; only when putting it
-//    back fails too may the file be left damaged (in_place_result() tells which). This
+//    back fails too may the file be left damaged (Commit()'s result tells which). This
 //    is the only case that is not atomic.
 //  - Anything else that is not a folder (a device, a FIFO, a socket) is opened and
 //    written directly, without a temporary; Open() fails when it cannot be opened for
@@ -66,10 +60,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t max_s
 // While a temporary exists, SIGINT, SIGTERM and SIGHUP remove it before the signal takes
 // its previous action (which is left alone when it is to ignore the signal). Destroying
 // the writer without a successful Commit() removes the temporary, discards the held
-// bytes, and leaves a regular target untouched.
+// bytes, and leaves a regular target untouched. Every step that puts bytes on the disk
+// goes through `files`, which must outlive the writer.
 class AtomicFileWriter {
  public:
-  AtomicFileWriter() = default;
+  explicit AtomicFileWriter(FileAccess& files = RealFiles()) : files_(&files) {}
   ~AtomicFileWriter();
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -80,18 +75,11 @@ class AtomicFileWriter {
   // The stream to write to, owned by the writer; null unless Open() succeeded.
   std::FILE* stream() const { return stream_.get(); }
   bool Write(std::string_view bytes);
-  // Flushes, syncs and puts the bytes in place; false on any error, including an earlier
-  // failed write. A failed Commit() leaves a target written through a temporary as it
-  // was, and one rewritten in place as in_place_result() says; a device or FIFO may
-  // have received part of the bytes.
-  bool Commit();
-  // How the last Commit() left a file it rewrote in place.
-  enum class InPlaceResult {
-    kNone,     // no failed in-place rewrite: success, or a target behind a temporary
-    kIntact,   // the rewrite failed and the file holds its old bytes
-    kDamaged,  // the rewrite failed and the old bytes could not all be put back
-  };
-  InPlaceResult in_place_result() const { return in_place_result_; }
+  // Flushes, syncs and puts the bytes in place; fails on any error, including an
+  // earlier failed write. A failed Commit() leaves a target written through a temporary
+  // as it was (in_place kNone), and one rewritten in place as its in_place says; a
+  // device or FIFO may have received part of the bytes.
+  WriteResult Commit();
   // Removes the temporary file and drops held bytes; a regular target stays as it was.
   void Abort();
 
@@ -104,10 +92,11 @@ class AtomicFileWriter {
   bool OpenTemporary();
   void ReleaseTemporary();
   bool CommitTemporary(bool ok);
-  bool CommitInPlace(bool ok);
+  WriteResult CommitInPlace(bool ok);
   // Closes the stream; false when its last bytes could not be written.
   bool CloseStream();
 
+  FileAccess* files_;
   Mode mode_ = Mode::kClosed;
   std::string target_path_;  // the file finally written, links followed
   std::string temp_path_;
@@ -116,20 +105,16 @@ class AtomicFileWriter {
   size_t held_size_ = 0;
   int cleanup_slot_ = -1;  // where the signal handlers find temp_path_
   bool failed_ = false;
-  InPlaceResult in_place_result_ = InPlaceResult::kNone;
 };
 
-// Writes the whole file through AtomicFileWriter.
-bool WriteFileAtomic(const std::string& path, std::string_view bytes);
-// Copies a regular file of at most max_size bytes byte for byte through AtomicFileWriter.
-bool CopyFileBytes(const std::string& from, const std::string& to,
-                   uint64_t max_size = kMaxReadSize);
-
-// A line for the message of a failed save: "The file is intact." or "The file may be
-// damaged." when the last AtomicFileWriter to commit in this process was rewriting its
-// file in place and failed, "" otherwise (a save through a temporary never touches the
-// file, and the message need not say so).
-std::string WriteFailureNote();
+// Writes the whole file through AtomicFileWriter; its Commit()'s result, or a failure
+// with in_place kNone when the file cannot be opened for writing.
+WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes,
+                            FileAccess& files = RealFiles());
+// Copies a regular file of at most max_size bytes byte for byte through
+// AtomicFileWriter; fails with in_place kNone when the source cannot be read.
+WriteResult CopyFileBytes(const std::string& from, const std::string& to,
+                          uint64_t max_size = kMaxReadSize, FileAccess& files = RealFiles());
 
 // The folder part of a path up to and including its last "/" ("" when there is none).
 std::string FolderOf(std::string_view path);
@@ -144,17 +129,6 @@ std::string HomeDirectory();
 // arguments are passed as they are, never through a shell. False when it cannot start.
 bool LaunchDetached(const std::string& program, const std::vector<std::string>& arguments,
                     const std::string& working_folder = "");
-
-// Test seam: the steps of AtomicFileWriter::Commit() that are made to fail while set.
-struct WriteFaults {
-  bool flush = false;           // the last buffered bytes cannot be written
-  bool sync = false;            // fsync of the temporary or of the file rewritten in place
-  bool in_place_write = false;  // the in-place pass fails once half the bytes are written
-  bool restore = false;         // putting the old bytes back after an in-place failure
-};
-void SetWriteFaultsForTesting(const WriteFaults& faults);
-// Test seam: while set, every AtomicFileWriter::Commit() fails as a full disk would.
-void SetWriteFailureForTesting(bool fail);
 
 }  // namespace brasswick
 

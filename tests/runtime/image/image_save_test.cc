@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "faulty_files.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
 #include "test_support.h"
@@ -81,9 +82,9 @@ TEST(ImageSave, FailedWriteLeavesTheOldFileAndNoTemporary) {
   const std::string old_content = "old bytes, not an image";
   WriteTestFile(path, old_content);
   ImagePtr image = CreateImage(8, 8, 32);
-  SetWriteFailureForTesting(true);
-  const bool saved = SaveImageFile(*image, path, ImageFormat::kPng);
-  SetWriteFailureForTesting(false);
+  testing::FaultyFiles files;
+  files.flush_fails = true;
+  const bool saved = SaveImageFile(*image, path, ImageFormat::kPng, kDefaultQuality, 0, files).ok;
   EXPECT_FALSE(saved);
   EXPECT_EQ(ReadTestFile(path), old_content);
   EXPECT_EQ(FolderNames(dir.path()), std::set<std::string>{"keep.png"});

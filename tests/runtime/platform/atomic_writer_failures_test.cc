@@ -1,6 +1,6 @@
 // The atomic writer when a step of its commit fails: the flush, the sync, the in-place
-// pass and the putting back of the old bytes, under the failure seam and under a real
-// file-size limit; and the mode a new file is given.
+// pass and the putting back of the old bytes, under a faulty file layer and under a
+// real file-size limit; and the mode a new file is given.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "faulty_files.h"
 #include "gtest/gtest.h"
 #include "runtime/platform/file_system.h"
 #include "test_support.h"
@@ -17,6 +18,7 @@ namespace brasswick {
 namespace {
 
 using testing::ChildExitCode;
+using testing::FaultyFiles;
 using testing::FolderNames;
 using testing::ReadTestFile;
 using testing::RunInChild;
@@ -60,47 +62,49 @@ class InPlaceFolder {
   bool ok_ = false;
 };
 
-std::string NoteFor(AtomicFileWriter::InPlaceResult result) {
-  switch (result) {
-    case AtomicFileWriter::InPlaceResult::kIntact:
-      return "The file is intact.";
-    case AtomicFileWriter::InPlaceResult::kDamaged:
-      return "The file may be damaged.";
-    case AtomicFileWriter::InPlaceResult::kNone:
-      break;
-  }
-  return "";
+// The faults a case sets on a fresh FaultyFiles.
+struct Faults {
+  bool flush = false;
+  bool sync = false;
+  bool mid_write = false;  // the in-place pass fails once half the bytes are written
+  bool no_way_back = false;
+};
+void Arm(FaultyFiles& files, const Faults& faults, size_t new_size) {
+  files.flush_fails = faults.flush;
+  files.sync_fails = faults.sync;
+  if (faults.mid_write) files.writes_fail_after = new_size / 2;
+  files.no_recovery = faults.no_way_back;
 }
 
 TEST(AtomicWriterFailures, AFailedFlushOrSyncLeavesTheTargetAndNoTemporary) {
   const struct {
     const char* name;
-    WriteFaults faults;
+    Faults faults;
   } cases[] = {
       {"flush", {.flush = true}},
       {"sync", {.sync = true}},
-      {"sync, in-place faults set too", {.sync = true, .in_place_write = true, .restore = true}},
+      {"sync, in-place faults set too", {.sync = true, .mid_write = true, .no_way_back = true}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     const std::string old_content = Pattern(70000, 1);
     WriteTestFile(dir.File("old"), old_content);
-    SetWriteFaultsForTesting(c.faults);
-    AtomicFileWriter writer;
+    FaultyFiles files;
+    Arm(files, c.faults, 90000);
+    AtomicFileWriter writer(files);
     const bool opened = writer.Open(dir.File("old"));
     const bool written = opened && writer.Write(Pattern(90000, 2));
-    const bool committed = written && writer.Commit();
-    const AtomicFileWriter::InPlaceResult result = writer.in_place_result();
-    const std::string note = WriteFailureNote();
-    const bool created = WriteFileAtomic(dir.File("new"), "fresh");
-    SetWriteFaultsForTesting({});
+    const WriteResult committed = written ? writer.Commit() : WriteResult{.ok = true};
+    FaultyFiles other_files;
+    Arm(other_files, c.faults, 5);
+    const WriteResult created = WriteFileAtomic(dir.File("new"), "fresh", other_files);
     EXPECT_TRUE(written);
-    EXPECT_FALSE(committed);
-    EXPECT_FALSE(created);
-    // Behind a temporary the file is never touched, and the message need not say so.
-    EXPECT_EQ(result, AtomicFileWriter::InPlaceResult::kNone);
-    EXPECT_EQ(note, "");
+    EXPECT_FALSE(committed.ok);
+    EXPECT_FALSE(created.ok);
+    // Behind a temporary the file is never touched, and the result does not speak of it.
+    EXPECT_EQ(committed.in_place, InPlaceResult::kNone);
+    EXPECT_EQ(created.in_place, InPlaceResult::kNone);
     EXPECT_TRUE(ReadTestFile(dir.File("old")) == old_content);
     EXPECT_EQ(FolderNames(dir.path()), std::set<std::string>{"old"});
   }
@@ -111,56 +115,36 @@ TEST(AtomicWriterFailures, AFailedInPlaceRewritePutsTheOldBytesBack) {
   enum class Holds { kOld, kNew, kNewFirstHalf };
   const struct {
     const char* name;
-    WriteFaults faults;
+    Faults faults;
     size_t old_size;
     size_t new_size;
-    AtomicFileWriter::InPlaceResult result;
+    InPlaceResult result;
     Holds holds;
   } cases[] = {
-      {"no fault", {}, 3000, 10000, AtomicFileWriter::InPlaceResult::kNone, Holds::kNew},
-      {"flush",
-       {.flush = true},
-       3000,
-       10000,
-       AtomicFileWriter::InPlaceResult::kIntact,
-       Holds::kOld},
+      {"no fault", {}, 3000, 10000, InPlaceResult::kNone, Holds::kNew},
+      {"flush", {.flush = true}, 3000, 10000, InPlaceResult::kIntact, Holds::kOld},
       // Written in full and cut to length before the sync fails.
-      {"sync, growing",
-       {.sync = true},
-       3000,
-       10000,
-       AtomicFileWriter::InPlaceResult::kIntact,
-       Holds::kOld},
-      {"sync, shrinking",
-       {.sync = true},
-       10000,
-       3000,
-       AtomicFileWriter::InPlaceResult::kIntact,
-       Holds::kOld},
+      {"sync, growing", {.sync = true}, 3000, 10000, InPlaceResult::kIntact, Holds::kOld},
+      {"sync, shrinking", {.sync = true}, 10000, 3000, InPlaceResult::kIntact, Holds::kOld},
       // Half the new bytes land: beyond the old end, and short of it.
-      {"mid-write, growing",
-       {.in_place_write = true},
-       3000,
-       10000,
-       AtomicFileWriter::InPlaceResult::kIntact,
-       Holds::kOld},
+      {"mid-write, growing", {.mid_write = true}, 3000, 10000, InPlaceResult::kIntact, Holds::kOld},
       {"mid-write, shrinking",
-       {.in_place_write = true},
+       {.mid_write = true},
        10000,
        3000,
-       AtomicFileWriter::InPlaceResult::kIntact,
+       InPlaceResult::kIntact,
        Holds::kOld},
       {"mid-write, no way back",
-       {.in_place_write = true, .restore = true},
+       {.mid_write = true, .no_way_back = true},
        3000,
        10000,
-       AtomicFileWriter::InPlaceResult::kDamaged,
+       InPlaceResult::kDamaged,
        Holds::kNewFirstHalf},
       {"sync, no way back",
-       {.sync = true, .restore = true},
+       {.sync = true, .no_way_back = true},
        10000,
        3000,
-       AtomicFileWriter::InPlaceResult::kDamaged,
+       InPlaceResult::kDamaged,
        Holds::kNew},
   };
   for (const auto& c : cases) {
@@ -170,17 +154,17 @@ TEST(AtomicWriterFailures, AFailedInPlaceRewritePutsTheOldBytesBack) {
     InPlaceFolder folder(old_content);
     ASSERT_TRUE(folder.ok());
     const ino_t inode = Inode(folder.Path());
-    const bool success = c.result == AtomicFileWriter::InPlaceResult::kNone;
+    const bool success = c.result == InPlaceResult::kNone;
     const int status = RunInChild(
         [&] {
           if (!folder.LockFolder()) return 10;
-          SetWriteFaultsForTesting(c.faults);
-          AtomicFileWriter writer;
+          FaultyFiles files;
+          Arm(files, c.faults, c.new_size);
+          AtomicFileWriter writer(files);
           if (!writer.Open(folder.Path()) || !writer.Write(new_content)) return 11;
-          if (writer.Commit() != success) return 1;
-          if (writer.in_place_result() != c.result) return 2;
-          if (WriteFailureNote() != NoteFor(c.result)) return 3;
-          return 0;
+          const WriteResult result = writer.Commit();
+          if (result.ok != success) return 1;
+          return result.in_place == c.result ? 0 : 2;
         },
         /*unprivileged=*/true);
     EXPECT_EQ(ChildExitCode(status), 0);
@@ -198,8 +182,8 @@ TEST(AtomicWriterFailures, AFailedInPlaceRewritePutsTheOldBytesBack) {
 TEST(AtomicWriterFailures, AnUnreadableFileIsIntactOnlyWhenNothingWasWritten) {
   BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
   const std::string old_content = Pattern(3000, 5);
-  for (const auto& [new_size, note] : {std::pair{size_t{1}, "The file is intact."},
-                                       std::pair{size_t{10000}, "The file may be damaged."}}) {
+  for (const auto& [new_size, left] : {std::pair{size_t{1}, InPlaceResult::kIntact},
+                                       std::pair{size_t{10000}, InPlaceResult::kDamaged}}) {
     SCOPED_TRACE(new_size);
     InPlaceFolder folder(old_content);
     ASSERT_TRUE(folder.ok());
@@ -207,9 +191,11 @@ TEST(AtomicWriterFailures, AnUnreadableFileIsIntactOnlyWhenNothingWasWritten) {
     const int status = RunInChild(
         [&] {
           if (!folder.LockFolder()) return 10;
-          SetWriteFaultsForTesting({.in_place_write = true});
-          if (WriteFileAtomic(folder.Path(), Pattern(new_size, 6))) return 1;
-          return WriteFailureNote() == note ? 0 : 2;
+          FaultyFiles files;
+          Arm(files, {.mid_write = true}, new_size);
+          const WriteResult result = WriteFileAtomic(folder.Path(), Pattern(new_size, 6), files);
+          if (result) return 1;
+          return result.in_place == left ? 0 : 2;
         },
         /*unprivileged=*/true);
     EXPECT_EQ(ChildExitCode(status), 0);
@@ -236,38 +222,15 @@ TEST(AtomicWriterFailures, AFileSizeLimitDuringAnInPlaceRewriteLeavesTheOldFile)
           struct rlimit limit = {kLimit, kLimit};
           if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0)
             return 11;
-          if (WriteFileAtomic(folder.Path(), Pattern(20000, 4))) return 1;
-          return WriteFailureNote() == "The file is intact." ? 0 : 2;
+          const WriteResult result = WriteFileAtomic(folder.Path(), Pattern(20000, 4));
+          if (result) return 1;
+          return result.in_place == InPlaceResult::kIntact ? 0 : 2;
         },
         /*unprivileged=*/true);
     EXPECT_EQ(ChildExitCode(status), 0);
     EXPECT_TRUE(ReadTestFile(folder.Path()) == old_content);
     EXPECT_EQ(folder.Names(), std::set<std::string>{"cart"});
   }
-}
-
-// A later save that succeeds, or fails behind a temporary, leaves no stale note.
-TEST(AtomicWriterFailures, TheNoteSpeaksOfTheLastSaveOnly) {
-  BRASSWICK_SKIP_UNLESS_UNPRIVILEGED_RUNS();
-  InPlaceFolder folder("old");
-  ASSERT_TRUE(folder.ok());
-  TempDir elsewhere;
-  chmod(elsewhere.path().c_str(), 0777);
-  const int status = RunInChild(
-      [&] {
-        if (!folder.LockFolder()) return 10;
-        SetWriteFaultsForTesting({.in_place_write = true});
-        if (WriteFileAtomic(folder.Path(), "new content") || WriteFailureNote().empty()) return 1;
-        SetWriteFaultsForTesting({});
-        if (!WriteFileAtomic(elsewhere.File("x"), "x") || !WriteFailureNote().empty()) return 2;
-        SetWriteFaultsForTesting({.in_place_write = true});
-        if (WriteFileAtomic(folder.Path(), "new content") || WriteFailureNote().empty()) return 3;
-        SetWriteFaultsForTesting({.flush = true});
-        if (WriteFileAtomic(elsewhere.File("x"), "y") || !WriteFailureNote().empty()) return 4;
-        return 0;
-      },
-      /*unprivileged=*/true);
-  EXPECT_EQ(ChildExitCode(status), 0);
 }
 
 TEST(AtomicWriterFailures, ANewFileTakesItsModeFromTheUmask) {

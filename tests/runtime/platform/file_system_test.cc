@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "faulty_files.h"
 #include "gtest/gtest.h"
 #include "test_support.h"
 
@@ -110,11 +111,27 @@ TEST(FileSystem, AtomicWriteKeepsPermissionBitsOfTheTarget) {
 TEST(FileSystem, FailedCommitLeavesTargetUntouched) {
   TempDir dir;
   WriteTestFile(dir.File("keep"), "precious");
-  SetWriteFailureForTesting(true);
-  EXPECT_FALSE(WriteFileAtomic(dir.File("keep"), "replacement"));
-  SetWriteFailureForTesting(false);
+  testing::FaultyFiles files;
+  files.flush_fails = true;
+  EXPECT_FALSE(WriteFileAtomic(dir.File("keep"), "replacement", files).ok);
   EXPECT_EQ(ReadTestFile(dir.File("keep")), "precious");
   EXPECT_EQ(FilesIn(dir.path()), 1);
+}
+
+// A source that cannot be read fails the copy before anything is written.
+TEST(FileSystem, CopyOfAnUnreadableSourceLeavesTheTarget) {
+  TempDir dir;
+  WriteTestFile(dir.File("from"), "new");
+  WriteTestFile(dir.File("to"), "old");
+  testing::FaultyFiles files;
+  files.read = testing::FaultyFiles::Read::kFails;
+  const WriteResult copied = CopyFileBytes(dir.File("from"), dir.File("to"), kMaxReadSize, files);
+  EXPECT_FALSE(copied.ok);
+  EXPECT_EQ(copied.in_place, InPlaceResult::kNone);
+  EXPECT_EQ(ReadTestFile(dir.File("to")), "old");
+  EXPECT_EQ(FilesIn(dir.path()), 2);
+  EXPECT_TRUE(CopyFileBytes(dir.File("from"), dir.File("to")).ok);
+  EXPECT_EQ(ReadTestFile(dir.File("to")), "new");
 }
 
 TEST(FileSystem, AbandonedWriterRemovesItsTemporary) {
