@@ -25,9 +25,7 @@ std::optional<CartDocument> LoadInputCartridge(const std::string& input_path) {
 
 std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path, bool with_label) {
   PrintVerbose("Loading p8 file...");
-  std::optional<CartFile> file = ReadCartFile(input_path);
-  std::optional<ExportCartridge> cartridge;
-  if (file) cartridge = ExportCartridgeOf(std::move(*file), input_path, with_label);
+  std::optional<ExportCartridge> cartridge = ReadExportCartridge(input_path, with_label);
   if (!cartridge) RecordFailure(kLoadCartridgeFailed, LoadP8FailedMessage(input_path));
   return cartridge;
 }

@@ -352,4 +352,10 @@ std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::strin
   return ExportCartridge{std::move(*source), std::move(file.read_paths), stem};
 }
 
+std::optional<ExportCartridge> ReadExportCartridge(const std::string& path, bool with_label) {
+  std::optional<CartFile> file = ReadCartFile(path);
+  if (!file) return std::nullopt;
+  return ExportCartridgeOf(std::move(*file), path, with_label);
+}
+
 }  // namespace brasswick

@@ -122,6 +122,9 @@ struct ExportCartridge {
 // game's three forms) and a page whose cartridge was not found.
 std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::string& path,
                                                  bool with_label);
+// The file at path read by ReadCartFile and made an export's cartridge by
+// ExportCartridgeOf; none when it is no cartridge or one the exports do not read.
+std::optional<ExportCartridge> ReadExportCartridge(const std::string& path, bool with_label);
 
 }  // namespace brasswick
 
