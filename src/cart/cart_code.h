@@ -1,10 +1,10 @@
-// A cartridge's code: how the ROM's code area holds it, and how a .p8 writes it.
+// A cartridge's code as the ROM's code area holds it, decoded.
 //
 // The ROM holds code as one byte a character, in one of three encodings told by the
 // area's first four bytes: "\0pxa" (a bit stream of literals through a move-to-front
 // list and copies), ":c:\0" (an older byte stream of table characters and copies), or
-// plain bytes. A .p8 writes the same bytes as UTF-8 text, the printable ASCII bytes as
-// themselves and the console's glyph bytes as the Unicode characters that show them.
+// plain bytes (code_format.h states the formats). How a .p8 writes the same bytes as
+// text is code_chars.h, which this header brings along.
 //
 // Nothing here prints or throws.
 #ifndef BRASSWICK_CART_CART_CODE_H_
@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "cart/cart_memory.h"
+#include "cart/code_chars.h"
 
 namespace brasswick {
 
@@ -50,26 +51,6 @@ std::optional<size_t> StoredCodeSize(std::span<const uint8_t> area);
 // this. None for a stream shorter than its header or of another format, and on the
 // failures DecodeCodeArea lists.
 std::optional<std::string> DecodeCodeStream(std::span<const uint8_t> stream);
-
-// Code bytes (one a character) as .p8 text: 0x20-0x7E, tab, LF and CR as themselves,
-// every other byte as its character of the table (UTF-8; the emoji glyphs with the
-// variation selector U+FE0F). Byte 0, which code never holds, is written as the NUL
-// character, which CodeTextToBytes refuses.
-std::string CodeBytesToText(std::string_view bytes);
-
-// Where .p8 code text holds a character that no byte stands for.
-struct CodeTextFault {
-  size_t offset = 0;        // the character's byte offset in the text
-  uint32_t code_point = 0;  // the character itself
-};
-
-// .p8 code text back to bytes by the same table. An emoji glyph is taken with or
-// without its variation selector; a line break written as CR LF is one byte 0x0A; a
-// byte that does not begin a well-formed UTF-8 character is that byte itself (older
-// .p8 files hold the glyphs as raw bytes 0x80-0xFF). None when a well-formed character
-// is not in the table, the NUL character included (no cartridge can hold byte 0 in its
-// code); *fault then tells which and where (when fault is not null).
-std::optional<std::string> CodeTextToBytes(std::string_view text, CodeTextFault* fault = nullptr);
 
 }  // namespace brasswick
 

@@ -12,19 +12,16 @@
 #include <vector>
 
 #include "cart/cart_code.h"
+#include "cart/code_format.h"
 
 namespace brasswick {
 namespace {
-
-constexpr size_t kHeaderSize = 8;
-constexpr uint32_t kCompressedToEnd = 0xFFFF;
-constexpr uint32_t kMinCopy = 3;
 
 // The three distance widths, 5, 10 and 15 bits: the farthest each reaches and the bits
 // a copy through it spends before its length. (A 10-bit distance of 1 would read as a
 // raw run, but the 5-bit width is cheaper there anyway.)
 constexpr int kWidths = 3;
-constexpr int kWidthBits[kWidths] = {5, 10, 15};
+constexpr const int (&kWidthBits)[kWidths] = kDistanceClassBits;
 constexpr uint32_t kCopyHeadBits[kWidths] = {1 + 2 + 5, 1 + 2 + 10, 1 + 1 + 15};
 constexpr uint32_t kRawStartBits = 1 + 2 + 10;
 constexpr uint32_t kRawByteBits = 8;
@@ -58,7 +55,7 @@ constexpr uint16_t kNone = 0xFFFF;
 int WidthOf(uint32_t distance) { return distance <= 32 ? 0 : distance <= 1024 ? 1 : 2; }
 
 uint32_t CopyBits(int width, uint32_t length) {
-  return kCopyHeadBits[width] + 3 * ((length - kMinCopy) / 7 + 1);
+  return kCopyHeadBits[width] + 3 * ((length - kMinCopyLength) / 7 + 1);
 }
 
 // A literal's unary count: positions 0-15 take none, then each bit reaches twice as
@@ -206,7 +203,7 @@ class CopyFinder {
   void Walk(uint32_t i, Copies& found) {
     const uint32_t rest = n_ - i;
     const uint32_t limit = std::min(rest, long_copy_);
-    uint32_t best = kMinCopy - 1;
+    uint32_t best = kMinCopyLength - 1;
     // Where the next node smaller (larger) than position i hangs, and how much of
     // position i's text every node on that side shares.
     uint16_t* below = &smaller_[i & kTreeMask];
@@ -298,7 +295,9 @@ class BitWriter {
 // A stream written token by token.
 class StreamWriter {
  public:
-  StreamWriter() : stream_("\0pxa\0\0\0\0", kHeaderSize), bits_(stream_) {}
+  StreamWriter() : stream_(kCodeHeaderSize, '\0'), bits_(stream_) {
+    std::copy(std::begin(kCurrentCodeMagic), std::end(kCurrentCodeMagic), stream_.begin());
+  }
 
   uint32_t Rank(uint8_t byte) const { return list_.Rank(byte); }
 
@@ -321,7 +320,7 @@ class StreamWriter {
       bits_.Put(width == 0 ? 1 : 0, 1);
     }
     bits_.Put(distance - 1, kWidthBits[width]);
-    uint32_t rest = length - kMinCopy;
+    uint32_t rest = length - kMinCopyLength;
     for (; rest >= 7; rest -= 7) bits_.Put(7, 3);
     bits_.Put(rest, 3);
   }
@@ -336,7 +335,7 @@ class StreamWriter {
   std::string Finish(uint32_t n) {
     bits_.Flush();
     const uint32_t compressed =
-        std::min<uint32_t>(static_cast<uint32_t>(stream_.size()), kCompressedToEnd);
+        static_cast<uint32_t>(std::min<size_t>(stream_.size(), kCompressedToEnd));
     stream_[4] = static_cast<char>(n >> 8);
     stream_[5] = static_cast<char>(n);
     stream_[6] = static_cast<char>(compressed >> 8);
@@ -400,11 +399,11 @@ class Compressor {
       // A raw run cannot hold a zero byte: that would end it.
       run_bits_ = text_[i] != 0 && run_bits_ != kInfinity ? run_bits_ + kRawByteBits : kInfinity;
 
-      const Copies copies = i + kMinCopy <= n_ ? finder_.At(i) : Copies{};
+      const Copies copies = i + kMinCopyLength <= n_ ? finder_.At(i) : Copies{};
       Relax(i + 1, bits + kLiteralBits[greedy_.Rank(text_[i])], MakeStep(i, kLiteralDistance));
       if (i == greedy_next) {
         const Copy copy = Longest(copies);
-        if (copy.length >= kMinCopy) {
+        if (copy.length >= kMinCopyLength) {
           greedy_.CopyOf(copy.length, copy.distance);
           greedy_next += copy.length;
         } else {
@@ -412,7 +411,7 @@ class Compressor {
           ++greedy_next;
         }
       }
-      uint32_t shortest = kMinCopy;
+      uint32_t shortest = kMinCopyLength;
       for (int width = 0; width < kWidths; ++width) {
         const Copy& copy = copies[width];
         if (copy.length < shortest) continue;
@@ -456,8 +455,8 @@ class Compressor {
   // The bits a copy's length takes, by length: every seventh length three more.
   static constexpr std::array<uint32_t, kRing> kLengthBits = [] {
     std::array<uint32_t, kRing> bits{};
-    for (uint32_t length = kMinCopy; length < kRing; ++length) {
-      bits[length] = 3 * ((length - kMinCopy) / 7 + 1);
+    for (uint32_t length = kMinCopyLength; length < kRing; ++length) {
+      bits[length] = 3 * ((length - kMinCopyLength) / 7 + 1);
     }
     return bits;
   }();

@@ -11,24 +11,17 @@
 #include <vector>
 
 #include "cart/cart_code.h"
+#include "cart/code_format.h"
 
 namespace brasswick {
 namespace {
 
-constexpr size_t kHeaderSize = 8;
-constexpr uint8_t kLiteralEscape = 0;
-constexpr uint8_t kFirstCopyByte = 60;
-
-// The reader's character table: a byte v of 1-59 stands for the character at
-// position v. Position 0 is never written, so "^" goes as an escaped literal.
-constexpr std::string_view kOldTable =
-    "^\n 0123456789abcdefghijklmnopqrstuvwxyz!#%(){}[]<>+=/*:;.,~_";
-static_assert(kOldTable.size() == kFirstCopyByte);
+// Position 0 of the table is never written, so "^" goes as an escaped literal.
 
 constexpr std::array<uint8_t, 256> MakeTableIndex() {
   std::array<uint8_t, 256> index{};
-  for (size_t v = 1; v < kOldTable.size(); ++v) {
-    index[static_cast<uint8_t>(kOldTable[v])] = static_cast<uint8_t>(v);
+  for (size_t v = 1; v < kOldCodeTable.size(); ++v) {
+    index[static_cast<uint8_t>(kOldCodeTable[v])] = static_cast<uint8_t>(v);
   }
   return index;
 }
@@ -102,7 +95,7 @@ std::optional<std::string> CompressOldCode(std::string_view code) {
     size_t alone = 0;
     for (size_t i = 0; i < length; ++i) alone += LiteralCost(code[at + i]);
     if (length > 0 && alone > 2) {
-      out.push_back(static_cast<char>(kFirstCopyByte + distance / 16));
+      out.push_back(static_cast<char>(kOldFirstCopyByte + distance / 16));
       out.push_back(static_cast<char>((length - kOldCopyMinLength) << 4 | (distance & 15)));
       for (size_t i = 0; i < length; ++i) finder->Insert(at + i);
       at += length;
@@ -112,7 +105,7 @@ std::optional<std::string> CompressOldCode(std::string_view code) {
     if (index != 0) {
       out.push_back(static_cast<char>(index));
     } else {
-      out.push_back(static_cast<char>(kLiteralEscape));
+      out.push_back(static_cast<char>(kOldLiteralEscape));
       out.push_back(code[at]);
     }
     finder->Insert(at);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cart/cart_code.h"
+#include "cart/code_format.h"
 #include "cart/cart_document.h"
 #include "cart/cart_image.h"
 #include "cart/cart_layout.h"
@@ -159,8 +160,7 @@ bool WritePicture(const RomCartridge& cartridge, const std::string& output_path)
 // is. False, with the failure recorded, when the code fits neither way.
 bool SuitOldConsole(CartPayload& payload, const std::string& destination) {
   const std::span<uint8_t> area(payload.data() + kCodeAreaStart, kCodeAreaSize);
-  static constexpr uint8_t kCurrentFormat[4] = {0x00, 0x70, 0x78, 0x61};
-  if (!std::equal(std::begin(kCurrentFormat), std::end(kCurrentFormat), area.begin())) return true;
+  if (!StartsWithMagic(area, kCurrentCodeMagic)) return true;
   std::optional<std::string> code = DecodeCodeArea(area);
   size_t stream_size = 0;
   std::optional<std::string> old_area;
