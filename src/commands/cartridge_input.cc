@@ -98,11 +98,16 @@ void RecordFormFailure(const FormFailure& failure) {
   }
 }
 
-bool CheckOutputIsNotRead(const ExportCartridge& cartridge, const std::string& output_path) {
-  for (const std::string& path : cartridge.read_paths) {
-    if (!CheckOutputIsNotInput(path, output_path)) return false;
+bool CheckOutputIsNotRead(const std::vector<std::string>& read_paths,
+                          const std::string& output_path, const std::string& edited) {
+  for (const std::string& path : read_paths) {
+    if (path != edited && !CheckOutputIsNotInput(path, output_path)) return false;
   }
   return true;
+}
+
+bool CheckOutputIsNotRead(const ExportCartridge& cartridge, const std::string& output_path) {
+  return CheckOutputIsNotRead(cartridge.read_paths, output_path);
 }
 
 }  // namespace brasswick

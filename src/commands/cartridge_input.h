@@ -51,8 +51,10 @@ void RecordTooBig(int64_t failure, std::string_view what, size_t size, size_t li
 // and 161 for an include, 167 for includes past their bounds. Nothing for kNone.
 void RecordFormFailure(const FormFailure& failure);
 
-// CheckOutputIsNotInput against every file the cartridge was read from: false, with
-// the failure recorded, when the output is one of them.
+// CheckOutputIsNotInput against every file that was read (but the one being edited in
+// place, when given): false, with the failure recorded, when the output is one of them.
+bool CheckOutputIsNotRead(const std::vector<std::string>& read_paths,
+                          const std::string& output_path, const std::string& edited = "");
 bool CheckOutputIsNotRead(const ExportCartridge& cartridge, const std::string& output_path);
 
 }  // namespace brasswick

@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "cart/cart_code.h"
-#include "cart/code_format.h"
 #include "cart/cart_document.h"
 #include "cart/cart_image.h"
 #include "cart/cart_layout.h"
 #include "cart/cart_reader.h"
 #include "cart/cart_rom_text.h"
 #include "cart/cart_title.h"
+#include "cart/code_format.h"
 #include "cart/old_code_compressor.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
@@ -202,9 +202,7 @@ bool WritePlayer(const CartPayload& payload, const std::string& destination,
   std::optional<std::string> written =
       PlayerScriptHolding(script_path, suited.empty() ? payload : suited, destination);
   if (!written) return false;
-  for (const std::string& path : read_paths) {
-    if (!CheckOutputIsNotInput(path, script_path)) return false;
-  }
+  if (!CheckOutputIsNotRead(read_paths, script_path)) return false;
   const WriteResult saved = WriteFileAtomic(script_path, *written);
   if (saved) return true;
   RecordFailure(kSaveDestinationFailed,
@@ -350,10 +348,8 @@ int ConvertRT() {
     read_paths.insert(read_paths.end(), included.begin(), included.end());
   }
   if (IsArgSet(arg::kLabel)) read_paths.push_back(ResolvePath(GetArgValue(arg::kLabel), ""));
-  if (has_output && kind != OutputKind::kPlayer) {
-    for (const std::string& path : read_paths) {
-      if (!CheckOutputIsNotInput(path, output_path)) return 0;
-    }
+  if (has_output && kind != OutputKind::kPlayer && !CheckOutputIsNotRead(read_paths, output_path)) {
+    return 0;
   }
   const bool text_input = file->form == CartForm::kText;
   // A .p8 stays text for the text forms: only the others need its ROM.

@@ -12,6 +12,7 @@
 #include "cart/cart_title.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
+#include "commands/cartridge_input.h"
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
@@ -104,9 +105,7 @@ int ExtractJSROMRT() {
   // Neither the player's files nor the label picture may be written over.
   std::vector<std::string> read_paths = file->read_paths;
   if (IsArgSet(arg::kLabel)) read_paths.push_back(ResolvePath(GetArgValue(arg::kLabel), ""));
-  for (const std::string& path : read_paths) {
-    if (!CheckOutputIsNotInput(path, output_path)) return 0;
-  }
+  if (!CheckOutputIsNotRead(read_paths, output_path)) return 0;
   if (ImageFormatForPath(output_path) == ImageFormat::kPng) {
     WriteCartImage(file->payload, output_path);
   } else {

@@ -106,9 +106,7 @@ std::optional<Cartridge> LoadCartridge(Job& job) {
   // no other file that was read is written over.
   const std::string& edited = file->form == CartForm::kPlayer ? file->script_path : job.cart_path;
   if (job.output_path == job.cart_path) job.output_path = edited;
-  for (const std::string& path : file->read_paths) {
-    if (path != edited && !CheckOutputIsNotInput(path, job.output_path)) return std::nullopt;
-  }
+  if (!CheckOutputIsNotRead(file->read_paths, job.output_path, edited)) return std::nullopt;
   cartridge.before = cartridge.memory;
   cartridge.file = std::move(*file);
   return cartridge;
