@@ -9,6 +9,7 @@
 #include "cart/player_script.h"
 #include "cart/text_file.h"
 #include "fuzz_support.h"
+#include "runtime/text/text_search.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "cart/text_file.h"
 #include "runtime/text/text_codes.h"
+#include "runtime/text/text_search.h"
 
 namespace brasswick {
 namespace {

@@ -5,6 +5,7 @@
 
 #include "runtime/platform/file_system.h"
 #include "runtime/text/text_codes.h"
+#include "runtime/text/text_search.h"
 
 namespace brasswick {
 namespace {
@@ -14,32 +15,6 @@ bool StartsWithBytes(std::string_view text, std::string_view prefix) {
 }
 
 }  // namespace
-
-bool EndsWithIgnoringCase(std::string_view text, std::string_view ending) {
-  if (text.size() < ending.size()) return false;
-  return FindIgnoringCase(text.substr(text.size() - ending.size()), ending) == 0;
-}
-
-size_t FindIgnoringCase(std::string_view text, std::string_view needle, size_t from) {
-  if (needle.empty()) return from <= text.size() ? from : std::string_view::npos;
-  if (text.size() < needle.size()) return std::string_view::npos;
-  // A needle that begins with anything but a letter lets the search jump to each place
-  // its first byte stands, as the page's '"data:image/' does from quote to quote.
-  const char first = needle[0];
-  const bool first_is_letter = AsciiLower(first) != first || (first >= 'a' && first <= 'z');
-  for (size_t i = from; i + needle.size() <= text.size(); ++i) {
-    if (!first_is_letter) {
-      i = text.find(first, i);
-      if (i == std::string_view::npos || i + needle.size() > text.size()) {
-        return std::string_view::npos;
-      }
-    }
-    size_t k = 0;
-    while (k < needle.size() && AsciiLower(text[i + k]) == AsciiLower(needle[k])) ++k;
-    if (k == needle.size()) return i;
-  }
-  return std::string_view::npos;
-}
 
 std::string DecodeTextBytes(std::string bytes) {
   constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
@@ -82,31 +57,6 @@ std::string ReplaceExtension(std::string_view path, std::string_view extension) 
   if (!extension.empty()) {
     out += '.';
     out += extension;
-  }
-  return out;
-}
-
-std::optional<std::string_view> FindTextBetween(std::string_view text, std::string_view start,
-                                                std::string_view end) {
-  size_t begin = 0;
-  if (!start.empty()) {
-    const size_t at = FindIgnoringCase(text, start, 0);
-    if (at == std::string_view::npos) return std::nullopt;
-    begin = at + start.size();
-  }
-  size_t stop = text.size();
-  if (!end.empty()) {
-    stop = FindIgnoringCase(text, end, begin);
-    if (stop == std::string_view::npos) return std::nullopt;
-  }
-  return text.substr(begin, stop - begin);
-}
-
-std::string RemoveCharacters(std::string_view text, std::string_view set) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    if (set.find(c) == std::string_view::npos) out.push_back(c);
   }
   return out;
 }

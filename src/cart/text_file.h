@@ -27,23 +27,6 @@ std::string ReadTextFile(const std::string& path);
 // (up to the last "/") is never changed: "/a.b/c" with "js" gives "/a.b/c.js".
 std::string ReplaceExtension(std::string_view path, std::string_view extension);
 
-// Whether text ends with ending, ignoring ASCII letter case.
-bool EndsWithIgnoringCase(std::string_view text, std::string_view ending);
-
-// The first position at or after from where needle occurs, ignoring ASCII letter case;
-// from itself for an empty needle, npos when there is none.
-size_t FindIgnoringCase(std::string_view text, std::string_view needle, size_t from = 0);
-
-// The text after the first occurrence of start and before the next occurrence of end,
-// both found ignoring ASCII letter case; an empty start begins at the text's start, an
-// empty end runs to its end. None when a marker is missing. The view is into text.
-std::optional<std::string_view> FindTextBetween(std::string_view text, std::string_view start,
-                                                std::string_view end);
-
-// The text without every byte that occurs in set (an ASCII set; UTF-8 sequences of the
-// text are kept whole because their bytes are never ASCII).
-std::string RemoveCharacters(std::string_view text, std::string_view set);
-
 }  // namespace brasswick
 
 #endif  // BRASSWICK_CART_TEXT_FILE_H_

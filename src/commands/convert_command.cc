@@ -39,6 +39,7 @@
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
 #include "runtime/text/text_codes.h"
+#include "runtime/text/text_search.h"
 
 namespace brasswick {
 namespace {

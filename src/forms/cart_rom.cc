@@ -17,6 +17,7 @@
 #include "html/html_player.h"
 #include "runtime/platform/file_system.h"
 #include "runtime/text/text_codes.h"
+#include "runtime/text/text_search.h"
 
 namespace brasswick {
 namespace {

@@ -9,6 +9,7 @@
 #include "cart/text_file.h"
 #include "html/base64.h"
 #include "runtime/platform/file_system.h"
+#include "runtime/text/text_search.h"
 
 namespace brasswick {
 namespace {

@@ -214,40 +214,12 @@ TEST(ReplaceCartData, FillsAShortListAndKeepsEverythingOutsideIt) {
   EXPECT_EQ(ReplaceCartData("_cartdat=[7,8]", {}), "_cartdat=[7,8]");
 }
 
-TEST(TextBetween, FindsMarkersIgnoringCaseAndKeepsTheTextsCase) {
-  struct Case {
-    const char* text;
-    const char* start;
-    const char* end;
-    std::optional<std::string> between;
-  };
-  const Case cases[] = {
-      {"var _CARTDAT=[1,2];", "_cartdat=[", "]", "1,2"},
-      {"x=[Ab]", "X=[", "]", "Ab"},
-      {"abc", "", "c", "ab"},
-      {"abc", "a", "", "bc"},
-      {"]x[1]", "[", "]", "1"},  // the end is searched after the start
-      {"no marker", "[", "]", std::nullopt},
-      {"_cartdat=[1,2", "_cartdat=[", "]", std::nullopt},
-      {"[]", "[", "]", ""},
-  };
-  for (const Case& c : cases) {
-    std::optional<std::string_view> found = FindTextBetween(c.text, c.start, c.end);
-    EXPECT_EQ(found.has_value(), c.between.has_value()) << c.text;
-    if (found && c.between) {
-      EXPECT_EQ(*found, *c.between) << c.text;
-    }
-  }
-}
-
-TEST(TextHelpers, ReplaceExtensionAndRemoveCharacters) {
+TEST(TextHelpers, ReplaceExtension) {
   EXPECT_EQ(ReplaceExtension("/a/b.c.html", "js"), "/a/b.c.js");
   EXPECT_EQ(ReplaceExtension("/a/game", "js"), "/a/game.js");
   EXPECT_EQ(ReplaceExtension("/a.b/game", "js"), "/a.b/game.js");
   EXPECT_EQ(ReplaceExtension("game.p8", ""), "game");
   EXPECT_EQ(ReplaceExtension("", "js"), "");
-  EXPECT_EQ(RemoveCharacters("a b\r\nc\td", " \r\n\t"), "abcd");
-  EXPECT_EQ(RemoveCharacters("\xC3\xA9-x-", "-"), "\xC3\xA9x");
 }
 
 TEST(ReadTextFile, ChoosesTheEncodingByTheMark) {

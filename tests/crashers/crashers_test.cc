@@ -30,6 +30,7 @@
 #include "html/html_player.h"
 #include "runtime/image/image.h"
 #include "runtime/json/json_document.h"
+#include "runtime/text/text_search.h"
 #include "test_support.h"
 
 namespace brasswick {
