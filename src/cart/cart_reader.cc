@@ -8,6 +8,7 @@
 #include "cart/player_script.h"
 #include "cart/text_file.h"
 #include "runtime/platform/file_system.h"
+#include "runtime/platform/paths.h"
 #include "runtime/text/text_search.h"
 
 namespace brasswick {

@@ -47,18 +47,4 @@ std::string ReadTextFile(const std::string& path) {
   return DecodeTextBytes(std::move(*bytes));
 }
 
-std::string ReplaceExtension(std::string_view path, std::string_view extension) {
-  if (path.empty()) return "";
-  const size_t slash = path.rfind('/');
-  const size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
-  const size_t dot = path.rfind('.');
-  const bool has_extension = dot != std::string_view::npos && dot >= name_start;
-  std::string out(path.substr(0, has_extension ? dot : path.size()));
-  if (!extension.empty()) {
-    out += '.';
-    out += extension;
-  }
-  return out;
-}
-
 }  // namespace brasswick

@@ -1,5 +1,4 @@
-// Whole-file text reading with the byte-order marks a player's files may carry, and the
-// small text and path helpers that finding and reading a player's script needs.
+// Whole-file text reading with the byte-order marks a player's files may carry.
 #ifndef BRASSWICK_CART_TEXT_FILE_H_
 #define BRASSWICK_CART_TEXT_FILE_H_
 
@@ -21,11 +20,6 @@ std::string DecodeTextBytes(std::string bytes);
 // The whole file as text by DecodeTextBytes, line ends included; "" when the file
 // cannot be read.
 std::string ReadTextFile(const std::string& path);
-
-// The path with the file name's extension (from its last "." on) replaced by "." and
-// extension, or dropped when extension is empty. "" for an empty path. The folder part
-// (up to the last "/") is never changed: "/a.b/c" with "js" gives "/a.b/c.js".
-std::string ReplaceExtension(std::string_view path, std::string_view extension);
 
 }  // namespace brasswick
 

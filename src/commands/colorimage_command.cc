@@ -2,7 +2,6 @@
 #include <string>
 
 #include "cli/cli_api.h"
-#include "color/output_paths.h"
 #include "color/palette_fit.h"
 #include "color/render.h"
 #include "commands/command_arg_names.h"
@@ -12,6 +11,7 @@
 #include "commands/palette_options.h"
 #include "console/console.h"
 #include "runtime/image/image.h"
+#include "runtime/platform/paths.h"
 
 namespace brasswick {
 

@@ -26,7 +26,6 @@
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
 #include "color/label_colors.h"
-#include "color/output_paths.h"
 #include "color/render.h"
 #include "commands/cartridge_input.h"
 #include "commands/code_count.h"
@@ -38,6 +37,7 @@
 #include "forms/cart_rom.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
+#include "runtime/platform/paths.h"
 #include "runtime/text/text_codes.h"
 #include "runtime/text/text_search.h"
 

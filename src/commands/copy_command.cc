@@ -8,13 +8,13 @@
 
 #include "cart/cart_document.h"
 #include "cli/cli_api.h"
-#include "color/output_paths.h"
 #include "commands/cartridge_input.h"
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
 #include "console/console.h"
 #include "runtime/platform/file_system.h"
+#include "runtime/platform/paths.h"
 
 namespace brasswick {
 namespace {

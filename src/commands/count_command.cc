@@ -7,7 +7,6 @@
 #include "cart/cart_layout.h"
 #include "cart/cart_reader.h"
 #include "cli/cli_api.h"
-#include "color/output_paths.h"
 #include "commands/cartridge_input.h"
 #include "commands/code_count.h"
 #include "commands/command_arg_names.h"
@@ -15,6 +14,7 @@
 #include "commands/failure_codes.h"
 #include "console/console.h"
 #include "forms/cart_rom.h"
+#include "runtime/platform/paths.h"
 
 namespace brasswick {
 

@@ -6,7 +6,6 @@
 #include "cart/cart_layout.h"
 #include "cart/cart_source.h"
 #include "cli/cli_api.h"
-#include "color/output_paths.h"
 #include "color/render.h"
 #include "commands/cartridge_input.h"
 #include "commands/command_arg_names.h"
@@ -17,6 +16,7 @@
 #include "commands/palette_options.h"
 #include "console/console.h"
 #include "runtime/image/image.h"
+#include "runtime/platform/paths.h"
 
 namespace brasswick {
 namespace {

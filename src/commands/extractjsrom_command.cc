@@ -20,6 +20,7 @@
 #include "console/console.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
+#include "runtime/platform/paths.h"
 
 namespace brasswick {
 namespace {

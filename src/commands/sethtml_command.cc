@@ -12,7 +12,6 @@
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
 #include "color/color_text.h"
-#include "color/output_paths.h"
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
@@ -21,6 +20,7 @@
 #include "html/html_player.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
+#include "runtime/platform/paths.h"
 
 namespace brasswick {
 namespace {

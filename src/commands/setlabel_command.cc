@@ -13,7 +13,6 @@
 #include "cart/cart_source.h"
 #include "cli/cli_api.h"
 #include "color/label_colors.h"
-#include "color/output_paths.h"
 #include "color/palette.h"
 #include "color/palette_fit.h"
 #include "commands/command_arg_names.h"
@@ -24,6 +23,7 @@
 #include "html/base64.h"
 #include "html/html_player.h"
 #include "runtime/image/image.h"
+#include "runtime/platform/paths.h"
 
 namespace brasswick {
 namespace {

@@ -23,7 +23,6 @@
 #include "cart/cart_reader.h"
 #include "cart/cart_rom_text.h"
 #include "cli/cli_api.h"
-#include "color/output_paths.h"
 #include "color/palette.h"
 #include "color/palette_fit.h"
 #include "color/render.h"
@@ -36,6 +35,7 @@
 #include "console/console.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
+#include "runtime/platform/paths.h"
 
 namespace brasswick {
 namespace {

@@ -5,13 +5,13 @@
 #include "cart/cart_image.h"
 #include "cart/cart_title.h"
 #include "cli/cli_api.h"
-#include "color/output_paths.h"
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
 #include "console/console.h"
 #include "runtime/image/image.h"
+#include "runtime/platform/paths.h"
 
 namespace brasswick {
 

@@ -13,9 +13,9 @@
 #include "cart/code_compressor.h"
 #include "cart/text_file.h"
 #include "color/label_colors.h"
-#include "color/output_paths.h"
 #include "html/html_player.h"
 #include "runtime/platform/file_system.h"
+#include "runtime/platform/paths.h"
 #include "runtime/text/text_codes.h"
 #include "runtime/text/text_search.h"
 

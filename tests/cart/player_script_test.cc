@@ -214,14 +214,6 @@ TEST(ReplaceCartData, FillsAShortListAndKeepsEverythingOutsideIt) {
   EXPECT_EQ(ReplaceCartData("_cartdat=[7,8]", {}), "_cartdat=[7,8]");
 }
 
-TEST(TextHelpers, ReplaceExtension) {
-  EXPECT_EQ(ReplaceExtension("/a/b.c.html", "js"), "/a/b.c.js");
-  EXPECT_EQ(ReplaceExtension("/a/game", "js"), "/a/game.js");
-  EXPECT_EQ(ReplaceExtension("/a.b/game", "js"), "/a.b/game.js");
-  EXPECT_EQ(ReplaceExtension("game.p8", ""), "game");
-  EXPECT_EQ(ReplaceExtension("", "js"), "");
-}
-
 TEST(ReadTextFile, ChoosesTheEncodingByTheMark) {
   TempDir dir;
   struct Case {
