@@ -132,6 +132,16 @@ TEST(ConvertIncludes, BoundsIncludesThatMultiply) {
   // The same bound holds when only the files read are looked for.
   result = Convert({dir.File("game.p8"), dir.File("deep.lua")});
   EXPECT_EQ(result.exit_code, 0) << result.err;
+
+  // Few includes, but long lines: the bytes put in are bounded too (four times 9 MB
+  // of a line that puts in nothing but an empty file).
+  WriteTestFile(dir.File("empty.lua"), "");
+  WriteTestFile(dir.File("wide.lua"), "#include empty.lua" + std::string(9'000'000, ' ') + "\n");
+  WriteTestFile(dir.File("wide.p8"), P8("#include wide.lua\n#include wide.lua\n#include wide.lua\n"
+                                        "#include wide.lua\n"));
+  result = Convert({dir.File("wide.p8"), dir.File("wide.rom")});
+  EXPECT_EQ(result.exit_code, 167) << result.err;
+  EXPECT_FALSE(PathExists(dir.File("wide.rom")));
 }
 
 // What cannot be code: a picture cartridge is named as itself and said to be no code
