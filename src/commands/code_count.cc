@@ -52,8 +52,8 @@ SourceMap SourceMapOfSpans(const std::vector<CodeSpan>& spans) {
   return map;
 }
 
-std::optional<CodeFigures> CountCode(std::string_view code, std::optional<size_t> stream_size,
-                                     const SourceMap& map) {
+CodeFigures CountCode(std::string_view code, std::optional<size_t> stream_size,
+                      const SourceMap& map) {
   CodeFigures figures;
   figures.characters = code.size();
   const LexedCode lexed = LexCode(code);
@@ -64,18 +64,14 @@ std::optional<CodeFigures> CountCode(std::string_view code, std::optional<size_t
   if (stream_size) {
     figures.compressed = stream_size;
   } else if (code.size() <= kMaxCodeLength) {
-    std::optional<std::string> stream = CompressCode(code);
-    if (!stream) {
-      RecordFailure(kOutOfMemory, kOutOfMemoryMessage);
-      return std::nullopt;
-    }
-    figures.compressed = stream->size();
+    // Within the length a stream can state, the compressor always makes one.
+    figures.compressed = CompressCode(code)->size();
   }
   return figures;
 }
 
 std::optional<CodeFigures> CountP8Code(const CartDocument& document, const std::string& path,
-                                       size_t max_length) {
+                                       size_t max_length, std::optional<size_t> stream_size) {
   FormFailure failure;
   std::vector<CodeSpan> spans;
   std::optional<std::string> code = P8Code(document, path, &failure, &spans, max_length);
@@ -83,16 +79,16 @@ std::optional<CodeFigures> CountP8Code(const CartDocument& document, const std::
     RecordFormFailure(failure);
     return std::nullopt;
   }
-  return CountCode(*code, std::nullopt, SourceMapOfSpans(spans));
+  return CountCode(*code, stream_size, SourceMapOfSpans(spans));
 }
 
-std::optional<CodeFigures> CountRomCode(const RomCartridge& cartridge, const std::string& path,
-                                        bool holds_stream) {
+CodeFigures CountRomCode(const RomCartridge& cartridge, const std::string& path,
+                         bool holds_stream) {
   SourceMap map;
   map.segments.push_back({0, path, 1, 0});
-  std::optional<CodeFigures> figures = CountCode(cartridge.code, cartridge.stream_size, map);
-  if (figures && holds_stream) {
-    figures->stored = StoredCodeSize(
+  CodeFigures figures = CountCode(cartridge.code, cartridge.stream_size, map);
+  if (holds_stream) {
+    figures.stored = StoredCodeSize(
         std::span<const uint8_t>(cartridge.payload.data() + kCodeAreaStart, kCodeAreaSize));
   }
   return figures;

@@ -33,20 +33,19 @@ SourceMap SourceMapOfSpans(const std::vector<CodeSpan>& spans);
 // The figures of code (one byte a character), stream_size being the compressed one when
 // already known. Tokens are counted without a parse; a lexical or syntax error is printed
 // as "Warning: FILE:LINE:COLUMN: message" (placed through map) and the count goes on.
-// None, with failure 149 recorded, when memory runs out.
-std::optional<CodeFigures> CountCode(std::string_view code, std::optional<size_t> stream_size,
-                                     const SourceMap& map);
+CodeFigures CountCode(std::string_view code, std::optional<size_t> stream_size,
+                      const SourceMap& map);
 
 // The figures of the .p8 at path, its includes put in, its code of at most max_length
-// characters. None, with the failure recorded, when its code cannot be read.
+// characters, stream_size being its compressed size when already known. None, with the
+// failure recorded, when its code cannot be read.
 std::optional<CodeFigures> CountP8Code(const CartDocument& document, const std::string& path,
-                                       size_t max_length);
+                                       size_t max_length,
+                                       std::optional<size_t> stream_size = std::nullopt);
 
 // The figures of a cartridge's ROM read from path; with holds_stream (a picture, player
-// or ROM, not a .p8) what its code area takes now as well. None, with failure 149
-// recorded, when memory runs out.
-std::optional<CodeFigures> CountRomCode(const RomCartridge& cartridge, const std::string& path,
-                                        bool holds_stream);
+// or ROM, not a .p8) what its code area takes now as well.
+CodeFigures CountRomCode(const RomCartridge& cartridge, const std::string& path, bool holds_stream);
 
 // "tokens: N of 8192 (P%)", "characters: N of 65535 (P%)", "compressed: N of 15616 (P%)"
 // (left out when there is no compressed figure) and "stored: N of 15616 (P%)" when

@@ -71,13 +71,6 @@ OutputKind KindOfOutput(std::string_view path) {
   return OutputKind::kUnknown;
 }
 
-std::string_view Trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
-}
-
 // The console's titles for a cartridge picture: the code's first line when it is a
 // "--" comment, and the second when both are, each without its dashes.
 std::pair<std::string, std::string> TitlesOfCode(std::string_view code) {
@@ -89,8 +82,8 @@ std::pair<std::string, std::string> TitlesOfCode(std::string_view code) {
   }
   std::pair<std::string, std::string> titles;
   if (!lines[0].starts_with("--")) return titles;
-  titles.first = CodeBytesToText(Trimmed(lines[0].substr(2)));
-  if (lines[1].starts_with("--")) titles.second = CodeBytesToText(Trimmed(lines[1].substr(2)));
+  titles.first = CodeBytesToText(TrimBlanks(lines[0].substr(2)));
+  if (lines[1].starts_with("--")) titles.second = CodeBytesToText(TrimBlanks(lines[1].substr(2)));
   return titles;
 }
 
@@ -355,14 +348,21 @@ int ConvertRT() {
   const bool text_input = file->form == CartForm::kText;
   // A .p8 stays text for the text forms: only the others need its ROM.
   const bool text_output = kind == OutputKind::kText || kind == OutputKind::kLua;
-  // A .p8 is counted before any output is made, so that code too big to write is
-  // still counted, its warnings placed in the files it came from.
+  const bool rom_output = has_output && !text_output;
+  // A .p8 whose ROM is made is compressed once: the count takes the size of the stream
+  // written. Made first, and counted before any failure to make it is told, so that code
+  // too big to write is still counted, its warnings placed in the files it came from.
+  FormFailure failure;
+  std::optional<RomCartridge> cartridge;
+  if (text_input && rom_output) cartridge = RomOfText(*file->document, input_path, &failure);
   if (count && text_input) {
-    std::optional<CodeFigures> figures = CountP8Code(*file->document, input_path, kMaxCodeLength);
+    std::optional<CodeFigures> figures =
+        CountP8Code(*file->document, input_path, kMaxCodeLength,
+                    cartridge ? cartridge->stream_size : std::nullopt);
     if (!figures) return 0;
     PrintCount(*figures, input_path);
   }
-  if (text_input && (!has_output || text_output)) {
+  if (text_input && !rom_output) {
     if (!has_output) return 0;
     PrintVerbose("Converting...");
     std::optional<LabelPixels> label;
@@ -374,18 +374,13 @@ int ConvertRT() {
     if (!WriteText(*file->document, kind, output_path)) return 0;
   } else {
     PrintVerbose("Converting...");
-    FormFailure failure;
-    std::optional<RomCartridge> cartridge = text_input
-                                                ? RomOfText(*file->document, input_path, &failure)
-                                                : RomOfFile(*file, input_path, true, &failure);
+    if (!text_input) cartridge = RomOfFile(*file, input_path, true, &failure);
     if (!cartridge) {
       RecordFormFailure(failure);
       return 0;
     }
     if (count && !text_input) {
-      std::optional<CodeFigures> figures = CountRomCode(*cartridge, input_path, true);
-      if (!figures) return 0;
-      PrintCount(*figures, input_path);
+      PrintCount(CountRomCode(*cartridge, input_path, true), input_path);
     }
     if (!has_output) return 0;
     // A picture output loads the label picture itself, keeping its colours for the window.

@@ -26,13 +26,6 @@ namespace {
 // seven bytes), so expanding includes stops there, whatever they repeat.
 constexpr size_t kMaxCodeTextSize = 7 * kMaxCodeLength + 7;
 
-std::string_view Trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
-}
-
 // A line "#include FILE" (blanks before it allowed): FILE, else "".
 std::string_view IncludedName(std::string_view line) {
   line = line.substr(std::min(line.size(), line.find_first_not_of(" \t")));
@@ -41,7 +34,7 @@ std::string_view IncludedName(std::string_view line) {
       (line[kInclude.size()] != ' ' && line[kInclude.size()] != '\t')) {
     return {};
   }
-  return Trimmed(line.substr(kInclude.size()));
+  return TrimBlanks(line.substr(kInclude.size()));
 }
 
 // The line of its file on which a .p8's code starts: the one after its "lua" marker.
@@ -337,6 +330,8 @@ std::optional<LabelPixels> CartFileLabel(CartFile& file) {
   return PickLabelColors(*picture, 0, 0, rule);
 }
 
+namespace {
+
 std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::string& path,
                                                  bool with_label) {
   if (file.form == CartForm::kText) {
@@ -352,6 +347,8 @@ std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::strin
   const std::string stem = file.form == CartForm::kPicture ? PictureStem(path) : FileStem(path);
   return ExportCartridge{std::move(*source), std::move(file.read_paths), stem};
 }
+
+}  // namespace
 
 std::optional<ExportCartridge> ReadExportCartridge(const std::string& path, bool with_label) {
   std::optional<CartFile> file = ReadCartFile(path);

@@ -115,15 +115,12 @@ struct ExportCartridge {
   std::string stem;
 };
 
-// What an export reads from the file read as file from path: its sheet, map and label
-// source (with the label it shows when with_label), the files read, and the stem default
+// What an export reads from the cartridge file at path (read by ReadCartFile): its sheet, map and
+// label source (with the label it shows when with_label), the files read, and the stem default
 // outputs are named after (the name without its extension, or without ".p8.png" in any
 // letter case for a cartridge picture so named). None for a raw ROM (the exports read a
-// game's three forms) and a page whose cartridge was not found.
-std::optional<ExportCartridge> ExportCartridgeOf(CartFile file, const std::string& path,
-                                                 bool with_label);
-// The file at path read by ReadCartFile and made an export's cartridge by
-// ExportCartridgeOf; none when it is no cartridge or one the exports do not read.
+// game's three forms), a file that is no cartridge and a page whose cartridge was not
+// found.
 std::optional<ExportCartridge> ReadExportCartridge(const std::string& path, bool with_label);
 
 }  // namespace brasswick

@@ -72,6 +72,14 @@ inline std::string RemoveCharacters(std::string_view text, std::string_view set)
   return out;
 }
 
+// The text without the blanks, tabs and carriage returns at either end.
+inline std::string_view TrimBlanks(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  const size_t last = text.find_last_not_of(" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
 }  // namespace brasswick
 
 #endif  // BRASSWICK_RUNTIME_TEXT_TEXT_SEARCH_H_
