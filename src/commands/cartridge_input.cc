@@ -30,17 +30,40 @@ std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path
   return cartridge;
 }
 
-std::optional<std::string> PlayerScriptHolding(const std::string& script_path,
-                                               std::span<const uint8_t> bytes,
-                                               const std::string& shown_path) {
-  std::optional<std::string> script;
-  if (!script_path.empty()) script = ReadWholeFile(script_path, kMaxPageFileSize);
-  std::optional<std::string> written;
-  if (script) written = ReplaceCartData(*script, bytes);
-  if (!written) {
-    RecordFailure(kNotAPlayer, "Failed to find a player's cartridge list in:\n" + shown_path);
+void RecordCartWriteFailure(const CartWriteFailure& failure, CartOutput form,
+                            const std::string& input_path, const std::string& list_path) {
+  const std::string& path = failure.path;
+  switch (failure.problem) {
+    case WriteProblem::kNone:
+      return;
+    case WriteProblem::kCodeNotText:
+      RecordFailure(kCodeCharacterUnknown,
+                    "Failed to write the cartridge's code as text:\n" + input_path);
+      return;
+    case WriteProblem::kShortPayload:
+      RecordFailure(kNotACartridge, "Failed to read a cartridge from:\n" + input_path);
+      return;
+    case WriteProblem::kMakePicture:
+      RecordFailure(kGenerateImageFailed, "Failed to generate cartridge image");
+      return;
+    case WriteProblem::kNoPlayerList:
+      RecordFailure(kNotAPlayer, "Failed to find a player's cartridge list in:\n" + list_path);
+      return;
+    case WriteProblem::kCodeUnsuited:
+      RecordFormFailure(failure.form);
+      return;
+    case WriteProblem::kSave:
+      if (form == CartOutput::kPicture) {
+        RecordFailure(kSaveImageFailed, WithWriteNote(SaveImageFailedMessage(path), failure.saved));
+      } else if (form == CartOutput::kRom) {
+        RecordFailure(kWriteRomFailed,
+                      WithWriteNote("Failed to save ROM file:\n" + path, failure.saved));
+      } else {
+        RecordFailure(kSaveDestinationFailed,
+                      WithWriteNote("Failed to save destination file:\n" + path, failure.saved));
+      }
+      return;
   }
-  return written;
 }
 
 void RecordTooBig(int64_t failure, std::string_view what, size_t size, size_t limit,
@@ -87,7 +110,8 @@ void RecordFormFailure(const FormFailure& failure) {
                                                failure.detail + ":\n" + path);
       return;
     case FormProblem::kCodeTooBig:
-      RecordTooBig(kCodeTooBig, "the compressed code", failure.size, failure.limit, path);
+      RecordTooBig(kCodeTooBig, failure.detail.empty() ? "the compressed code" : failure.detail,
+                   failure.size, failure.limit, path);
       return;
     case FormProblem::kHashMismatch:
       RecordFailure(kDamagedCartridge, "Failed to match the cartridge's hash:\n" + path);

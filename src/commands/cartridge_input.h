@@ -1,6 +1,6 @@
 // What the commands share around a cartridge: loading it with the load failure recorded
-// when it cannot be read, wording the forms room's failures, putting bytes into a
-// player's list, and refusing an output that is one of the files read.
+// when it cannot be read, wording the forms room's failures and the writer's, and
+// refusing an output that is one of the files read.
 #ifndef BRASSWICK_COMMANDS_CARTRIDGE_INPUT_H_
 #define BRASSWICK_COMMANDS_CARTRIDGE_INPUT_H_
 
@@ -15,6 +15,7 @@
 #include "cart/cart_reader.h"
 #include "cart/cart_source.h"
 #include "forms/cart_rom.h"
+#include "forms/cart_writer.h"
 
 namespace brasswick {
 
@@ -30,16 +31,15 @@ std::optional<CartDocument> LoadInputCartridge(const std::string& input_path);
 // recorded.
 std::optional<ExportCartridge> LoadExportCartridge(const std::string& input_path, bool with_label);
 
-// The player script at script_path with the first cart of its cartridge list holding
-// bytes (as many values as that cart has: its ROM, and its trailer when the list keeps
-// one), its other carts and every other byte as they were, a value whose byte did not
-// change included (the script is read again: the reader keeps only its list). None, with
-// failure 157 "Failed to find a player's cartridge list in:" and shown_path recorded,
-// when script_path is empty, the script cannot be read or holds no list, or memory runs
-// out.
-std::optional<std::string> PlayerScriptHolding(const std::string& script_path,
-                                               std::span<const uint8_t> bytes,
-                                               const std::string& shown_path);
+// Records a failed WriteCartFile, worded for its problem and the form written: 155
+// "Failed to write the cartridge's code as text:" or 153 "Failed to read a cartridge
+// from:" with input_path; 130 "Failed to generate cartridge image"; 157 "Failed to find a
+// player's cartridge list in:" with list_path; the code's misfit for an old console's
+// player (RecordFormFailure); a failed save as 131 (picture), 151 "Failed to save ROM
+// file:" or 141 "Failed to save destination file:", with the path written and what
+// became of it.
+void RecordCartWriteFailure(const CartWriteFailure& failure, CartOutput form,
+                            const std::string& input_path, const std::string& list_path);
 
 // "Failed to fit WHAT in a cartridge (SIZE bytes, LIMIT fit):" and the path, with the
 // failure code given.

@@ -35,6 +35,7 @@
 #include "commands/image_output.h"
 #include "console/console.h"
 #include "forms/cart_rom.h"
+#include "forms/cart_writer.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
 #include "runtime/platform/paths.h"
@@ -71,144 +72,11 @@ OutputKind KindOfOutput(std::string_view path) {
   return OutputKind::kUnknown;
 }
 
-// The console's titles for a cartridge picture: the code's first line when it is a
-// "--" comment, and the second when both are, each without its dashes.
-std::pair<std::string, std::string> TitlesOfCode(std::string_view code) {
-  std::string_view lines[2];
-  for (std::string_view& line : lines) {
-    const size_t end = code.find('\n');
-    line = code.substr(0, end);
-    code = end == std::string_view::npos ? std::string_view() : code.substr(end + 1);
-  }
-  std::pair<std::string, std::string> titles;
-  if (!lines[0].starts_with("--")) return titles;
-  titles.first = CodeBytesToText(TrimBlanks(lines[0].substr(2)));
-  if (lines[1].starts_with("--")) titles.second = CodeBytesToText(TrimBlanks(lines[1].substr(2)));
-  return titles;
-}
-
-std::span<const uint8_t> RomOf(const CartPayload& payload) {
-  return std::span<const uint8_t>(payload.data(), kCartRomSize);
-}
-
 bool SaveText(const std::string& path, std::string_view bytes) {
   const WriteResult saved = WriteFileAtomic(path, bytes);
   if (saved) return true;
   RecordFailure(kSaveDestinationFailed,
                 WithWriteNote("Failed to save destination file:\n" + path, saved));
-  return false;
-}
-
-// The code as .p8 text; none, with the failure recorded, when it holds a byte that no
-// character stands for (a zero, which code never holds).
-std::optional<std::string> CodeText(const RomCartridge& cartridge, const std::string& input_path) {
-  if (cartridge.code.find('\0') != std::string::npos) {
-    RecordFailure(kCodeCharacterUnknown,
-                  "Failed to write the cartridge's code as text:\n" + input_path);
-    return std::nullopt;
-  }
-  return CodeBytesToText(cartridge.code);
-}
-
-bool WritePicture(const RomCartridge& cartridge, const std::string& output_path) {
-  ImagePtr image = CreateTemplateCartImage();
-  if (!image) {
-    RecordFailure(kGenerateImageFailed, "Failed to generate cartridge image");
-    return false;
-  }
-  ImagePtr label;
-  const std::string label_value = GetArgValue(arg::kLabel);
-  if (!label_value.empty()) {
-    const std::string label_path = ResolvePath(label_value, "");
-    label = LoadImageFile(label_path);
-    if (!label) {
-      RecordFailure(kLoadImageFailed, LoadImageFailedMessage(label_path));
-      return false;
-    }
-  } else if (cartridge.label) {
-    label = RenderLabelPixels(*cartridge.label, 1);
-  }
-  // Without a label the template's empty window stays, as the console leaves it.
-  if (label && !ApplyCartLabel(*image, *label)) {
-    RecordFailure(kGenerateImageFailed, "Failed to generate cartridge image");
-    return false;
-  }
-  // Given titles replace both of the code's lines, so that one line is never mixed
-  // with the other's source.
-  std::pair<std::string, std::string> titles;
-  if (IsArgSet(arg::kTitle) || IsArgSet(arg::kSubtitle)) {
-    titles = {GetArgValue(arg::kTitle), GetArgValue(arg::kSubtitle)};
-  } else {
-    titles = TitlesOfCode(cartridge.code);
-  }
-  if (!ApplyCartTitle(*image, titles.first, titles.second) ||
-      !EncodeCartPixels(*image, cartridge.payload)) {
-    RecordFailure(kGenerateImageFailed, "Failed to generate cartridge image");
-    return false;
-  }
-  return SaveCartPicture(*image, output_path);
-}
-
-// A player from before the current code format hangs on a current-format stream: its
-// payload's code goes in the old format, or plain. Code already in either stays as it
-// is. False, with the failure recorded, when the code fits neither way.
-bool SuitOldConsole(CartPayload& payload, const std::string& destination) {
-  const std::span<uint8_t> area(payload.data() + kCodeAreaStart, kCodeAreaSize);
-  if (!StartsWithMagic(area, kCurrentCodeMagic)) return true;
-  std::optional<std::string> code = DecodeCodeArea(area);
-  size_t stream_size = 0;
-  std::optional<std::string> old_area;
-  if (code) old_area = OldConsoleCodeArea(*code, &stream_size);
-  if (!old_area) {
-    if (!code) {
-      RecordFailure(kDamagedCartridge, "Failed to decode the cartridge's code:\n" + destination);
-    } else if (stream_size == 0) {
-      RecordTooBig(kCodeTooLong, "the code", code->size(), kMaxCodeLength, destination);
-    } else if (stream_size > kCodeAreaSize) {
-      RecordTooBig(kCodeTooBig, "the compressed code", stream_size, kCodeAreaSize, destination);
-    } else {
-      // The stream fits but would lose the ending an older console appended, which the
-      // code really has: only plain bytes keep it, and those do not fit.
-      RecordTooBig(kCodeTooBig, "the code", code->size(), kCodeAreaSize, destination);
-    }
-    return false;
-  }
-  std::copy(old_area->begin(), old_area->end(), area.begin());
-  RefreshTrailerHash(std::span<const uint8_t>(payload.data(), kCartRomSize),
-                     std::span<uint8_t>(payload.data() + kCartRomSize, kCartTrailerSize));
-  return true;
-}
-
-// The player's script with its list's first cart holding payload (as many values as
-// that cart had), its other carts and everything else byte for byte. False, with the
-// failure recorded, when the destination is no player with a list, or is an old
-// console's and the code fits it neither way.
-bool WritePlayer(const CartPayload& payload, const std::string& destination,
-                 const std::vector<std::string>& read_paths) {
-  std::optional<CartFile> player = ReadCartFile(destination);
-  const bool is_player = player && player->form == CartForm::kPlayer;
-  const std::string script_path = is_player ? player->script_path : "";
-  CartPayload suited;
-  if (is_player && player->old_console) {
-    suited = payload;
-    if (!SuitOldConsole(suited, destination)) return false;
-  }
-  std::optional<std::string> written =
-      PlayerScriptHolding(script_path, suited.empty() ? payload : suited, destination);
-  if (!written) return false;
-  if (!CheckOutputIsNotRead(read_paths, script_path)) return false;
-  const WriteResult saved = WriteFileAtomic(script_path, *written);
-  if (saved) return true;
-  RecordFailure(kSaveDestinationFailed,
-                WithWriteNote("Failed to save destination file:\n" + script_path, saved));
-  return false;
-}
-
-bool WriteRom(const CartPayload& payload, const std::string& output_path) {
-  const std::string_view rom(reinterpret_cast<const char*>(payload.data()), kCartRomSize);
-  const WriteResult saved = WriteFileAtomic(output_path, rom);
-  if (saved) return true;
-  RecordFailure(kWriteRomFailed, WithWriteNote("Failed to save ROM file:\n" + output_path, saved));
   return false;
 }
 
@@ -225,36 +93,59 @@ bool WriteText(const CartDocument& document, OutputKind kind, const std::string&
   return SaveText(output_path, code ? code->lines.raw() : std::string_view());
 }
 
+// The ROM cartridge written in the output's form: a picture from the template, with the
+// --label picture and the titles given, or the code's; a player's script found from
+// the destination page or script, which must not be one of the files read.
 bool WriteCartridge(const RomCartridge& cartridge, OutputKind kind, const std::string& input_path,
                     const std::string& output_path, const std::vector<std::string>& read_paths) {
+  CartWriteOptions options;
+  ImagePtr label;
+  CartOutput form = CartOutput::kText;
   switch (kind) {
-    case OutputKind::kText: {
-      std::optional<std::string> code = CodeText(cartridge, input_path);
-      if (!code) return false;
-      std::optional<std::string> text =
-          RomToP8Text(RomOf(cartridge.payload), *code,
-                      cartridge.label ? &*cartridge.label : nullptr, cartridge.version);
-      if (!text) {
-        // Only a payload shorter than a ROM has no text.
-        RecordFailure(kNotACartridge, "Failed to read a cartridge from:\n" + input_path);
-        return false;
-      }
-      return SaveText(output_path, *text);
-    }
-    case OutputKind::kLua: {
-      std::optional<std::string> code = CodeText(cartridge, input_path);
-      return code && SaveText(output_path, *code);
-    }
+    case OutputKind::kText:
+      break;
+    case OutputKind::kLua:
+      form = CartOutput::kLua;
+      break;
     case OutputKind::kPicture:
-      return WritePicture(cartridge, output_path);
+      form = CartOutput::kPicture;
+      if (IsArgSet(arg::kLabel)) {
+        const std::string label_path = ResolvePath(GetArgValue(arg::kLabel), "");
+        label = LoadImageFile(label_path);
+        if (!label) {
+          RecordFailure(kLoadImageFailed, LoadImageFailedMessage(label_path));
+          return false;
+        }
+        options.label = label.get();
+      }
+      // Given titles replace both of the code's lines, so that one line is never mixed
+      // with the other's source.
+      if (IsArgSet(arg::kTitle) || IsArgSet(arg::kSubtitle)) {
+        options.titles = {GetArgValue(arg::kTitle), GetArgValue(arg::kSubtitle)};
+      }
+      break;
     case OutputKind::kRom:
-      return WriteRom(cartridge.payload, output_path);
-    case OutputKind::kPlayer:
-      return WritePlayer(cartridge.payload, output_path, read_paths);
+      form = CartOutput::kRom;
+      break;
+    case OutputKind::kPlayer: {
+      form = CartOutput::kPlayer;
+      std::optional<CartFile> player = ReadCartFile(output_path);
+      if (player && player->form == CartForm::kPlayer) {
+        options.player_script = player->script_path;
+        options.old_console = player->old_console;
+        if (!CheckOutputIsNotRead(read_paths, options.player_script)) return false;
+      }
+      break;
+    }
     case OutputKind::kUnknown:
     case OutputKind::kProgram:
-      break;
+      return false;
   }
+  // A player's script is written in place of the page or script named.
+  const std::string& written = form == CartOutput::kPlayer ? options.player_script : output_path;
+  CartWriteFailure failure;
+  if (WriteCartFile(cartridge, form, written, options, &failure)) return true;
+  RecordCartWriteFailure(failure, form, input_path, output_path);
   return false;
 }
 

@@ -7,9 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "cart/cart_image.h"
 #include "cart/cart_reader.h"
-#include "cart/cart_title.h"
 #include "cli/cli_api.h"
 #include "color/output_paths.h"
 #include "commands/cartridge_input.h"
@@ -18,6 +16,7 @@
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
 #include "console/console.h"
+#include "forms/cart_writer.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
 #include "runtime/platform/paths.h"
@@ -31,45 +30,45 @@ std::string NoCartDataMessage(const std::string& path) {
 
 // The cartridge picture is drawn whole in memory (template, titles, label, payload)
 // and saved once, so that the file is either the finished cartridge or not there.
-void WriteCartImage(const CartPayload& payload, const std::string& output_path) {
+void WriteCartImage(const RomCartridge& cartridge, const std::string& output_path) {
   PrintVerbose("Generating cartridge image...");
-  ImagePtr image = CreateTemplateCartImage();
-  if (!image) {
-    RecordFailure(kGenerateImageFailed, "Failed to generate cartridge image");
-    return;
-  }
-  ApplyCartTitle(*image, GetArgValue(arg::kTitle), GetArgValue(arg::kSubtitle));
+  CartWriteOptions options;
+  options.titles = {GetArgValue(arg::kTitle), GetArgValue(arg::kSubtitle)};
+  // A label that cannot be used costs the cartridge nothing: it is made without one.
+  options.label_may_fail = true;
   const std::string label_value = GetArgValue(arg::kLabel);
+  ImagePtr label;
   if (!label_value.empty()) {
-    const std::string label_path = ResolvePath(label_value, "");
-    ImagePtr label = LoadImageFile(label_path);
-    // A label that cannot be used costs the cartridge nothing: it is made without one.
-    if (!label || !ApplyCartLabel(*image, *label)) {
-      PrintNotice("Warning: Could not apply label image:\n" + label_value);
-    }
-  }
-  if (!EncodeCartPixels(*image, payload)) {
-    RecordFailure(kGenerateImageFailed, "Failed to generate cartridge image");
-    return;
+    label = LoadImageFile(ResolvePath(label_value, ""));
+    if (!label) PrintNotice("Warning: Could not apply label image:\n" + label_value);
+    options.label = label.get();
   }
   PrintVerbose("Saving cartridge image...");
-  if (!SaveCartPicture(*image, output_path)) return;
+  CartWriteFailure failure;
+  const bool written =
+      WriteCartFile(cartridge, CartOutput::kPicture, output_path, options, &failure);
+  if (failure.label_skipped) PrintNotice("Warning: Could not apply label image:\n" + label_value);
+  if (!written) {
+    if (failure.problem == WriteProblem::kSave) {
+      RecordFailure(kSaveImageFailed,
+                    WithWriteNote(SaveImageFailedMessage(output_path), failure.saved));
+    } else {
+      RecordFailure(kGenerateImageFailed, "Failed to generate cartridge image");
+    }
+    return;
+  }
   PrintVerbose("Extracted: " + output_path);
   RunFinishingActions(output_path, "Opening extracted PNG...", "Locating extracted PNG...");
 }
 
-void WriteCartRom(const CartPayload& payload, const std::string& output_path) {
+void WriteCartRom(const RomCartridge& cartridge, const std::string& output_path) {
   PrintVerbose("Generating cartridge ROM...");
-  AtomicFileWriter writer;
-  if (!writer.Open(output_path)) {
-    RecordFailure(kWriteRomFailed, "Failed to save ROM file:\n" + output_path);
-    return;
-  }
-  const std::string_view rom(reinterpret_cast<const char*>(payload.data()), kCartRomSize);
-  const WriteResult saved = writer.Write(rom) ? writer.Commit() : WriteResult{};
-  if (!saved) {
+  CartWriteFailure failure;
+  if (!WriteCartFile(cartridge, CartOutput::kRom, output_path, {}, &failure)) {
     RecordFailure(kWriteRomFailed,
-                  WithWriteNote("Failed to write to ROM file:\n" + output_path, saved));
+                  failure.opened
+                      ? WithWriteNote("Failed to write to ROM file:\n" + output_path, failure.saved)
+                      : "Failed to save ROM file:\n" + output_path);
     return;
   }
   PrintVerbose("Extracted: " + output_path);
@@ -107,10 +106,12 @@ int ExtractJSROMRT() {
   std::vector<std::string> read_paths = file->read_paths;
   if (IsArgSet(arg::kLabel)) read_paths.push_back(ResolvePath(GetArgValue(arg::kLabel), ""));
   if (!CheckOutputIsNotRead(read_paths, output_path)) return 0;
+  RomCartridge cartridge;
+  cartridge.payload = std::move(file->payload);
   if (ImageFormatForPath(output_path) == ImageFormat::kPng) {
-    WriteCartImage(file->payload, output_path);
+    WriteCartImage(cartridge, output_path);
   } else {
-    WriteCartRom(file->payload, output_path);
+    WriteCartRom(cartridge, output_path);
   }
   return 0;
 }

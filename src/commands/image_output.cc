@@ -7,6 +7,7 @@
 #include "color/render.h"
 #include "commands/failure_codes.h"
 #include "console/console.h"
+#include "forms/cart_writer.h"
 #include "runtime/platform/file_identity.h"
 
 namespace brasswick {
@@ -54,10 +55,7 @@ bool SaveOutputImage(const RgbaImage& image, const std::string& path) {
 }
 
 bool SaveCartPicture(const RgbaImage& image, const std::string& path) {
-  constexpr int kCartPictureDepth = 32;
-  constexpr int kCartPictureQuality = 9;
-  const WriteResult saved =
-      SaveImageFile(image, path, ImageFormat::kPng, kCartPictureQuality, kCartPictureDepth);
+  const WriteResult saved = SaveCartPictureFile(image, path);
   if (saved) return true;
   RecordFailure(kSaveImageFailed, WithWriteNote(SaveImageFailedMessage(path), saved));
   return false;

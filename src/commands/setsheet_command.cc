@@ -33,6 +33,7 @@
 #include "commands/image_output.h"
 #include "commands/palette_options.h"
 #include "console/console.h"
+#include "forms/cart_writer.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
 #include "runtime/platform/paths.h"
@@ -236,13 +237,6 @@ bool Changed(const Cartridge& cartridge, size_t start, size_t end) {
                      cartridge.before.begin() + start);
 }
 
-// True on success; otherwise records the failure with what became of the file.
-bool Saved(const WriteResult& result, int64_t code, const std::string& message) {
-  if (result) return true;
-  RecordFailure(code, WithWriteNote(message, result));
-  return false;
-}
-
 // Writes the edited memory back in the cartridge's own form to job.output_path.
 bool SaveCartridge(Cartridge& cartridge, const Job& job) {
   PrintVerbose("Saving cartridge...");
@@ -253,34 +247,36 @@ bool SaveCartridge(Cartridge& cartridge, const Job& job) {
     CartDocument& document = *file.document;
     if (Changed(cartridge, 0, kSheetByteCount)) RewriteSection(document, "gfx", memory);
     if (Changed(cartridge, kMapStart, kMapEnd)) RewriteSection(document, "map", memory);
-    return Saved(SaveCartDocument(document, output), kSaveDestinationFailed,
-                 "Failed to save p8 file:\n" + output);
+    const WriteResult saved = SaveCartDocument(document, output);
+    if (saved) return true;
+    RecordFailure(kSaveDestinationFailed,
+                  WithWriteNote("Failed to save p8 file:\n" + output, saved));
+    return false;
   }
   if (file.has_trailer)
     RefreshTrailerHash(memory.first(kCartRomSize), memory.subspan(kCartRomSize));
+  RomCartridge edited;
+  edited.payload.assign(memory.begin(), memory.end());
+  CartWriteOptions options;
+  CartOutput form = CartOutput::kRom;
   switch (file.form) {
     case CartForm::kPicture:
-      if (!EncodeCartPixels(*file.picture, memory)) {
-        RecordFailure(kGenerateImageFailed, "Failed to generate cartridge image");
-        return false;
-      }
-      return SaveCartPicture(*file.picture, output);
-    case CartForm::kRom: {
-      const size_t size = file.has_trailer ? kCartPayloadSize : kCartRomSize;
-      return Saved(WriteFileAtomic(output, std::string_view(
-                                               reinterpret_cast<const char*>(memory.data()), size)),
-                   kWriteRomFailed, "Failed to save ROM file:\n" + output);
-    }
-    case CartForm::kPlayer: {
-      std::optional<std::string> written =
-          PlayerScriptHolding(file.script_path, memory, file.script_path);
-      if (!written) return false;
-      return Saved(WriteFileAtomic(output, *written), kSaveDestinationFailed,
-                   "Failed to save destination file:\n" + output);
-    }
-    case CartForm::kText:
+      form = CartOutput::kPicture;
+      options.picture = file.picture.get();
       break;
+    case CartForm::kRom:
+      options.rom_trailer = file.has_trailer;
+      break;
+    case CartForm::kPlayer:
+      form = CartOutput::kPlayer;
+      options.player_script = file.script_path;
+      break;
+    case CartForm::kText:
+      return false;
   }
+  CartWriteFailure failure;
+  if (WriteCartFile(edited, form, output, options, &failure)) return true;
+  RecordCartWriteFailure(failure, form, file.script_path, file.script_path);
   return false;
 }
 

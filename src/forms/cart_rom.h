@@ -42,7 +42,9 @@ struct FormFailure {
   std::string path;  // the file the problem is in
   size_t size = 0;
   size_t limit = 0;
-  std::string detail;  // kCharacterUnknown: "line L, column C (U+XXXX)"
+  // kCharacterUnknown: "line L, column C (U+XXXX)"; kCodeTooBig: what did not fit, when
+  // not the compressed code ("the code": plain bytes).
+  std::string detail;
 };
 
 // The bounds on putting includes in, counting every repeat.
