@@ -1,6 +1,7 @@
 #include "cart/cart_layout.h"
 
 #include <algorithm>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -361,6 +362,46 @@ std::optional<LabelPixels> ReadLabelPixels(const CartDocument& document) {
     ++y;
   }
   return pixels;
+}
+
+namespace {
+
+// Where a section the console writes goes when a cartridge lacks it: after the last
+// section that comes before it in the console's order, or right after the header.
+constexpr std::string_view kConsoleOrder[] = {"__lua__", "__gfx__", "__label__", "__gff__",
+                                              "__map__", "__sfx__", "__music__"};
+
+int ConsoleRank(std::string_view marker) {
+  const auto found = std::find(std::begin(kConsoleOrder), std::end(kConsoleOrder), marker);
+  return found == std::end(kConsoleOrder) ? -1 : static_cast<int>(found - kConsoleOrder);
+}
+
+}  // namespace
+
+void RewriteRomSection(CartDocument& document, std::string_view name,
+                       std::span<const uint8_t> rom) {
+  std::optional<std::string> lines = RomSectionLines(rom, name);
+  if (!lines) return;
+  if (lines->empty()) lines = std::string(name == "gfx" ? 128 : 256, '0') + "\n";
+  CartSection* section = FindSection(document, name);
+  if (!section) {
+    const std::string marker = NormalizeSectionName(name);
+    const int rank = ConsoleRank(marker);
+    size_t position = 1;
+    for (size_t i = 1; i < document.sections.size(); ++i) {
+      const int other = ConsoleRank(document.sections[i].name);
+      if (other >= 0 && other < rank) position = i + 1;
+    }
+    section = &*document.sections.insert(document.sections.begin() + position,
+                                         CartSection(marker, CartLines()));
+  }
+  section->lines.clear();
+  std::string_view rest = *lines;
+  while (!rest.empty()) {
+    const size_t end = rest.find('\n');
+    section->lines.push_back(rest.substr(0, end));
+    rest.remove_prefix(end + 1);
+  }
 }
 
 }  // namespace brasswick

@@ -89,6 +89,13 @@ std::optional<std::string> RomSectionLines(std::span<const uint8_t> rom, std::st
 // cartridge's. kCartPayloadSize bytes, the code area and the 32 after the ROM zero.
 CartPayload P8DataToRom(const CartDocument& document);
 
+// Replaces the lines of a .p8's section by those the ROM gives, creating it in the
+// console's order when missing. A section the blank cartridge holds keeps one line of
+// zeros, so that it still reads as there. Nothing changes for a name that is not one
+// of the ROM's sections.
+void RewriteRomSection(CartDocument& document, std::string_view section,
+                       std::span<const uint8_t> rom);
+
 // Appends "__NAME__", a line break and the section's lines as RomSectionLines gives
 // them, when any line differs from the blank cartridge's; nothing for another section or
 // a rom shorter than kCartRomSize.

@@ -42,6 +42,7 @@ inline constexpr int kFirstSharedSprite = 128;
 // The map: its upper half at kMapStart, its lower half shared with the sheet.
 inline constexpr size_t kMapStart = 0x2000;
 inline constexpr int64_t kMapHalfByteCount = 0x1000;
+inline constexpr size_t kMapEnd = kMapStart + kMapHalfByteCount;  // the upper half's end
 inline constexpr int64_t kMapByteCount = 0x2000;  // both halves, as the exports read them
 inline constexpr int kMapColumns = 128;
 inline constexpr int kMapRows = 64;

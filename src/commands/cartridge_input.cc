@@ -4,15 +4,13 @@
 #include <string_view>
 #include <utility>
 
-#include "cart/cart_code.h"
 #include "cart/cart_reader.h"
-#include "cart/player_script.h"
 #include "cart/text_file.h"
 #include "commands/failure_codes.h"
 #include "commands/image_output.h"
 #include "console/console.h"
 #include "forms/cart_rom.h"
-#include "runtime/platform/file_system.h"
+#include "forms/cart_writer.h"
 
 namespace brasswick {
 

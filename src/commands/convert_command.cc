@@ -4,29 +4,18 @@
 // compressed. Every other input carries the ROM, whose code is decoded to text for the
 // text forms and whose bytes are moved whole into the others.
 #include <algorithm>
-#include <array>
-#include <memory>
-#include <new>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "cart/cart_code.h"
 #include "cart/cart_document.h"
-#include "cart/cart_image.h"
 #include "cart/cart_layout.h"
 #include "cart/cart_reader.h"
-#include "cart/cart_rom_text.h"
-#include "cart/cart_title.h"
-#include "cart/code_format.h"
-#include "cart/old_code_compressor.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
 #include "color/label_colors.h"
-#include "color/render.h"
 #include "commands/cartridge_input.h"
 #include "commands/code_count.h"
 #include "commands/command_arg_names.h"
@@ -39,7 +28,6 @@
 #include "runtime/image/image.h"
 #include "runtime/platform/file_system.h"
 #include "runtime/platform/paths.h"
-#include "runtime/text/text_codes.h"
 #include "runtime/text/text_search.h"
 
 namespace brasswick {

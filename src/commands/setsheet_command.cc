@@ -17,11 +17,9 @@
 #include <vector>
 
 #include "cart/cart_document.h"
-#include "cart/cart_image.h"
 #include "cart/cart_layout.h"
 #include "cart/cart_memory.h"
 #include "cart/cart_reader.h"
-#include "cart/cart_rom_text.h"
 #include "cli/cli_api.h"
 #include "color/palette.h"
 #include "color/palette_fit.h"
@@ -40,8 +38,6 @@
 
 namespace brasswick {
 namespace {
-
-constexpr size_t kMapEnd = kMapStart + kMapHalfByteCount;
 
 // The cartridge being edited: its file and its memory. The memory is the payload of the
 // forms that carry one; a .p8's is built from its sheet, map and flags (the rest stays
@@ -192,90 +188,22 @@ void SetSheetPixel(std::span<uint8_t> memory, int x, int y, int index) {
                  : static_cast<uint8_t>((byte & 0xF0) | index);
 }
 
-// Where a section the console writes goes when a cartridge lacks it: after the last
-// section that comes before it in the console's order, or right after the header.
-constexpr std::string_view kConsoleOrder[] = {"__lua__", "__gfx__", "__label__", "__gff__",
-                                              "__map__", "__sfx__", "__music__"};
-
-int ConsoleRank(std::string_view marker) {
-  const auto found = std::find(std::begin(kConsoleOrder), std::end(kConsoleOrder), marker);
-  return found == std::end(kConsoleOrder) ? -1 : static_cast<int>(found - kConsoleOrder);
-}
-
-// Replaces the lines of a .p8's section by those the memory gives, creating it in the
-// console's order when missing. A section the blank cartridge holds keeps one line of
-// zeros, so that it still reads as there. Nothing changes for a name that is not one
-// of the ROM's sections.
-void RewriteSection(CartDocument& document, std::string_view name,
-                    std::span<const uint8_t> memory) {
-  std::optional<std::string> lines = RomSectionLines(memory.first(kCartRomSize), name);
-  if (!lines) return;
-  if (lines->empty()) lines = std::string(name == "gfx" ? 128 : 256, '0') + "\n";
-  CartSection* section = FindSection(document, name);
-  if (!section) {
-    const std::string marker = NormalizeSectionName(name);
-    const int rank = ConsoleRank(marker);
-    size_t position = 1;
-    for (size_t i = 1; i < document.sections.size(); ++i) {
-      const int other = ConsoleRank(document.sections[i].name);
-      if (other >= 0 && other < rank) position = i + 1;
-    }
-    section = &*document.sections.insert(document.sections.begin() + position,
-                                         CartSection(marker, CartLines()));
-  }
-  section->lines.clear();
-  std::string_view rest = *lines;
-  while (!rest.empty()) {
-    const size_t end = rest.find('\n');
-    section->lines.push_back(rest.substr(0, end));
-    rest.remove_prefix(end + 1);
-  }
-}
-
-bool Changed(const Cartridge& cartridge, size_t start, size_t end) {
-  return !std::equal(cartridge.memory.begin() + start, cartridge.memory.begin() + end,
-                     cartridge.before.begin() + start);
-}
-
 // Writes the edited memory back in the cartridge's own form to job.output_path.
 bool SaveCartridge(Cartridge& cartridge, const Job& job) {
   PrintVerbose("Saving cartridge...");
   CartFile& file = cartridge.file;
-  const std::string& output = job.output_path;
-  std::span<uint8_t> memory(cartridge.memory);
+  CartWriteFailure failure;
+  if (WriteEditedCartFile(file, cartridge.memory, cartridge.before, job.output_path, &failure)) {
+    return true;
+  }
   if (file.form == CartForm::kText) {
-    CartDocument& document = *file.document;
-    if (Changed(cartridge, 0, kSheetByteCount)) RewriteSection(document, "gfx", memory);
-    if (Changed(cartridge, kMapStart, kMapEnd)) RewriteSection(document, "map", memory);
-    const WriteResult saved = SaveCartDocument(document, output);
-    if (saved) return true;
     RecordFailure(kSaveDestinationFailed,
-                  WithWriteNote("Failed to save p8 file:\n" + output, saved));
+                  WithWriteNote("Failed to save p8 file:\n" + job.output_path, failure.saved));
     return false;
   }
-  if (file.has_trailer)
-    RefreshTrailerHash(memory.first(kCartRomSize), memory.subspan(kCartRomSize));
-  RomCartridge edited;
-  edited.payload.assign(memory.begin(), memory.end());
-  CartWriteOptions options;
-  CartOutput form = CartOutput::kRom;
-  switch (file.form) {
-    case CartForm::kPicture:
-      form = CartOutput::kPicture;
-      options.picture = file.picture.get();
-      break;
-    case CartForm::kRom:
-      options.rom_trailer = file.has_trailer;
-      break;
-    case CartForm::kPlayer:
-      form = CartOutput::kPlayer;
-      options.player_script = file.script_path;
-      break;
-    case CartForm::kText:
-      return false;
-  }
-  CartWriteFailure failure;
-  if (WriteCartFile(edited, form, output, options, &failure)) return true;
+  const CartOutput form = file.form == CartForm::kPicture  ? CartOutput::kPicture
+                          : file.form == CartForm::kPlayer ? CartOutput::kPlayer
+                                                           : CartOutput::kRom;
   RecordCartWriteFailure(failure, form, file.script_path, file.script_path);
   return false;
 }

@@ -6,6 +6,8 @@
 
 #include "cart/cart_code.h"
 #include "cart/cart_image.h"
+#include "cart/cart_layout.h"
+#include "cart/cart_memory.h"
 #include "cart/cart_rom_text.h"
 #include "cart/cart_title.h"
 #include "cart/cart_trailer.h"
@@ -158,6 +160,39 @@ bool WriteCartFile(const RomCartridge& cartridge, CartOutput form, const std::st
       return WritePlayer(cartridge, path, options, failure);
   }
   return false;
+}
+
+bool WriteEditedCartFile(CartFile& file, std::span<uint8_t> memory, std::span<const uint8_t> before,
+                         const std::string& path, CartWriteFailure* failure) {
+  *failure = CartWriteFailure();
+  const auto changed = [&](size_t start, size_t end) {
+    return !std::equal(memory.begin() + start, memory.begin() + end, before.begin() + start);
+  };
+  if (file.form == CartForm::kText) {
+    CartDocument& document = *file.document;
+    const std::span<const uint8_t> rom = memory.first(kCartRomSize);
+    if (changed(kSheetStart, kSheetStart + kSheetByteCount))
+      RewriteRomSection(document, "gfx", rom);
+    if (changed(kMapStart, kMapEnd)) RewriteRomSection(document, "map", rom);
+    return Saved(SaveCartDocument(document, path), failure, path);
+  }
+  if (file.has_trailer) {
+    RefreshTrailerHash(memory.first(kCartRomSize), memory.subspan(kCartRomSize));
+  }
+  RomCartridge edited;
+  edited.payload.assign(memory.begin(), memory.end());
+  CartWriteOptions options;
+  CartOutput form = CartOutput::kRom;
+  if (file.form == CartForm::kPicture) {
+    form = CartOutput::kPicture;
+    options.picture = file.picture.get();
+  } else if (file.form == CartForm::kPlayer) {
+    form = CartOutput::kPlayer;
+    options.player_script = file.script_path;
+  } else {
+    options.rom_trailer = file.has_trailer;
+  }
+  return WriteCartFile(edited, form, path, options, failure);
 }
 
 WriteResult SaveCartPictureFile(const RgbaImage& picture, const std::string& path) {

@@ -1,7 +1,8 @@
 // Writing a cartridge out in one of its forms, beside the reader that reads them all:
 // the .p8 text of a ROM, its code as .lua, a cartridge picture (the template with titles
 // and label, or a picture edited in place), the raw ROM, and a player's script holding
-// it. Every file goes through the atomic writer.
+// it; and a cartridge file written back in its own form once its ROM is edited. Every file goes
+// through the atomic writer.
 //
 // Nothing here prints. A failure is false, with a CartWriteFailure that says what went
 // wrong, for the caller to word.
@@ -9,6 +10,7 @@
 #define BRASSWICK_FORMS_CART_WRITER_H_
 
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -64,6 +66,16 @@ struct CartWriteFailure {
 // (nothing written then, and an existing file untouched but as `saved` says).
 bool WriteCartFile(const RomCartridge& cartridge, CartOutput form, const std::string& path,
                    const CartWriteOptions& options, CartWriteFailure* failure);
+
+// The cartridge file ReadCartFile read, its ROM edited, written back in its own form to
+// path: a .p8's "gfx" and "map" sections rewritten where their bytes changed (created in
+// the console's order when missing; every other line as it was), a picture's pixels
+// re-encoded, a ROM with its 32 bytes after it when it had them (their hash refreshed),
+// a player's script with its list's first cart holding the edit. memory is the payload
+// as read (a .p8's as P8DataToRom gives it), before a copy of it as read. False with
+// *failure set otherwise, as WriteCartFile.
+bool WriteEditedCartFile(CartFile& file, std::span<uint8_t> memory, std::span<const uint8_t> before,
+                         const std::string& path, CartWriteFailure* failure);
 
 // Saves a cartridge picture as a 32-bit RGBA PNG whatever the path's ending, for any
 // other format would lose the game its pixels carry.
