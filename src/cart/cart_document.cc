@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "cart/cart_memory.h"
 #include "runtime/platform/file_system.h"
 
 namespace brasswick {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 
+#include "cart/cart_memory.h"
 #include "runtime/platform/file_system.h"
 
 namespace brasswick {

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <span>
 
+#include "runtime/platform/file_access.h"
+
 namespace brasswick {
 
 // The ROM and what follows it.
@@ -68,6 +70,13 @@ inline constexpr int kLabelSide = 128;
 inline constexpr int kLabelPixelCount = kLabelSide * kLabelSide;
 inline constexpr int kLabelColorCount = 32;
 inline constexpr int64_t kLabelByteCount = kLabelPixelCount / 2;
+
+// Bounds on reading a cartridge's files, each the largest legitimate file of its kind
+// with room to spare: a .p8 text cartridge (about 1 MiB with the largest code), a
+// .p8.png or a raw ROM; a player page with its embedded pictures, its script, or a file
+// of head content.
+inline constexpr uint64_t kMaxCartFileSize = 16 * kMiB;
+inline constexpr uint64_t kMaxPageFileSize = 64 * kMiB;
 
 static_assert(kCodeAreaStart + kCodeAreaSize == kCartRomSize);
 static_assert(kSfxStart + kSfxCount * kSfxSize == kCodeAreaStart);

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "cart/cart_memory.h"
 #include "cart/player_script.h"
 #include "cart/text_file.h"
 #include "runtime/platform/file_system.h"

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "cart/cart_memory.h"
 #include "runtime/platform/file_system.h"
 #include "runtime/text/text_codes.h"
 #include "runtime/text/text_search.h"

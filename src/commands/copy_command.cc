@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cart/cart_document.h"
+#include "cart/cart_memory.h"
 #include "cli/cli_api.h"
 #include "commands/cartridge_input.h"
 #include "commands/command_arg_names.h"

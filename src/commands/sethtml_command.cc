@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cart/cart_memory.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
 #include "color/color_text.h"

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "cart/cart_code.h"
+#include "cart/cart_memory.h"
 #include "cart/code_compressor.h"
 #include "cart/text_file.h"
 #include "color/label_colors.h"

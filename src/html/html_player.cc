@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cart/cart_image.h"
+#include "cart/cart_memory.h"
 #include "cart/cart_reader.h"
 #include "cart/text_file.h"
 #include "html/base64.h"

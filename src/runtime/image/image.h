@@ -20,6 +20,9 @@ namespace brasswick {
 
 // Width and height above this are refused before any pixel memory is allocated.
 inline constexpr int kMaxImageSide = 32767;
+// A PNG, JPEG or BMP file to be decoded (at most kMaxImageSide pixels a side) is read
+// whole only up to this size.
+inline constexpr uint64_t kMaxPictureFileSize = 64 * kMiB;
 
 enum class ImageFormat { kPng, kJpeg, kBmp, kJpeg2000 };
 enum class ResizeMode { kRaw, kSmooth };

@@ -18,16 +18,10 @@ namespace brasswick {
 inline constexpr int64_t kPathMissing = -1;
 inline constexpr int64_t kPathIsDirectory = -2;
 
-// Bounds on whole-file reads, each the largest legitimate input of its kind with room
-// to spare, so that a wrong file is refused before it costs memory and time.
 inline constexpr uint64_t kMiB = uint64_t{1} << 20;
-// A .p8 text cartridge (about 1 MiB with the largest code), a .p8.png or a raw ROM.
-inline constexpr uint64_t kMaxCartFileSize = 16 * kMiB;
-// A player page with its embedded pictures, its script, or a file of head content.
-inline constexpr uint64_t kMaxPageFileSize = 64 * kMiB;
-// A PNG, JPEG or BMP picture to be decoded (at most kMaxImageSide pixels a side).
-inline constexpr uint64_t kMaxPictureFileSize = 64 * kMiB;
-// Any other whole-file read.
+// The bound on a whole-file read when its caller names none; the rooms that know a
+// file's kind name tighter ones (the largest legitimate file of the kind, with room to
+// spare), so that a wrong file is refused before it costs memory and time.
 inline constexpr uint64_t kMaxReadSize = 256 * kMiB;
 
 // Every member does what the system does; a test overrides the ones it makes fail.

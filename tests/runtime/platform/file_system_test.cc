@@ -72,14 +72,15 @@ TEST(FileSystem, ReadWholeFileRefusesWhatIsNotABoundedRegularFile) {
 
   // The size a regular file states is checked before anything is allocated: a sparse file
   // one byte over the bound costs nothing to refuse, one at the bound is read.
+  constexpr uint64_t kBound = 16 * kMiB;
   const std::string sparse = dir.File("sparse");
   WriteTestFile(sparse, "");
-  ASSERT_EQ(truncate(sparse.c_str(), static_cast<off_t>(kMaxCartFileSize + 1)), 0);
-  EXPECT_FALSE(ReadWholeFile(sparse, kMaxCartFileSize).has_value());
-  ASSERT_EQ(truncate(sparse.c_str(), static_cast<off_t>(kMaxCartFileSize)), 0);
-  std::optional<std::string> at_bound = ReadWholeFile(sparse, kMaxCartFileSize);
+  ASSERT_EQ(truncate(sparse.c_str(), static_cast<off_t>(kBound + 1)), 0);
+  EXPECT_FALSE(ReadWholeFile(sparse, kBound).has_value());
+  ASSERT_EQ(truncate(sparse.c_str(), static_cast<off_t>(kBound)), 0);
+  std::optional<std::string> at_bound = ReadWholeFile(sparse, kBound);
   ASSERT_TRUE(at_bound.has_value());
-  EXPECT_EQ(at_bound->size(), kMaxCartFileSize);
+  EXPECT_EQ(at_bound->size(), kBound);
 
   // A file that states no size (as the kernel's own files do) is bounded while it is read.
   const std::string stated_nothing = "/proc/self/status";
