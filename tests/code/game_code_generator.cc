@@ -390,7 +390,7 @@ class GameGenerator {
       case 0:
         return "--[[ " + std::string(text) + " ]]\n";
       case 1:
-        return "--[[\n  " + std::string(text) + "\n]]\n";
+        return "--[[\n" + std::string(text) + "\n]]\n";
       default:
         return "--------------------\n-- " + std::string(text) + "\n";
     }
