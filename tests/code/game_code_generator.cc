@@ -781,7 +781,9 @@ function update_`foes`()
     `e`.`cool` = PERIOD
   end
 )"};
-    std::string behaviour = kBehaviours[Below(std::size(kBehaviours))];
+    size_t pick = Below(std::size(kBehaviours));
+    if (pick == std::size(kBehaviours) - 1 && !has_shots_) pick = 0;  // shooting needs `fire`
+    std::string behaviour = kBehaviours[pick];
     auto set = [&](std::string_view word, const std::string& value) {
       for (size_t at; (at = behaviour.find(word)) != std::string::npos;) {
         behaviour.replace(at, word.size(), value);
@@ -790,7 +792,6 @@ function update_`foes`()
     set("SPEED", Fraction());
     set("PERIOD", Number(20, 90));
     set("RANGE", Number(4, 24));
-    if (behaviour.find("fire(") != std::string::npos) uses_fire_ = true;
     const std::string fields = "x = `px`, y = `py`, `home` = `py`, `vx` = " + Fraction() +
                                ", `vy` = 0,\n    `w` = 8, `h` = 8, `hp` = " + Number(1, 5) +
                                ", `spr` = " + Number(16, 63) +
@@ -921,6 +922,7 @@ end
   }
 
   Piece Shots() {
+    has_shots_ = true;
     Piece piece;
     piece.top = Render(R"(
 function fire(`px`, `py`, `ang`, speed_value, from_hero)
@@ -1126,6 +1128,8 @@ function draw_`talk`(line_number)
 end
 )",
                        0);
+    piece.init = Render("  `talk`_shown = 1\n", 0);
+    piece.draw = Render("  draw_`talk`(`talk`_shown)\n", 0);
     return piece;
   }
 
@@ -1152,7 +1156,7 @@ end
   bool topdown_ = false;
   bool has_levels_ = false;
   bool has_dialogue_ = false;
-  bool uses_fire_ = false;
+  bool has_shots_ = false;
 };
 
 }  // namespace
