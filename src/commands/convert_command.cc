@@ -213,17 +213,6 @@ int ConvertRT() {
     RecordFailure(kNotACartridge, "Failed to read a cartridge from:\n" + input_path);
     return 0;
   }
-  // Neither the input's files, the files its code includes, nor the label picture may be
-  // written over; a player destination is checked against them once its script is known.
-  std::vector<std::string> read_paths = file->read_paths;
-  if (file->form == CartForm::kText && has_output) {
-    const std::vector<std::string> included = IncludedFiles(*file->document, input_path);
-    read_paths.insert(read_paths.end(), included.begin(), included.end());
-  }
-  if (IsArgSet(arg::kLabel)) read_paths.push_back(ResolvePath(GetArgValue(arg::kLabel), ""));
-  if (has_output && kind != OutputKind::kPlayer && !CheckOutputIsNotRead(read_paths, output_path)) {
-    return 0;
-  }
   const bool text_input = file->form == CartForm::kText;
   // A .p8 stays text for the text forms: only the others need its ROM.
   const bool text_output = kind == OutputKind::kText || kind == OutputKind::kLua;
@@ -231,9 +220,23 @@ int ConvertRT() {
   // A .p8 whose ROM is made is compressed once: the count takes the size of the stream
   // written. Made first, and counted before any failure to make it is told, so that code
   // too big to write is still counted, its warnings placed in the files it came from.
+  // Putting its includes in tells which files it reads.
   FormFailure failure;
   std::optional<RomCartridge> cartridge;
-  if (text_input && rom_output) cartridge = RomOfText(*file->document, input_path, &failure);
+  std::vector<std::string> included;
+  if (text_input && rom_output) {
+    cartridge = RomOfText(*file->document, input_path, &failure, &included);
+  } else if (text_input && has_output) {
+    included = IncludedFiles(*file->document, input_path);
+  }
+  // Neither the input's files, the files its code includes, nor the label picture may be
+  // written over; a player destination is checked against them once its script is known.
+  std::vector<std::string> read_paths = file->read_paths;
+  read_paths.insert(read_paths.end(), included.begin(), included.end());
+  if (IsArgSet(arg::kLabel)) read_paths.push_back(ResolvePath(GetArgValue(arg::kLabel), ""));
+  if (has_output && kind != OutputKind::kPlayer && !CheckOutputIsNotRead(read_paths, output_path)) {
+    return 0;
+  }
   if (count && text_input) {
     std::optional<CodeFigures> figures =
         CountP8Code(*file->document, input_path, kMaxCodeLength,

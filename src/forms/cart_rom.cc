@@ -11,6 +11,7 @@
 
 #include "cart/cart_code.h"
 #include "cart/cart_memory.h"
+#include "cart/cart_trailer.h"
 #include "cart/code_compressor.h"
 #include "cart/text_file.h"
 #include "color/label_colors.h"
@@ -229,12 +230,14 @@ std::vector<std::string> IncludedFiles(const CartDocument& document, const std::
 
 std::optional<std::string> P8Code(const CartDocument& document, const std::string& path,
                                   FormFailure* failure, std::vector<CodeSpan>* spans,
-                                  size_t max_length) {
+                                  size_t max_length, std::vector<std::string>* included) {
   const std::string own = P8CodeText(document);
   std::string text;
   FormFailure expanding;
   IncludeExpander expander(path, true, &expanding);
-  if (!expander.Append(own, CodeFirstLine(document), text)) {
+  const bool expanded = expander.Append(own, CodeFirstLine(document), text);
+  if (included != nullptr) *included = expander.files();
+  if (!expanded) {
     SetFailure(failure, std::move(expanding));
     return std::nullopt;
   }
@@ -265,28 +268,47 @@ std::optional<std::string> P8Code(const CartDocument& document, const std::strin
   return code;
 }
 
-std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::string& path,
-                                      FormFailure* failure) {
-  std::optional<std::string> code = P8Code(document, path, failure);
-  if (!code) return std::nullopt;
-  // P8Code keeps the code within kMaxCodeLength, so there is always a stream.
-  const std::string stream = *CompressCode(*code);
-  CartPayload payload = P8DataToRom(document);
-  if (stream.size() > kCodeAreaSize) {
-    SetFailure(failure, {FormProblem::kCodeTooBig, path, stream.size(), kCodeAreaSize, ""});
-    return std::nullopt;
+bool PutRomCode(RomCartridge& cartridge, std::string code, const std::string& path,
+                FormFailure* failure) {
+  std::optional<std::string> stream = CompressCode(code);
+  if (!stream) {
+    SetFailure(failure, {FormProblem::kCodeTooLong, path, code.size(), kMaxCodeLength, ""});
+    return false;
   }
-  std::copy(stream.begin(), stream.end(), payload.begin() + kCodeAreaStart);
+  if (stream->size() > kCodeAreaSize) {
+    SetFailure(failure, {FormProblem::kCodeTooBig, path, stream->size(), kCodeAreaSize, ""});
+    return false;
+  }
+  cartridge.payload.resize(kCartPayloadSize, 0);
+  const auto area = cartridge.payload.begin() + kCodeAreaStart;
+  std::fill(area, area + kCodeAreaSize, 0);
+  std::copy(stream->begin(), stream->end(), area);
+  RefreshTrailerHash(std::span<const uint8_t>(cartridge.payload.data(), kCartRomSize),
+                     std::span<uint8_t>(cartridge.payload.data() + kCartRomSize, kCartTrailerSize));
+  cartridge.code = std::move(code);
+  cartridge.stream_size = stream->size();
+  return true;
+}
+
+std::optional<RomCartridge> RomOfCode(const CartDocument& document, const std::string& path,
+                                      std::string code, FormFailure* failure) {
   RomCartridge cartridge;
   cartridge.version = P8Version(document);
-  const std::array<uint8_t, kCartTrailerSize> trailer =
-      MakeTrailer(std::span<const uint8_t>(payload.data(), kCartRomSize), cartridge.version);
-  std::copy(trailer.begin(), trailer.end(), payload.begin() + kCartRomSize);
-  cartridge.payload = std::move(payload);
-  cartridge.code = std::move(*code);
+  cartridge.payload = P8DataToRom(document);
+  const std::array<uint8_t, kCartTrailerSize> trailer = MakeTrailer(
+      std::span<const uint8_t>(cartridge.payload.data(), kCartRomSize), cartridge.version);
+  std::copy(trailer.begin(), trailer.end(), cartridge.payload.begin() + kCartRomSize);
+  if (!PutRomCode(cartridge, std::move(code), path, failure)) return std::nullopt;
   cartridge.label = ReadLabelPixels(document);
-  cartridge.stream_size = stream.size();
   return cartridge;
+}
+
+std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::string& path,
+                                      FormFailure* failure, std::vector<std::string>* included) {
+  std::optional<std::string> code =
+      P8Code(document, path, failure, nullptr, kMaxCodeLength, included);
+  if (!code) return std::nullopt;
+  return RomOfCode(document, path, std::move(*code), failure);
 }
 
 std::optional<RomCartridge> RomOfFile(CartFile& file, const std::string& path, bool with_label,

@@ -80,16 +80,33 @@ struct CodeSpan {
 // text). None, with *failure set, for an include that fails, a character with no byte,
 // or code longer than max_length. When spans is given, it receives where each stretch
 // of the code came from, in code order (the .p8's own lines counted from its first
-// line, a .p8 included from its "lua" section's).
+// line, a .p8 included from its "lua" section's). When included is given, it receives
+// every file the code includes that was met, as IncludedFiles gives them, also when the
+// expansion fails.
 std::optional<std::string> P8Code(const CartDocument& document, const std::string& path,
                                   FormFailure* failure, std::vector<CodeSpan>* spans = nullptr,
-                                  size_t max_length = kMaxCodeLength);
+                                  size_t max_length = kMaxCodeLength,
+                                  std::vector<std::string>* included = nullptr);
 
-// The ROM cartridge the .p8 at path makes: its data sections, its code compressed (the
-// smaller of the compressor's streams), a trailer of its version and hash, its label
-// section. None, with *failure set, as P8Code, or kCodeTooBig.
+// Puts code (one byte a character) into the cartridge: compressed (the smaller of the
+// compressor's streams) into its code area, the rest of the area zero, the trailer's
+// hash refreshed, cartridge.code and stream_size set. False, with *failure set and the
+// cartridge unchanged, for code longer than kMaxCodeLength (kCodeTooLong) or a stream
+// larger than the area (kCodeTooBig); path is the file named in the failure.
+bool PutRomCode(RomCartridge& cartridge, std::string code, const std::string& path,
+                FormFailure* failure);
+
+// The ROM cartridge the .p8 at path makes with the code given (as P8Code gives it, or
+// minified): its data sections, the code put in by PutRomCode, a trailer of its version,
+// its label section. None, with *failure set, as PutRomCode.
+std::optional<RomCartridge> RomOfCode(const CartDocument& document, const std::string& path,
+                                      std::string code, FormFailure* failure);
+
+// RomOfCode with the .p8's own code, P8Code's (included as P8Code fills it). None, with
+// *failure set, as P8Code or PutRomCode.
 std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::string& path,
-                                      FormFailure* failure);
+                                      FormFailure* failure,
+                                      std::vector<std::string>* included = nullptr);
 
 // The ROM cartridge a picture, player or raw ROM carries (file.payload is taken over),
 // with the label it shows (CartFileLabel) when with_label. A ROM without its 32 bytes
