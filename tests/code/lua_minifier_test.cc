@@ -111,9 +111,11 @@ TEST(LuaMinifier, ShortensNumbersOnlyWhereTheValueIsExact) {
       {"0x8000", "0x8000"},  // negative: no decimal form without a `-`
       {"0xffff", "0xffff"},
       {"0x.0001", "0x.0001"},
-      {"0.1", "0.1"},        // not a whole number of 65536ths: readers round it
-      {"0.3333", "0.3333"},  // likewise
-      {"32768", "32768"},    // wraps: readers differ
+      {"0.1", "0.1"},                // not a whole number of 65536ths: readers round it
+      {"0.3333", "0.3333"},          // likewise
+      {"0.33333333", "0.33333333"},  // even where the hexadecimal would be shorter
+      {"32768", "32768"},            // wraps: readers differ
+      {"1000000", "1000000"},        // likewise, though 16960 would be shorter
       {"65535.99", "65535.99"},
       {"3.", "3"},
       {"12", "12"},
@@ -173,6 +175,8 @@ TEST(LuaMinifier, RenamedLocalsBindAsBefore) {
   // The renaming happened: no long local name is left.
   const Minified m = Minify(cases[0], MinifyLevel::kLocals);
   EXPECT_EQ(m.result.code.find("value"), std::string::npos) << m.result.code;
+  const Minified env = Minify(cases[11], MinifyLevel::kLocals);
+  EXPECT_EQ(env.result.code.find("local _ENV="), 0u) << env.result.code;
   const Minified method = Minify(cases[8], MinifyLevel::kLocals);
   EXPECT_NE(method.result.code.find("self.x"), std::string::npos) << method.result.code;
   EXPECT_EQ(method.result.code.find("height"), std::string::npos) << method.result.code;
@@ -189,12 +193,18 @@ TEST(LuaMinifier, ReusesTheSameShortNamesAcrossFunctions) {
   const Minified global = Minify("function f(alpha) return alpha + a end", MinifyLevel::kLocals);
   ASSERT_EQ(global.error, "");
   EXPECT_EQ(global.result.code, "function f(b)return b+a end");
+  // A local's own initializer reads the global it would shadow: `local a=a+1` is fine.
+  const Minified own =
+      Minify("function f() local alpha = a + 1 return alpha end", MinifyLevel::kLocals);
+  ASSERT_EQ(own.error, "");
+  EXPECT_EQ(own.result.code, "function f()local a=a+1 return a end");
   // A name is never made longer: with every one-letter name taken, a one-letter local
   // keeps its own.
   std::string code = "function f(\xa0)";
   for (char c = 'a'; c <= 'z'; ++c) code += std::string(" ") + c + "=1";
   for (char c = 'A'; c <= 'Z'; ++c) code += std::string(" ") + c + "=1";
-  code += " _=1 return \xa0 end";
+  // (Another local there still gains enough that the renaming level is the one chosen.)
+  code += " _=1 local longer_name=1 return \xa0+longer_name end";
   const Minified crowded = Minify(code, MinifyLevel::kLocals);
   ASSERT_EQ(crowded.error, "");
   EXPECT_NE(crowded.result.code.find("function f(\xa0)"), std::string::npos);
@@ -232,6 +242,7 @@ TEST(LuaMinifier, KeepsEveryGlobalOrFieldThatCanBeReachedByName) {
       {"f = obj[kind .. \"_max\"] obj.hp_max = 1", "hp_max",
        "a string joined at line 1 could spell it"},
       {"f = obj[kind .. \"_max\"] obj.max_hp = 1", "max_hp", ""},
+      {"f = obj[kind .. \"hp\"] obj.hp_max = 1", "hp_max", ""},
       {"f = obj[a .. \"hp\" .. b] obj.max_hp_up = 1", "max_hp_up",
        "a string joined at line 1 could spell it"},
       {"key = \"x\" key ..= \"pos\" obj.xpos = 1", "xpos",
