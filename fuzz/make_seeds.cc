@@ -169,12 +169,28 @@ void LuaSeeds() {
         "function _update()\n if (btn(\x8b)) px-=1\n if (btn(\x91)) px+=1 else px=mid(0,px,120)\n"
         " for e in all(enemies) do e.x+=e.dx end\nend\n"
         "function _draw()\n cls() spr(1,px,py) ?\"score \"..score,0,0,7\nend\n");
-  Write("lua_reader", "dialect.lua",
-        "local a,b=0x1f.8,0b101.1 a>>>=1 b<<>=2 a^^=b a..=\"\\z  x\\65\\x4a\\*\"\n"
-        "while (a>0) a\\=2\nx=@a+%b+$c ~~a y=a!=b and [==[\nlong]]]==] or 'q'\n"
-        "::top:: repeat local n=n or 1 until n>3 goto done ::done::\n"
-        "local o={} function o:m(...) return self,... end // slashes\n--[[ long\n]]\n");
+  for (const char* target : {"lua_reader", "lua_minify"}) {
+    Write(target, "dialect.lua",
+          "local a,b=0x1f.8,0b101.1 a>>>=1 b<<>=2 a^^=b a..=\"\\z  x\\65\\x4a\\*\"\n"
+          "while (a>0) a\\=2\nx=@a+%b+$c ~~a y=a!=b and [==[\nlong]]]==] or 'q'\n"
+          "::top:: repeat local n=n or 1 until n>3 goto done ::done::\n"
+          "local o={} function o:m(...) return self,... end // slashes\n--[[ long\n]]\n");
+  }
   Write("lua_reader", "broken.lua", "if (a then\n x=\"open\n--[==[ never closed");
+
+  // Names the minifier must keep or may rename: fields reached by strings, `_ENV`,
+  // metatables, labels, shadowing, methods.
+  Write("lua_minify", "game.lua",
+        "player={x=64,y=64,speed=2}\nlocal axes=split(\"x,y\")\n"
+        "function _update()\n for a in all(axes) do player[a]=mid(0,player[a],120) end\n"
+        " if (btn(\x8b)) player.x-=player.speed\n local h=obj[\"on_\"..ev] obj.on_hit=1\nend\n"
+        "function _draw() cls() ?\"hp \"..player.hp,0,0\nend\n");
+  Write("lua_minify", "scopes.lua",
+        "local v=1 do local v=v+1 print(v) end\nlocal o={} function o:m(s) return self.k+s end\n"
+        "setmetatable(o,{__index=function(t,k) return k end})\n"
+        "for i=1,3 do local c=i fs[i]=function() return c end end\n"
+        "::top:: repeat local n=(n or 0)+1 until n>3 if (n) goto top\n"
+        "local _ENV={print=print} x=0x0010+1.0+0x.8+0b11");
 }
 
 void TextSeeds() {
