@@ -305,6 +305,9 @@ const std::vector<ExitStatus>& ExitStatuses() {
       {{kCodePastLimit},
        "count: the code passes a limit of the console (8192 tokens, 65535 characters or "
        "15616 compressed bytes); the figures are still printed."},
+      {{kCodeSyntaxError},
+       "convert --minify: the code does not parse; the message gives the file, line and "
+       "column. Nothing is written."},
   };
   return statuses;
 }

@@ -11,15 +11,17 @@
 
 namespace brasswick {
 
-bool IsArgSet(std::string_view name) {
+bool IsArgSet(std::string_view name) { return ArgTimesGiven(name) > 0; }
+
+int64_t ArgTimesGiven(std::string_view name) {
   const CliState& state = Cli();
-  if (state.invocation.selected == nullptr) return false;
+  if (state.invocation.selected == nullptr) return 0;
   CliArg* arg = nullptr;
   if (FindArgs(name, state.config.allow_partial_switches, *state.invocation.selected, true, false,
                &arg) != 1) {
-    return false;
+    return 0;
   }
-  return arg->count > 0;
+  return arg->count;
 }
 
 namespace {

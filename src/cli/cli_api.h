@@ -38,6 +38,8 @@ const std::string& CliDefaultCommandline();
 // default or false. `spec` is a name as the user writes it ("--cells", "p8File"),
 // optionally followed by "." and a value name ("cells.CW").
 bool IsArgSet(std::string_view name);
+// How many times the argument was given (a repeated flag counts each time); 0 when not.
+int64_t ArgTimesGiven(std::string_view name);
 std::string GetArgValue(std::string_view spec, int64_t index = 0,
                         std::string_view default_value = "");
 int64_t GetArgInt(std::string_view spec, int64_t index, int64_t default_value);

@@ -57,6 +57,11 @@ inline constexpr std::string_view kCart = "cart";
 inline constexpr std::string_view kPicture = "picture";
 inline constexpr std::string_view kAt = "at";
 inline constexpr std::string_view kAddSprites = "addSprites";
+inline constexpr std::string_view kMinify = "minify";
+// A flag of its own, so that "--minify=locals" reads as the one word makers type.
+inline constexpr std::string_view kMinifyLocals = "minify=locals";
+inline constexpr std::string_view kKeep = "keep";
+inline constexpr std::string_view kVerbose = "verbose";
 
 }  // namespace arg
 
@@ -87,8 +92,9 @@ inline constexpr std::string_view kSetHtmlArgNames[] = {
     arg::kOButton,         arg::kStartButton, arg::kNoUp,  arg::kNoDown,  arg::kNoLeft,
     arg::kNoRight,         arg::kNoDpad,      arg::kNoX,   arg::kNoO,     arg::kNoStart};
 
-inline constexpr std::string_view kConvertArgNames[] = {arg::kInput, arg::kOutput,   arg::kLabel,
-                                                        arg::kTitle, arg::kSubtitle, arg::kCount};
+inline constexpr std::string_view kConvertArgNames[] = {
+    arg::kInput, arg::kOutput, arg::kLabel,        arg::kTitle, arg::kSubtitle,
+    arg::kCount, arg::kMinify, arg::kMinifyLocals, arg::kKeep,  arg::kVerbose};
 inline constexpr std::string_view kCountArgNames[] = {arg::kCart};
 
 inline constexpr std::string_view kSetSheetArgNames[] = {

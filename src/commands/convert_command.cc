@@ -4,6 +4,7 @@
 // compressed. Every other input carries the ROM, whose code is decoded to text for the
 // text forms and whose bytes are moved whole into the others.
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,11 +14,13 @@
 #include "cart/cart_document.h"
 #include "cart/cart_layout.h"
 #include "cart/cart_reader.h"
+#include "cart/code_chars.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
 #include "color/label_colors.h"
 #include "commands/cartridge_input.h"
 #include "commands/code_count.h"
+#include "commands/code_minify.h"
 #include "commands/command_arg_names.h"
 #include "commands/command_procedures.h"
 #include "commands/failure_codes.h"
@@ -68,6 +71,19 @@ bool SaveText(const std::string& path, std::string_view bytes) {
   return false;
 }
 
+// The .p8's code section holding text instead, its includes already put in.
+void ReplaceCodeSection(CartDocument& document, std::string_view text) {
+  CartSection* section = FindSection(document, "lua", true);
+  if (section == nullptr) return;
+  section->lines.clear();
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    section->lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
 // A .p8 kept as it is (every section, unknown ones included), or its code section.
 bool WriteText(const CartDocument& document, OutputKind kind, const std::string& output_path) {
   if (kind == OutputKind::kText) {
@@ -82,10 +98,11 @@ bool WriteText(const CartDocument& document, OutputKind kind, const std::string&
 }
 
 // The ROM cartridge written in the output's form: a picture from the template, with the
-// --label picture and the titles given, or the code's; a player's script found from
+// --label picture and the titles given, or code_titles, or the code's; a player's script found from
 // the destination page or script, which must not be one of the files read.
 bool WriteCartridge(const RomCartridge& cartridge, OutputKind kind, const std::string& input_path,
-                    const std::string& output_path, const std::vector<std::string>& read_paths) {
+                    const std::string& output_path, const std::vector<std::string>& read_paths,
+                    const std::optional<std::pair<std::string, std::string>>& code_titles) {
   CartWriteOptions options;
   ImagePtr label;
   CartOutput form = CartOutput::kText;
@@ -110,6 +127,8 @@ bool WriteCartridge(const RomCartridge& cartridge, OutputKind kind, const std::s
       // with the other's source.
       if (IsArgSet(arg::kTitle) || IsArgSet(arg::kSubtitle)) {
         options.titles = {GetArgValue(arg::kTitle), GetArgValue(arg::kSubtitle)};
+      } else {
+        options.titles = code_titles;
       }
       break;
     case OutputKind::kRom:
@@ -217,14 +236,23 @@ int ConvertRT() {
   // A .p8 stays text for the text forms: only the others need its ROM.
   const bool text_output = kind == OutputKind::kText || kind == OutputKind::kLua;
   const bool rom_output = has_output && !text_output;
+  const bool minify = MinifyAsked();
   // A .p8 whose ROM is made is compressed once: the count takes the size of the stream
   // written. Made first, and counted before any failure to make it is told, so that code
   // too big to write is still counted, its warnings placed in the files it came from.
-  // Putting its includes in tells which files it reads.
+  // Putting its includes in tells which files it reads. Code to minify is put together
+  // whatever its length, for minifying may make it fit.
   FormFailure failure;
   std::optional<RomCartridge> cartridge;
+  std::optional<std::string> code;
+  std::vector<CodeSpan> spans;
   std::vector<std::string> included;
-  if (text_input && rom_output) {
+  // A minified picture keeps the titles the code's comments gave it.
+  std::optional<std::pair<std::string, std::string>> code_titles;
+  if (text_input && minify) {
+    code = P8Code(*file->document, input_path, &failure, &spans, std::numeric_limits<size_t>::max(),
+                  &included);
+  } else if (text_input && rom_output) {
     cartridge = RomOfText(*file->document, input_path, &failure, &included);
   } else if (text_input && has_output) {
     included = IncludedFiles(*file->document, input_path);
@@ -237,7 +265,18 @@ int ConvertRT() {
   if (has_output && kind != OutputKind::kPlayer && !CheckOutputIsNotRead(read_paths, output_path)) {
     return 0;
   }
-  if (count && text_input) {
+  if (text_input && minify) {
+    if (!code) {
+      RecordFormFailure(failure);
+      return 0;
+    }
+    const SourceMap map = SourceMapOfSpans(spans);
+    if (count) PrintCount(CountCode(*code, std::nullopt, map), input_path);
+    code_titles = TitlesOfCode(*code);
+    code = MinifyCartCode(*code, map);
+    if (!code) return 0;
+    if (rom_output) cartridge = RomOfCode(*file->document, input_path, std::move(*code), &failure);
+  } else if (count && text_input) {
     std::optional<CodeFigures> figures =
         CountP8Code(*file->document, input_path, kMaxCodeLength,
                     cartridge ? cartridge->stream_size : std::nullopt);
@@ -253,6 +292,7 @@ int ConvertRT() {
       RecordFailure(kSetLabelOrTitleFailed, "Failed to set p8 label:\n" + output_path);
       return 0;
     }
+    if (code) ReplaceCodeSection(*file->document, CodeBytesToText(*code));
     if (!WriteText(*file->document, kind, output_path)) return 0;
   } else {
     PrintVerbose("Converting...");
@@ -264,10 +304,25 @@ int ConvertRT() {
     if (count && !text_input) {
       PrintCount(CountRomCode(*cartridge, input_path, true), input_path);
     }
+    if (minify && !text_input) {
+      SourceMap map;
+      map.segments.push_back({0, input_path, 1, 0});
+      code_titles = TitlesOfCode(cartridge->code);
+      code = MinifyCartCode(cartridge->code, map);
+      if (!code) return 0;
+      if (!rom_output) {
+        cartridge->code = std::move(*code);
+      } else if (!PutRomCode(*cartridge, std::move(*code), input_path, &failure)) {
+        RecordFormFailure(failure);
+        return 0;
+      }
+    }
     if (!has_output) return 0;
     // A picture output loads the label picture itself, keeping its colours for the window.
     if (kind == OutputKind::kText && !TakeLabelSwitch(cartridge->label)) return 0;
-    if (!WriteCartridge(*cartridge, kind, input_path, output_path, read_paths)) return 0;
+    if (!WriteCartridge(*cartridge, kind, input_path, output_path, read_paths, code_titles)) {
+      return 0;
+    }
   }
   PrintVerbose("Converted: " + output_path);
   RunFinishingActions(output_path, "Opening converted file...", "Locating converted file...");

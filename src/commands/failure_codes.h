@@ -50,6 +50,7 @@ inline constexpr int64_t kNoRoomForSprites = 165;
 inline constexpr int64_t kMapOverSprites = 166;
 inline constexpr int64_t kIncludesTooMany = 167;
 inline constexpr int64_t kCodePastLimit = 168;
+inline constexpr int64_t kCodeSyntaxError = 169;
 
 // "Failed to load p8 file:" with the path on the next line (code 129).
 inline std::string LoadP8FailedMessage(const std::string& path) {
