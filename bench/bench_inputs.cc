@@ -15,6 +15,10 @@
 //   count.p8       art's cartridge with 65 000 bytes of code within all three limits:
 //                  functions, then the rooms of its levels as strings, as a full game
 //                  holds its data to spare tokens;
+//   game.p8        art's cartridge with the code of a game as its maker wrote it (long
+//                  names, comments, indentation) and the design notes kept in a long
+//                  comment at its end: past the character and compressed limits until
+//                  it is minified;
 //   photo.png, photo.jpg, photo8.png
 //                  a 2048 x 2048 photographic-looking picture (smooth light plus grain)
 //                  as RGB PNG, JPEG at quality 90, and a palette PNG of 256 colours.
@@ -35,6 +39,7 @@
 // jpeglib.h uses size_t and FILE without declaring them, so it comes after <cstdio>.
 #include <jpeglib.h>
 
+#include "code/game_code_generator.h"
 #include "e2e/cart_builder.h"
 #include "e2e/cart_picture.h"
 #include "e2e/player_fixture.h"
@@ -170,6 +175,29 @@ std::string FullGameCode(uint32_t seed) {
     lua += line;
   }
   return lua;
+}
+
+// A generated game of 48 000 characters, then design notes of about 30 000 characters in
+// a block comment: sentences of words drawn from a game maker's vocabulary.
+std::string UnfitGameCode(uint32_t seed) {
+  std::string lua = brasswick::testing::GenerateGameCode(seed, 48000);
+  static const char* const kWords[] = {
+      "the",    "player",  "jumps",   "when",     "enemy",  "spawns", "level",  "should",
+      "feel",   "faster",  "after",   "boss",     "fight",  "maybe",  "add",    "coyote",
+      "time",   "frames",  "tiles",   "map",      "room",   "door",   "key",    "sound",
+      "music",  "title",   "screen",  "particles", "shake", "camera", "score",  "lives",
+      "retry",  "checkpoint", "idea",  "todo",     "fix",    "bug",    "slow",   "tokens",
+      "palette", "sprite",  "draw",   "order",    "dash",   "wall",   "slide",  "spikes"};
+  std::mt19937 random(seed);
+  std::string notes = "\n--[[ design notes\n";
+  while (notes.size() < 30000) {
+    const int words = 6 + static_cast<int>(random() % 10);
+    for (int w = 0; w < words; ++w) {
+      notes += kWords[random() % (sizeof kWords / sizeof *kWords)];
+      notes += w + 1 < words ? " " : ".\n";
+    }
+  }
+  return lua + notes + "]]\n";
 }
 
 CartExtras RandomExtras(uint32_t seed) {
@@ -493,6 +521,9 @@ int main(int argc, char** argv) {
   CartExtras count_extras = art_extras;
   count_extras.lua = FullGameCode(11);
 
+  CartExtras game_extras = art_extras;
+  game_extras.lua = UnfitGameCode(4);
+
   const brasswick::testing::PlayerFixture player = brasswick::testing::MakePlayerFixture(folder);
   std::remove(path("palette_icon.png").c_str());  // the fixture's scratch file
   const Photo photo = MakePhoto();
@@ -511,6 +542,7 @@ int main(int argc, char** argv) {
       {"full.js", WriteText(path("full.js"), PlayerScript(full_memory))},
       {"big.p8", WriteText(path("big.p8"), P8Text(art, big_extras))},
       {"count.p8", WriteText(path("count.p8"), P8Text(art, count_extras))},
+      {"game.p8", WriteText(path("game.p8"), P8Text(art, game_extras))},
       {"photo.png", WritePhotoPng(path("photo.png"), photo)},
       {"photo8.png", WritePalettePhotoPng(path("photo8.png"), photo)},
       {"photo.jpg", WritePhotoJpeg(path("photo.jpg"), photo)},
