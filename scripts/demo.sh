@@ -4,7 +4,8 @@
 # code alone, its code's figures against the console's limits, the sheet and the map put back into that copy;
 # then, on a player page and script of our own (drawn by bench_inputs beside the
 # program), the player's cartridge rebuilt as a .p8.png with the sample's label and a
-# title, the page themed, and a photo-like picture recoloured to the 16 colours.
+# title, the page themed, a photo-like picture recoloured to the 16 colours, and a game
+# past the console's limits as its maker wrote it, minified to fit.
 # Usage: demo.sh [PROGRAM [BENCH_INPUTS]]
 set -euo pipefail
 bin=${1:-build/brasswick}
@@ -33,6 +34,9 @@ cp examples/sample.p8 "$out/sample.p8"
 "$bin" sethtml "$out/inputs/player.html" "$out/player.themed.html" --title "brasswick demo" \
   --background navy --controls 8 --xButton 12 --noStart --silent
 "$bin" colorimage "$out/inputs/photo.png" "$out/photo.16.png" --fit 128 --silent
+# The game does not fit as written (exit 159); minified, it does.
+"$bin" convert "$out/inputs/game.p8" "$out/game.p8.png" --silent || echo "game.p8 does not fit: $?"
+"$bin" convert "$out/inputs/game.p8" "$out/game.p8.png" --minify --verbose >"$out/game.minify.txt"
 
 # How the themed page looks in a browser, when Chromium is there (make deps installs it).
 if command -v chromium >/dev/null 2>&1; then

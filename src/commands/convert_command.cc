@@ -94,7 +94,17 @@ bool WriteText(const CartDocument& document, OutputKind kind, const std::string&
     return false;
   }
   const CartSection* code = FindSection(document, "lua");
-  return SaveText(output_path, code ? code->lines.raw() : std::string_view());
+  if (code == nullptr) return SaveText(output_path, "");
+  if (code->lines.verbatim()) return SaveText(output_path, code->lines.raw());
+  // Lines replaced since they were read (minified code) are joined again.
+  std::string text;
+  bool first = true;
+  for (const std::string_view line : code->lines) {
+    if (!first) text += '\n';
+    text += line;
+    first = false;
+  }
+  return SaveText(output_path, text);
 }
 
 // The ROM cartridge written in the output's form: a picture from the template, with the
