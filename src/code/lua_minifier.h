@@ -38,7 +38,9 @@ struct KeptName {
 
 struct MinifyResult {
   std::string code;
-  // How many distinct names of each kind (indexed by NameKind) were renamed or kept.
+  // How many names of each kind (indexed by NameKind) were renamed or kept: every local
+  // and label as declared, every global and field name once (a name used as both counts
+  // as a global). A name whose text stays the same is kept.
   std::array<int, kNameKinds> renamed{};
   std::array<int, kNameKinds> kept{};
   // Every kept global and field, in the order of their first appearance in the code.
