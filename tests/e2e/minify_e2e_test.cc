@@ -452,5 +452,20 @@ TEST(MinifyConvert, PictureKeepsTheTitlesTheCommentsGave) {
   }
 }
 
+// A ROM whose plain code filled more of the code area than the minified stream takes:
+// nothing of the old code stays behind the stream, and the stream states its length.
+TEST(MinifyConvert, NothingOfTheOldCodeStaysPastTheStream) {
+  TempDir dir;
+  WriteRomInputs(dir, kGame);
+  ASSERT_EQ(Convert(dir.File("game.rom"), dir.File("min.rom"), {"--minify"}).exit_code, 0);
+  const std::string rom = ReadTestFile(dir.File("min.rom"));
+  ASSERT_EQ(rom.size(), static_cast<size_t>(kRomSize));
+  ASSERT_EQ(rom.substr(kCodeStart, 4), std::string("\0pxa", 4));
+  const size_t stream = static_cast<uint8_t>(rom[kCodeStart + 6]) * 256u +
+                        static_cast<uint8_t>(rom[kCodeStart + 7]);
+  ASSERT_LT(stream, kGame.size());  // the stream ends where the plain code went on
+  EXPECT_EQ(rom.find_first_not_of('\0', kCodeStart + stream), std::string::npos);
+}
+
 }  // namespace
 }  // namespace brasswick
