@@ -369,24 +369,16 @@ class Minifier {
     // The first level (most renamed) that does not grow the code and is no larger than
     // the next one down; the code itself when every level would grow it.
     std::optional<MinifyResult> chosen;
-    std::shared_ptr<const MinifyResult> locals_only;
     for (MinifyLevel level : levels) {
       MinifyResult result = Print(level);
       if (result.code.size() > original.size() ||
           CountTokens(result.code).tokens > original_tokens) {
         continue;
       }
-      if (level == MinifyLevel::kLocals && chosen && options_.level == MinifyLevel::kAll &&
-          result.code != chosen->code) {
-        locals_only = std::make_shared<const MinifyResult>(result);
-      }
       if (chosen && chosen->code.size() <= result.code.size()) break;
       chosen = std::move(result);
     }
-    if (chosen) {
-      if (locals_only && locals_only->code != chosen->code) chosen->locals_only = locals_only;
-      return std::move(*chosen);
-    }
+    if (chosen) return std::move(*chosen);
     MinifyResult unchanged = Print(MinifyLevel::kSpaces);
     unchanged.code = original;
     return unchanged;

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,9 +45,6 @@ struct MinifyResult {
   std::array<int, kNameKinds> kept{};
   // Every kept global and field, in the order of their first appearance in the code.
   std::vector<KeptName> kept_names;
-  // At kAll, the result of renaming locals alone when it is other code that does not
-  // grow either, for a caller that weighs the two by another measure (compressed size).
-  std::shared_ptr<const MinifyResult> locals_only;
 };
 
 // The code of `tree` (parsed from `lexed`) minified to `options.level`. Never fails and

@@ -91,13 +91,6 @@ std::optional<std::string> MinifyCartCode(std::string_view code, const SourceMap
   options.level = IsArgSet(arg::kMinifyLocals) ? MinifyLevel::kLocals : MinifyLevel::kAll;
   options.keep = KeptByHand();
   MinifyResult result = MinifyCode(lexed, *tree, options);
-  // Renaming globals and fields gives shorter code, but the compressor may find fewer
-  // repeats in it: the smaller stream wins.
-  if (result.locals_only) {
-    const std::optional<size_t> all = CompressedSize(result.code);
-    const std::optional<size_t> locals = CompressedSize(result.locals_only->code);
-    if (all && locals && *locals < *all) result = MinifyResult(*result.locals_only);
-  }
   TellWhatWasDone(lexed, result);
   return std::move(result.code);
 }

@@ -15,8 +15,7 @@ namespace brasswick {
 bool MinifyAsked();
 
 // The code (one byte a character) minified as the switches ask: --minify=locals keeps
-// every global and field name, --keep NAMES (comma-separated, repeatable) keeps more;
-// at --minify, renaming locals alone is taken instead when it compresses smaller.
+// every global and field name, --keep NAMES (comma-separated, repeatable) keeps more.
 // With --verbose prints the tokens, characters and compressed size before and after and
 // how many names of each kind were renamed and kept; given twice, also why each kept
 // global and field kept its name. None, with failure 169 "FILE:LINE:COLUMN: message"
