@@ -133,7 +133,9 @@ std::optional<std::string> DecodeOld(std::span<const uint8_t> area, size_t* used
       if (at >= area.size()) return std::nullopt;
       const uint8_t w = area[at++];
       const size_t distance = static_cast<size_t>(v - kOldFirstCopyByte) * 16 + (w & 15);
-      if (!CopyBack(out, distance, static_cast<size_t>(w >> 4) + 2, length)) return std::nullopt;
+      if (!CopyBack(out, distance, static_cast<size_t>(w >> 4) + kOldCopyMinLength, length)) {
+        return std::nullopt;
+      }
     }
   }
   for (std::string_view ending : kOldEndings) {

@@ -27,7 +27,7 @@ inline constexpr int kCartImageHeight = 205;
 // The label window, 128 x 128 from (16, 24).
 inline constexpr int kCartLabelX = 16;
 inline constexpr int kCartLabelY = 24;
-inline constexpr int kCartLabelSide = 128;
+inline constexpr int kCartLabelSide = kLabelSide;
 
 // The bytes a cartridge picture carries: kCartPayloadSize of them, pixel (x, y) at
 // y * 160 + x.

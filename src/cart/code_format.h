@@ -37,6 +37,10 @@ inline constexpr std::string_view kOldCodeTable =
     "^\n 0123456789abcdefghijklmnopqrstuvwxyz!#%(){}[]<>+=/*:;.,~_";
 inline constexpr uint8_t kOldLiteralEscape = 0;
 inline constexpr uint8_t kOldFirstCopyByte = 60;
+// A copy's first byte holds the distance's upper part (from kOldFirstCopyByte), its
+// second the distance's lower four bits and, above them, the length less
+// kOldCopyMinLength.
+inline constexpr size_t kOldCopyMinLength = 2;
 static_assert(kOldCodeTable.size() == kOldFirstCopyByte);
 
 }  // namespace brasswick

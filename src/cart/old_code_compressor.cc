@@ -83,7 +83,7 @@ class MatchFinder {
 
 std::optional<std::string> CompressOldCode(std::string_view code) {
   if (code.size() > kMaxCodeLength) return std::nullopt;
-  std::string out = {':', 'c', ':', '\0'};
+  std::string out(std::begin(kOldCodeMagic), std::end(kOldCodeMagic));
   out.push_back(static_cast<char>(code.size() >> 8));
   out.push_back(static_cast<char>(code.size() & 0xFF));
   out.append(2, '\0');

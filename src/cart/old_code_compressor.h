@@ -11,13 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include "cart/code_format.h"
+
 namespace brasswick {
 
-// The farthest back and the longest a copy of the old stream reaches: its first byte
-// (60 and above) holds the distance's upper part, its second the lower four bits and
-// the length less 2 in four bits.
-inline constexpr size_t kOldCopyMaxDistance = (255 - 60) * 16 + 15;
-inline constexpr size_t kOldCopyMinLength = 2;
+// The farthest back and the longest a copy of the old stream reaches (its fields are in
+// code_format.h).
+inline constexpr size_t kOldCopyMaxDistance = (255 - kOldFirstCopyByte) * 16 + 15;
 inline constexpr size_t kOldCopyMaxLength = 15 + kOldCopyMinLength;
 
 // The code (one byte a character, any byte value) as an old-format stream: ":c:\0",

@@ -334,6 +334,8 @@ class Lexer {
 
 }  // namespace
 
+bool IsKeywordText(std::string_view text) { return IsKeyword(NameKind(text)); }
+
 bool IsNameByte(uint8_t c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
          c == 0x1E || c == 0x1F || c >= 0x80;

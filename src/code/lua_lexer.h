@@ -77,6 +77,9 @@ CodePlace PlaceOf(const LexedCode& lexed, uint32_t offset, const SourceMap* map 
 std::string FormatCodeError(const LexedCode& lexed, const CodeError& error,
                             const SourceMap* map = nullptr);
 
+// Whether a name's text is one of the keywords (and so can be no name).
+bool IsKeywordText(std::string_view text);
+
 // Whether a byte may appear in a name (letters, digits, `_`, 0x1E, 0x1F and 0x80-0xFF).
 bool IsNameByte(uint8_t byte);
 

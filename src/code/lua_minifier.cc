@@ -156,10 +156,6 @@ constexpr std::string_view kRuntimeFields[] = {
     "__or",   "__xor",      "__shl",       "__shr",  "__lshr", "__rotl",  "__rotr", "__not",
     "__band", "__bor",      "__bxor",      "__bnot"};
 
-constexpr std::string_view kKeywords[] = {
-    "and", "break", "do",  "end", "else", "elseif", "false",  "for",  "function", "goto",  "if",
-    "in",  "local", "nil", "not", "or",   "repeat", "return", "then", "true",     "until", "while"};
-
 bool IsConsoleName(std::string_view name) {
   if (name.size() == 1 && static_cast<uint8_t>(name[0]) >= 0x80 &&
       static_cast<uint8_t>(name[0]) <= 0x99) {
@@ -210,10 +206,7 @@ class NameSequence {
       }
       name += kFirst[n];
       name.append(tail.rbegin(), tail.rend());
-      if (name == "self" || name == "_ENV" ||
-          std::find(std::begin(kKeywords), std::end(kKeywords), name) != std::end(kKeywords)) {
-        continue;
-      }
+      if (name == "self" || name == "_ENV" || IsKeywordText(name)) continue;
       names_.push_back(std::move(name));
       return;
     }

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "cart/cart_image.h"
+#include "cart/cart_memory.h"
 #include "color/palette.h"
 #include "color/palette_fit.h"
 
@@ -20,7 +21,7 @@ int DistanceTo(const PaletteSearch& search, int index, int red, int green, int b
 
 std::optional<LabelPixels> PickLabelColors(const RgbaImage& picture, int x0, int y0,
                                            LabelColorRule rule) {
-  constexpr int kSide = 128;
+  constexpr int kSide = kLabelSide;
   if (x0 < 0 || y0 < 0 || picture.width() - x0 < kSide || picture.height() - y0 < kSide) {
     return std::nullopt;
   }

@@ -1,6 +1,7 @@
 #include "commands/code_count.h"
 
 #include <cstdio>
+#include <limits>
 #include <new>
 #include <utility>
 
@@ -43,6 +44,18 @@ std::vector<Limit> LimitsOf(const CodeFigures& figures) {
 
 }  // namespace
 
+std::optional<size_t> CompressedSizeOf(std::string_view code) {
+  // Within the length a stream can state, the compressor always makes one.
+  if (code.size() > kMaxCodeLength) return std::nullopt;
+  return CompressCode(code)->size();
+}
+
+SourceMap SourceMapOfFile(const std::string& path) {
+  SourceMap map;
+  map.segments.push_back({0, path, 1, 0});
+  return map;
+}
+
 SourceMap SourceMapOfSpans(const std::vector<CodeSpan>& spans) {
   SourceMap map;
   for (const CodeSpan& span : spans) {
@@ -61,36 +74,26 @@ CodeFigures CountCode(std::string_view code, std::optional<size_t> stream_size,
   // The parse only finds what to warn of: the count stands without it.
   CodeError error;
   if (!ParseCode(lexed, &error)) PrintNotice("Warning: " + FormatCodeError(lexed, error, &map));
-  if (stream_size) {
-    figures.compressed = stream_size;
-  } else if (code.size() <= kMaxCodeLength) {
-    // Within the length a stream can state, the compressor always makes one.
-    figures.compressed = CompressCode(code)->size();
-  }
+  figures.compressed = stream_size ? stream_size : CompressedSizeOf(code);
   return figures;
 }
 
-std::optional<CodeFigures> CountP8Code(const CartDocument& document, const std::string& path,
-                                       size_t max_length, std::optional<size_t> stream_size) {
+std::optional<CodeFigures> CountP8Code(const CartDocument& document, const std::string& path) {
   FormFailure failure;
   std::vector<CodeSpan> spans;
-  std::optional<std::string> code = P8Code(document, path, &failure, &spans, max_length);
+  std::optional<std::string> code =
+      P8Code(document, path, &failure, &spans, std::numeric_limits<size_t>::max());
   if (!code) {
     RecordFormFailure(failure);
     return std::nullopt;
   }
-  return CountCode(*code, stream_size, SourceMapOfSpans(spans));
+  return CountCode(*code, std::nullopt, SourceMapOfSpans(spans));
 }
 
-CodeFigures CountRomCode(const RomCartridge& cartridge, const std::string& path,
-                         bool holds_stream) {
-  SourceMap map;
-  map.segments.push_back({0, path, 1, 0});
-  CodeFigures figures = CountCode(cartridge.code, cartridge.stream_size, map);
-  if (holds_stream) {
-    figures.stored = StoredCodeSize(
-        std::span<const uint8_t>(cartridge.payload.data() + kCodeAreaStart, kCodeAreaSize));
-  }
+CodeFigures CountRomCode(const RomCartridge& cartridge, const std::string& path) {
+  CodeFigures figures = CountCode(cartridge.code, cartridge.stream_size, SourceMapOfFile(path));
+  figures.stored = StoredCodeSize(
+      std::span<const uint8_t>(cartridge.payload.data() + kCodeAreaStart, kCodeAreaSize));
   return figures;
 }
 

@@ -27,6 +27,13 @@ struct CodeFigures {
   std::optional<size_t> stored;
 };
 
+// The size of the stream brasswick's compressor makes of code; none past kMaxCodeLength,
+// which no stream can state.
+std::optional<size_t> CompressedSizeOf(std::string_view code);
+
+// Code that all came from the file at path, from its first line.
+SourceMap SourceMapOfFile(const std::string& path);
+
 // Where each stretch of a .p8's code came from, for placing what is found in it.
 SourceMap SourceMapOfSpans(const std::vector<CodeSpan>& spans);
 
@@ -36,16 +43,13 @@ SourceMap SourceMapOfSpans(const std::vector<CodeSpan>& spans);
 CodeFigures CountCode(std::string_view code, std::optional<size_t> stream_size,
                       const SourceMap& map);
 
-// The figures of the .p8 at path, its includes put in, its code of at most max_length
-// characters, stream_size being its compressed size when already known. None, with the
-// failure recorded, when its code cannot be read.
-std::optional<CodeFigures> CountP8Code(const CartDocument& document, const std::string& path,
-                                       size_t max_length,
-                                       std::optional<size_t> stream_size = std::nullopt);
+// The figures of the .p8 at path, its includes put in, whatever its length. None, with
+// the failure recorded, when its code cannot be read.
+std::optional<CodeFigures> CountP8Code(const CartDocument& document, const std::string& path);
 
-// The figures of a cartridge's ROM read from path; with holds_stream (a picture, player
-// or ROM, not a .p8) what its code area takes now as well.
-CodeFigures CountRomCode(const RomCartridge& cartridge, const std::string& path, bool holds_stream);
+// The figures of the ROM of a picture, player or raw ROM read from path, and what its
+// code area takes now.
+CodeFigures CountRomCode(const RomCartridge& cartridge, const std::string& path);
 
 // "tokens: N of 8192 (P%)", "characters: N of 65535 (P%)", "compressed: N of 15616 (P%)"
 // (left out when there is no compressed figure) and "stored: N of 15616 (P%)" when

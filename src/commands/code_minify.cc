@@ -3,15 +3,16 @@
 #include <optional>
 #include <vector>
 
-#include "cart/cart_code.h"
-#include "cart/code_compressor.h"
 #include "cli/cli_api.h"
+#include "cli/cli_text.h"
 #include "code/lua_minifier.h"
 #include "code/lua_parser.h"
 #include "code/token_count.h"
+#include "commands/code_count.h"
 #include "commands/command_arg_names.h"
 #include "commands/failure_codes.h"
 #include "console/console.h"
+#include "runtime/text/text_search.h"
 
 namespace brasswick {
 namespace {
@@ -23,15 +24,9 @@ constexpr std::string_view kKindName[kNameKinds] = {"local", "label", "global", 
 std::vector<std::string> KeptByHand() {
   std::vector<std::string> names;
   for (const std::string& value : GetArgValues(arg::kKeep)) {
-    size_t start = 0;
-    while (start <= value.size()) {
-      size_t end = value.find(',', start);
-      if (end == std::string::npos) end = value.size();
-      std::string_view name = std::string_view(value).substr(start, end - start);
-      while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
-      while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+    for (const std::string& piece : SplitText(value, ',')) {
+      const std::string_view name = TrimBlanks(piece);
       if (!name.empty()) names.emplace_back(name);
-      start = end + 1;
     }
   }
   return names;
@@ -43,11 +38,6 @@ std::string Change(std::string_view figure, std::optional<size_t> before, size_t
          std::to_string(after);
 }
 
-std::optional<size_t> CompressedSize(std::string_view code) {
-  if (code.size() > kMaxCodeLength) return std::nullopt;
-  return CompressCode(code)->size();
-}
-
 void TellWhatWasDone(const LexedCode& before, const MinifyResult& result) {
   // The figures cost a lexing and two compressions: only for a reader.
   if (!IsArgSet(arg::kVerbose)) return;
@@ -55,8 +45,8 @@ void TellWhatWasDone(const LexedCode& before, const MinifyResult& result) {
   PrintVerbose("Minified code:");
   PrintVerbose(Change("tokens", CountTokens(before).tokens, CountTokens(after).tokens));
   PrintVerbose(Change("characters", before.code.size(), result.code.size()));
-  const std::optional<size_t> compressed = CompressedSize(result.code);
-  if (compressed) PrintVerbose(Change("compressed", CompressedSize(before.code), *compressed));
+  const std::optional<size_t> compressed = CompressedSizeOf(result.code);
+  if (compressed) PrintVerbose(Change("compressed", CompressedSizeOf(before.code), *compressed));
   std::string renamed = "Renamed:";
   std::string kept = "Kept:";
   for (size_t kind = 0; kind < kNameKinds; ++kind) {

@@ -14,6 +14,7 @@
 #include "cart/cart_document.h"
 #include "cart/cart_layout.h"
 #include "cart/cart_reader.h"
+#include "cart/cart_rom_text.h"
 #include "cart/code_chars.h"
 #include "cart/text_file.h"
 #include "cli/cli_api.h"
@@ -52,8 +53,7 @@ constexpr KindOfEnding kKindsByEnding[] = {
 };
 
 OutputKind KindOfOutput(std::string_view path) {
-  const size_t slash = path.rfind('/');
-  const std::string_view name = path.substr(slash == std::string_view::npos ? 0 : slash + 1);
+  const std::string_view name = FileNameOf(path);
   for (const KindOfEnding& entry : kKindsByEnding) {
     // The ending alone is no name.
     if (name.size() > entry.ending.size() && EndsWithIgnoringCase(name, entry.ending)) {
@@ -63,12 +63,17 @@ OutputKind KindOfOutput(std::string_view path) {
   return OutputKind::kUnknown;
 }
 
-bool SaveText(const std::string& path, std::string_view bytes) {
-  const WriteResult saved = WriteFileAtomic(path, bytes);
+// True when saved; else records "Failed to save destination file:" and the path, with
+// what became of the file.
+bool SavedDestination(const WriteResult& saved, const std::string& path) {
   if (saved) return true;
   RecordFailure(kSaveDestinationFailed,
                 WithWriteNote("Failed to save destination file:\n" + path, saved));
   return false;
+}
+
+bool SaveText(const std::string& path, std::string_view bytes) {
+  return SavedDestination(WriteFileAtomic(path, bytes), path);
 }
 
 // The .p8's code section holding text instead, its includes already put in.
@@ -84,27 +89,15 @@ void ReplaceCodeSection(CartDocument& document, std::string_view text) {
   }
 }
 
-// A .p8 kept as it is (every section, unknown ones included), or its code section.
+// A .p8 kept as it is (every section, unknown ones included), or its code section: the
+// bytes read, or the lines that replaced them (minified code).
 bool WriteText(const CartDocument& document, OutputKind kind, const std::string& output_path) {
   if (kind == OutputKind::kText) {
-    const WriteResult saved = SaveCartDocument(document, output_path);
-    if (saved) return true;
-    RecordFailure(kSaveDestinationFailed,
-                  WithWriteNote("Failed to save destination file:\n" + output_path, saved));
-    return false;
+    return SavedDestination(SaveCartDocument(document, output_path), output_path);
   }
   const CartSection* code = FindSection(document, "lua");
-  if (code == nullptr) return SaveText(output_path, "");
-  if (code->lines.verbatim()) return SaveText(output_path, code->lines.raw());
-  // Lines replaced since they were read (minified code) are joined again.
-  std::string text;
-  bool first = true;
-  for (const std::string_view line : code->lines) {
-    if (!first) text += '\n';
-    text += line;
-    first = false;
-  }
-  return SaveText(output_path, text);
+  if (code != nullptr && code->lines.verbatim()) return SaveText(output_path, code->lines.raw());
+  return SaveText(output_path, P8CodeText(document));
 }
 
 // The ROM cartridge written in the output's form: a picture from the template, with the
@@ -259,11 +252,11 @@ int ConvertRT() {
   std::vector<std::string> included;
   // A minified picture keeps the titles the code's comments gave it.
   std::optional<std::pair<std::string, std::string>> code_titles;
-  if (text_input && minify) {
-    code = P8Code(*file->document, input_path, &failure, &spans, std::numeric_limits<size_t>::max(),
-                  &included);
-  } else if (text_input && rom_output) {
-    cartridge = RomOfText(*file->document, input_path, &failure, &included);
+  // The code is put together once, when a ROM is made, a count is asked or it is
+  // minified; else its includes are only looked for.
+  if (text_input && (minify || rom_output || count)) {
+    code = P8Code(*file->document, input_path, &failure, &spans,
+                  minify ? std::numeric_limits<size_t>::max() : kMaxCodeLength, &included);
   } else if (text_input && has_output) {
     included = IncludedFiles(*file->document, input_path);
   }
@@ -275,23 +268,23 @@ int ConvertRT() {
   if (has_output && kind != OutputKind::kPlayer && !CheckOutputIsNotRead(read_paths, output_path)) {
     return 0;
   }
-  if (text_input && minify) {
+  if (text_input && (minify || rom_output || count)) {
     if (!code) {
       RecordFormFailure(failure);
       return 0;
     }
     const SourceMap map = SourceMapOfSpans(spans);
-    if (count) PrintCount(CountCode(*code, std::nullopt, map), input_path);
-    code_titles = TitlesOfCode(*code);
-    code = MinifyCartCode(*code, map);
-    if (!code) return 0;
-    if (rom_output) cartridge = RomOfCode(*file->document, input_path, std::move(*code), &failure);
-  } else if (count && text_input) {
-    std::optional<CodeFigures> figures =
-        CountP8Code(*file->document, input_path, kMaxCodeLength,
-                    cartridge ? cartridge->stream_size : std::nullopt);
-    if (!figures) return 0;
-    PrintCount(*figures, input_path);
+    if (minify) {
+      if (count) PrintCount(CountCode(*code, std::nullopt, map), input_path);
+      code_titles = TitlesOfCode(*code);
+      code = MinifyCartCode(*code, map);
+      if (!code) return 0;
+    }
+    if (rom_output) cartridge = RomOfCode(*file->document, input_path, *code, &failure);
+    if (count && !minify) {
+      PrintCount(CountCode(*code, cartridge ? cartridge->stream_size : std::nullopt, map),
+                 input_path);
+    }
   }
   if (text_input && !rom_output) {
     if (!has_output) return 0;
@@ -302,7 +295,7 @@ int ConvertRT() {
       RecordFailure(kSetLabelOrTitleFailed, "Failed to set p8 label:\n" + output_path);
       return 0;
     }
-    if (code) ReplaceCodeSection(*file->document, CodeBytesToText(*code));
+    if (minify) ReplaceCodeSection(*file->document, CodeBytesToText(*code));
     if (!WriteText(*file->document, kind, output_path)) return 0;
   } else {
     PrintVerbose("Converting...");
@@ -312,13 +305,11 @@ int ConvertRT() {
       return 0;
     }
     if (count && !text_input) {
-      PrintCount(CountRomCode(*cartridge, input_path, true), input_path);
+      PrintCount(CountRomCode(*cartridge, input_path), input_path);
     }
     if (minify && !text_input) {
-      SourceMap map;
-      map.segments.push_back({0, input_path, 1, 0});
       code_titles = TitlesOfCode(cartridge->code);
-      code = MinifyCartCode(cartridge->code, map);
+      code = MinifyCartCode(cartridge->code, SourceMapOfFile(input_path));
       if (!code) return 0;
       if (!rom_output) {
         cartridge->code = std::move(*code);

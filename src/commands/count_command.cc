@@ -1,6 +1,5 @@
 // The count command: the editor's figures for a cartridge's code in any form, so that a
 // build can stop on code the console would refuse to save or run.
-#include <limits>
 #include <optional>
 #include <string>
 
@@ -31,7 +30,7 @@ int CountRT() {
   std::optional<CodeFigures> figures;
   if (file->form == CartForm::kText) {
     // Code past the characters' limit is still counted: that it passes is the news.
-    figures = CountP8Code(*file->document, input_path, std::numeric_limits<size_t>::max());
+    figures = CountP8Code(*file->document, input_path);
   } else {
     FormFailure failure;
     std::optional<RomCartridge> cartridge = RomOfFile(*file, input_path, false, &failure);
@@ -39,7 +38,7 @@ int CountRT() {
       RecordFormFailure(failure);
       return 0;
     }
-    figures = CountRomCode(*cartridge, input_path, true);
+    figures = CountRomCode(*cartridge, input_path);
   }
   if (!figures) return 0;
   PrintCodeFigures(*figures);

@@ -86,9 +86,7 @@ int ExtractJSROMRT() {
   std::string js_path = input_path;
   if (player && !file->script_path.empty() && file->script_path != input_path) {
     js_path = file->script_path;
-    const size_t slash = js_path.rfind('/');
-    PrintVerbose("Assuming you intended '" +
-                 js_path.substr(slash == std::string::npos ? 0 : slash + 1) + "'...");
+    PrintVerbose("Assuming you intended '" + std::string(FileNameOf(js_path)) + "'...");
   }
   PrintVerbose("Loading JS file...");
   if (!file && FileSize(input_path) < 0) {

@@ -207,9 +207,7 @@ std::string PlaceInText(std::string_view text, size_t offset) {
 constexpr std::string_view kPictureExtension = ".p8.png";
 
 std::string PictureStem(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string_view name =
-      std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+  const std::string_view name = FileNameOf(path);
   if (!EndsWithIgnoringCase(name, kPictureExtension)) return FileStem(path);
   return std::string(name.substr(0, name.size() - kPictureExtension.size()));
 }
@@ -301,14 +299,6 @@ std::optional<RomCartridge> RomOfCode(const CartDocument& document, const std::s
   if (!PutRomCode(cartridge, std::move(code), path, failure)) return std::nullopt;
   cartridge.label = ReadLabelPixels(document);
   return cartridge;
-}
-
-std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::string& path,
-                                      FormFailure* failure, std::vector<std::string>* included) {
-  std::optional<std::string> code =
-      P8Code(document, path, failure, nullptr, kMaxCodeLength, included);
-  if (!code) return std::nullopt;
-  return RomOfCode(document, path, std::move(*code), failure);
 }
 
 std::optional<RomCartridge> RomOfFile(CartFile& file, const std::string& path, bool with_label,

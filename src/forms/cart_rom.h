@@ -102,12 +102,6 @@ bool PutRomCode(RomCartridge& cartridge, std::string code, const std::string& pa
 std::optional<RomCartridge> RomOfCode(const CartDocument& document, const std::string& path,
                                       std::string code, FormFailure* failure);
 
-// RomOfCode with the .p8's own code, P8Code's (included as P8Code fills it). None, with
-// *failure set, as P8Code or PutRomCode.
-std::optional<RomCartridge> RomOfText(const CartDocument& document, const std::string& path,
-                                      FormFailure* failure,
-                                      std::vector<std::string>* included = nullptr);
-
 // The ROM cartridge a picture, player or raw ROM carries (file.payload is taken over),
 // with the label it shows (CartFileLabel) when with_label. A ROM without its 32 bytes
 // gets a trailer made of the default version and its hash. None, with *failure set,

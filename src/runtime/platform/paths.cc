@@ -3,14 +3,11 @@
 #include "runtime/platform/file_system.h"
 
 namespace brasswick {
-namespace {
 
 std::string_view FileNameOf(std::string_view path) {
   std::size_t slash = path.rfind('/');
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
-
-}  // namespace
 
 std::string ResolvePath(std::string_view path, std::string_view base) {
   std::string result(path);

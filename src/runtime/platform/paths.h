@@ -18,6 +18,9 @@ std::string ResolvePath(std::string_view path, std::string_view base = "");
 // The path with all trailing "/" replaced by exactly one; empty stays empty.
 std::string DirectoryForm(std::string_view path);
 
+// The path's last part, after its last "/" (the whole path when it has none).
+std::string_view FileNameOf(std::string_view path);
+
 // The file name (after the last "/") without its extension.
 std::string FileStem(std::string_view path);
 // "." and the extension, or "" when the file name has no ".".
