@@ -69,6 +69,7 @@ inline constexpr size_t kCodeAreaSize = 0x3D00;  // 15 616
 inline constexpr int kLabelSide = 128;
 inline constexpr int kLabelPixelCount = kLabelSide * kLabelSide;
 inline constexpr int kLabelColorCount = 32;
+inline constexpr int64_t kLabelByteCount = kLabelPixelCount / 2;
 
 // Bounds on reading a cartridge's files, each the largest legitimate file of its kind
 // with room to spare: a .p8 text cartridge (about 1 MiB with the largest code), a
